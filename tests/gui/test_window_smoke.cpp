@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/MainWindow.h"
+
+#include <QProcess>
+#include <QTest>
+
+class TestWindowSmoke : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void mainWindowOpensAndCloses()
+    {
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.windowTitle(), QStringLiteral("Harvex: Http Batch Downloader"));
+        QVERIFY(window.close());
+    }
+
+    void programStartsAndQuitsOnTerminate()
+    {
+        QProcess program;
+        program.start(QStringLiteral(HARVEX_GUI_PATH), {});
+        QVERIFY(program.waitForStarted(10000));
+        QVERIFY(!program.waitForFinished(1500)); // stays open
+        program.terminate();
+        QVERIFY(program.waitForFinished(10000));
+    }
+
+    void versionPrintsVersion()
+    {
+        QProcess program;
+        program.start(QStringLiteral(HARVEX_GUI_PATH), {QStringLiteral("--version")});
+        QVERIFY(program.waitForFinished(10000));
+        QCOMPARE(program.exitCode(), 0);
+        QCOMPARE(program.readAllStandardOutput(), QByteArray("1.06\n"));
+    }
+};
+
+QTEST_MAIN(TestWindowSmoke)
+#include "test_window_smoke.moc"

@@ -1,0 +1,82 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QMutex>
+#include <QString>
+#include <QThread>
+
+#include <memory>
+
+// What one accepted connection does, step by step. Steps run in order; a step
+// that waits (expectRequest, pause) lets the rest wait too.
+class ServerScript
+{
+public:
+    enum class Kind { ExpectRequest, Send, Pause, Close, Reset, Hold };
+    struct Step
+    {
+        Kind kind;
+        QByteArray bytes;
+        int ms = 0;
+    };
+
+    // Read until the end of one request header (a blank line); the request is recorded.
+    ServerScript& expectRequest();
+    // Write these exact bytes; the next step starts once they are handed to the kernel.
+    ServerScript& send(const QByteArray& bytes);
+    // Wait before the next step, so the client sees a packet boundary here.
+    ServerScript& pause(int ms);
+    // Send bytes in pieces of `piece` bytes with a pause between them.
+    ServerScript& sendSplit(const QByteArray& bytes, int piece, int pauseMs = 15);
+    // Orderly close (FIN).
+    ServerScript& close();
+    // Abortive close (RST): SO_LINGER 0, then close.
+    ServerScript& reset();
+    // Keep the connection open and silent (reading and recording) until the server stops.
+    ServerScript& hold();
+
+    // Shorthands.
+    static ServerScript reply(const QByteArray& bytes); // expectRequest, send, close
+    static ServerScript neverAnswer();                  // accept, never answer
+
+    QList<Step> steps;
+};
+
+// A loopback HTTP server that answers each accepted connection from its own script,
+// in order of acceptance. Connections beyond the scripts are closed at once.
+// It runs on a thread of its own, so a test may block its own thread while it serves.
+class ScriptedServer
+{
+public:
+    ScriptedServer();
+    ~ScriptedServer();
+    ScriptedServer(const ScriptedServer&) = delete;
+    ScriptedServer& operator=(const ScriptedServer&) = delete;
+
+    quint16 port() const { return m_port; }
+    // "http://127.0.0.1:<port>" + path
+    QString url(const QString& path = QStringLiteral("/")) const;
+
+    void addConnection(const ServerScript& script);
+
+    // Every request header received (up to and including the blank line), in order.
+    QList<QByteArray> requests() const;
+    // Everything read on the n-th accepted connection.
+    QByteArray received(int connection) const;
+    int connectionCount() const;
+    // Waits (without blocking the server) until n connections were accepted.
+    bool waitForConnections(int n, int timeoutMs = 5000) const;
+    bool waitForRequests(int n, int timeoutMs = 5000) const;
+
+    struct Shared;
+
+private:
+    std::shared_ptr<Shared> m_shared;
+    QThread m_thread;
+    quint16 m_port = 0;
+};
+
+// A port on 127.0.0.1 where nothing listens (connections are refused).
+quint16 unusedLoopbackPort();
