@@ -1,0 +1,60 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <QVector>
+
+// The monitor pane as data: one row per download slot with its connection lamp (the
+// slot's socket state), its progress value and its line of text. Changes only mark
+// rows dirty; views are told at most once per refresh interval, never once per packet.
+class SlotMonitor : public QObject
+{
+    Q_OBJECT
+public:
+    struct Row
+    {
+        int Lamp = 0;        // socket State: 7 connected, 9 error, 8 closing, 6 connecting
+        double Progress = 0; // MeterValue, 0 to 100
+        QString Text;        // as given to SetSlotStatus
+        bool Dirty = true;
+    };
+
+    explicit SlotMonitor(QObject* parent = nullptr);
+
+    // One row per slot; called once at start-up (`CreateControls`).
+    void CreateRows(int count);
+    int RowCount() const { return int(m_rows.size()); }
+    const Row& RowAt(int slot) const { return m_rows.at(slot); }
+
+    // Slot numbers outside the created rows are ignored.
+    void SetSlotStatus(int slot, const QString& text);
+    void SetLamp(int slot, int socketState);
+    void SetProgress(int slot, double value);
+
+    QString Text(int slot) const;
+    // The row's line as the pane prints it: " [" + text + "]".
+    QString DisplayText(int slot) const;
+    // Slot number as printed in its row: two digits, slot + 1.
+    static QString SlotNumberText(int slot);
+    // Fill of the progress bar in per cent; below 0.5 nothing is filled.
+    static double FillPercent(double meterValue);
+
+    // The longest time between a change and the views being told (default 250 ms).
+    void SetRefreshInterval(int ms) { m_timer.setInterval(ms); }
+    // Rows changed since the last call, in slot order; their marks are cleared.
+    QVector<int> TakeDirtyRows();
+    // Tell the views now (for example before the program ends).
+    void Flush();
+
+Q_SIGNALS:
+    // Some rows changed: read them with TakeDirtyRows() or RowAt().
+    void RowsChanged();
+
+private:
+    void MarkDirty(int slot);
+
+    QVector<Row> m_rows;
+    QTimer m_timer;
+};
