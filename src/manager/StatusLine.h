@@ -1,0 +1,39 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+struct ManagerState;
+class Rowvane;
+
+// The status label: "Status: " + a text, or the counter line built from the manager's
+// counters and the job count. Formatting on colours the counter line piece by piece
+// (FormatString); views read Caption() and Formatting() and repaint on Changed().
+class StatusLine : public QObject
+{
+    Q_OBJECT
+
+public:
+    StatusLine(const ManagerState& state, const Rowvane& jobs, QObject* parent = nullptr);
+
+    // The label's own tag: the idle status text starts with it.
+    static QString Tag() { return QStringLiteral("INACTIVE "); }
+    static QString FormatString();
+
+    // With a non-empty text the label shows "Status: " + text, otherwise the counter line.
+    void gStatEx(bool flag, const QString& text);
+    QString CounterLine() const;
+
+    QString Caption() const { return m_caption; }
+    bool Formatting() const { return m_formatting; }
+
+signals:
+    void Changed();
+
+private:
+    const ManagerState& m_state;
+    const Rowvane& m_jobs;
+    QString m_caption = QStringLiteral("Status: ");
+    bool m_formatting = false;
+};
