@@ -1,0 +1,390 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "engine/HttpFiles.h"
+
+#include "engine/ChunkDecoder.h"
+#include "engine/ModHTMLCap.h"
+#include "engine/UrlSplit.h"
+#include "platform/StreamSocket.h"
+
+#include <QDir>
+#include <QFile>
+#include <QUrl>
+
+#include <cmath>
+
+// Follows a signal: a handler that dropped or replaced the job in hand ends our part.
+#define HARVEX_EMIT_OR_RETURN(signal, ...)                                                         \
+    do {                                                                                           \
+        const quint64 generation_ = m_generation;                                                  \
+        emit signal;                                                                               \
+        if (generation_ != m_generation)                                                           \
+            return __VA_ARGS__;                                                                    \
+    } while (false)
+
+HttpFiles::HttpFiles(QObject* parent)
+    : QObject(parent), m_chunks(new ChunkDecoder), m_socket(new StreamSocket(this))
+{
+    m_timer.setInterval(1000);
+    connect(&m_timer, &QTimer::timeout, this, &HttpFiles::onTick);
+    connect(m_socket, &StreamSocket::ConnectEvent, this, &HttpFiles::onSocketConnect);
+    connect(m_socket, &StreamSocket::DataArrival, this, &HttpFiles::onSocketData);
+    connect(m_socket, &StreamSocket::CloseEvent, this, &HttpFiles::onSocketClose);
+    connect(m_socket, &StreamSocket::Error, this, &HttpFiles::onSocketError);
+}
+
+HttpFiles::~HttpFiles()
+{
+    ++m_generation;
+    m_socket->disconnect(this);
+    m_socket->Close();
+    closeLocalFile();
+}
+
+int HttpFiles::RemotePort() const
+{
+    return m_socket->RemotePort();
+}
+
+void HttpFiles::setRemotePort(int value)
+{
+    m_socket->setRemotePort(value);
+}
+
+QString HttpFiles::RemoteHost() const
+{
+    return m_socket->RemoteHost();
+}
+
+void HttpFiles::setRemoteHost(const QString& value)
+{
+    m_socket->setRemoteHost(value);
+}
+
+void HttpFiles::setMeterValue(double value)
+{
+    m_info.MeterValue = std::isnan(value) ? 0.0 : qBound(0.0, value, 100.0);
+}
+
+int HttpFiles::State() const
+{
+    return m_socket->State();
+}
+
+QString HttpFiles::RemoteHostIP() const
+{
+    return m_socket->RemoteHostIP();
+}
+
+qint64 HttpFiles::BytesReceived() const
+{
+    return m_socket->BytesReceived();
+}
+
+qintptr HttpFiles::SocketHandle() const
+{
+    return m_socket->SocketHandle();
+}
+
+void HttpFiles::setTickInterval(int ms)
+{
+    m_timer.setInterval(qMax(1, ms));
+}
+
+QString HttpFiles::GetHTTP_Var(const QString& name) const
+{
+    return m_header.Var(name);
+}
+
+int HttpFiles::GetHTTP_VarIndex(const QString& name) const
+{
+    return m_header.VarIndex(name);
+}
+
+QString HttpFiles::getDirName(const QString& path)
+{
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    return slash < 0 ? QString() : path.left(slash);
+}
+
+void HttpFiles::ChkCreateDir(const QString& path)
+{
+    // Errors are left to the opening of the file, which names the path.
+    if (!path.isEmpty())
+        QDir().mkpath(path);
+}
+
+QString HttpFiles::getRequest(const QString& host, const QString& path, qint64 rangeFrom,
+                              qint64 rangeTo, int keepAlive)
+{
+    const QString crlf = QStringLiteral("\r\n");
+    // Bytes a request line cannot carry (blanks, controls, non-ASCII) are percent-encoded,
+    // so a URL can never add lines of its own to the request (RFC 9112 §3.2).
+    const QString target = QString::fromLatin1(
+        QUrl::toPercentEncoding(path, QByteArrayLiteral("!$&'()*+,;=:@/?#[]%~")));
+    QString text = QStringLiteral("GET ") + target + QStringLiteral(" HTTP/1.") +
+                   QString::number(m_protocol) + crlf;
+    text += QStringLiteral("Host: ") + host + crlf;
+    if (!m_compatible.isEmpty())
+        text += QStringLiteral("User-Agent: ") + m_compatible + crlf;
+    if (!m_acceptParam.isEmpty())
+        text += QStringLiteral("Accept: ") + m_acceptParam + crlf;
+    if (!m_acceptLanguage.isEmpty())
+        text += QStringLiteral("Accept-Language: ") + m_acceptLanguage + crlf;
+    if (!m_acceptEncoding.isEmpty())
+        text += QStringLiteral("Accept-Encoding: ") + m_acceptEncoding + crlf;
+    // Generated pages change between requests: a range of one would not fit another.
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    if (dot >= 0 && !m_defaultExtns.contains(path.mid(dot), Qt::CaseInsensitive)) {
+        text += QStringLiteral("Range: bytes=") + QString::number(rangeFrom) + QLatin1Char('-') +
+                (rangeTo > 0 ? QString::number(rangeTo) : QString()) + crlf;
+    }
+    if (keepAlive != 0 && m_protocol == 1)
+        text += QStringLiteral("Connection: Keep-Alive") + crlf;
+    return text + crlf;
+}
+
+bool HttpFiles::splitUrl(const QString& url)
+{
+    const UrlSplit split = UrlSplit::Parse(url);
+    if (!split.Supported)
+        return false;
+    m_info.Host = split.Host;
+    m_info.Path = split.Path;
+    m_info.Port = split.Port;
+    m_info.Secure = split.Secure;
+    m_url = url;
+    return true;
+}
+
+bool HttpFiles::GetRemoteFile(const QString& url, const QString& localFile, qint64 startPos,
+                              int keepAlive, int port, int unused)
+{
+    Q_UNUSED(port);
+    Q_UNUSED(unused);
+    ++m_generation;
+    m_socket->Close();
+    stopTimer();
+    closeLocalFile();
+    m_info = DownloadInfo();
+    resetReply();
+    m_redirects = 0;
+    setDownloadStatus(-1);
+    m_info.LocalFile = localFile;
+    m_info.CurPos = qMax<qint64>(0, startPos) + 1;
+    m_info.KeepAlive = keepAlive;
+    m_phase = Phase::Delay;
+    // A refused job still ends with its events, but on the next turn of the event loop,
+    // so a caller that starts the next job from Disconnected cannot recurse.
+    if (!splitUrl(url)) {
+        failLater(0, QStringLiteral("Unsupported URL: ") + url);
+        return false;
+    }
+    if (localFile.isEmpty()) {
+        failLater(0, QStringLiteral("No local file name specified!"));
+        return false;
+    }
+    ChkCreateDir(getDirName(localFile));
+    // A connected socket is never reused: every ended transfer closes it, so one still
+    // open belongs to a reply whose remaining bytes would be read as the new reply.
+    startTimer(QStringLiteral("D"), 2);
+    return true;
+}
+
+void HttpFiles::OpenConnection()
+{
+    ++m_info.Try;
+    m_info.ReqStr = getRequest(m_info.Host, m_info.Path, m_info.CurPos - 1, 0, m_info.KeepAlive);
+    stopTimer();
+    closeLocalFile();
+    m_file = std::make_unique<QFile>(m_info.LocalFile);
+    // ReadWrite opens without truncating and creates a missing file.
+    if (m_info.LocalFile.isEmpty() || !m_file->open(QIODevice::ReadWrite)) {
+        const QString why = m_file->errorString();
+        m_file.reset();
+        failJob(0, QStringLiteral("[OpenConnection]: Cannot open the local file \"%1\": %2")
+                       .arg(m_info.LocalFile, why));
+        return;
+    }
+    resetReply();
+    m_info.Status = 0;
+    m_info.StatusText.clear();
+    m_info.Packets = 0;
+    m_socket->Close();
+    m_socket->setLocalPort(0);
+    m_socket->setRemoteHost(m_info.Host);
+    m_socket->setRemotePort(m_info.Port);
+    m_socket->setSecure(m_info.Secure);
+    m_phase = Phase::Connecting;
+    // The reply wait runs from here and restarts on every packet: a stalled
+    // connection ends through secureClose like a closed one.
+    startTimer(QStringLiteral("C"), m_connectTimeout);
+    m_socket->Connect();
+}
+
+void HttpFiles::NewRequest()
+{
+    if (m_socket->State() != StreamSocket::ConnectedState) {
+        OpenConnection();
+        return;
+    }
+    setSocketTag(QStringLiteral("NR"));
+    m_phase = Phase::Requesting;
+    m_socket->SendData(m_info.ReqStr.toLatin1());
+}
+
+void HttpFiles::onSocketConnect()
+{
+    if (m_phase != Phase::Connecting)
+        return;
+    startTimer(QStringLiteral("C"), m_connectTimeout);
+    HARVEX_EMIT_OR_RETURN(Connected());
+    NewRequest();
+}
+
+void HttpFiles::onSocketClose()
+{
+    if (m_phase != Phase::Connecting && m_phase != Phase::Requesting && m_phase != Phase::Receiving)
+        return;
+    m_socket->Close();
+    secureClose();
+}
+
+void HttpFiles::onSocketError(int number, const QString& description)
+{
+    if (m_phase != Phase::Connecting && m_phase != Phase::Requesting && m_phase != Phase::Receiving)
+        return;
+    const bool tls = m_socket->TlsFailed();
+    m_socket->Close();
+    stopTimer();
+    if (tls) {
+        // The same certificate would be met again: no retry, and never plain HTTP instead.
+        failJob(number, description);
+        return;
+    }
+    m_socketFailed = true;
+    secureClose();
+    emit Error(number, description);
+}
+
+void HttpFiles::onTick()
+{
+    --m_timerCount;
+    if (m_timerCount > 0) {
+        if (m_timerMode == QLatin1String("D")) {
+            emit WaitingRetry();
+        } else if (m_timerMode == QLatin1String("C")) {
+            // Only a silent second counts down on screen; a flowing transfer keeps its text.
+            if (!m_arrivedSinceTick)
+                emit WaitingForReply(
+                    QStringLiteral("Waiting %1 seconds for reply...").arg(m_timerCount));
+            m_arrivedSinceTick = false;
+        }
+        return;
+    }
+    const QString mode = m_timerMode;
+    stopTimer();
+    if (mode == QLatin1String("D")) {
+        OpenConnection();
+    } else if (mode == QLatin1String("C")) {
+        m_socket->Close();
+        secureClose();
+    }
+}
+
+void HttpFiles::startTimer(const QString& mode, qint64 count)
+{
+    m_timer.stop();
+    m_timerCount = count;
+    m_timerMode = mode;
+    m_arrivedSinceTick = false;
+    m_timer.start();
+}
+
+void HttpFiles::stopTimer()
+{
+    m_timerCount = 0;
+    m_timer.stop();
+    m_timerMode.clear();
+}
+
+void HttpFiles::startRetryWait()
+{
+    m_phase = Phase::Delay;
+    HARVEX_EMIT_OR_RETURN(WaitingRetry());
+    startTimer(QStringLiteral("D"), m_tryInterval);
+}
+
+void HttpFiles::setSocketTag(const QString& tag)
+{
+    m_socket->setTag(tag);
+}
+
+void HttpFiles::setDownloadStatus(int status)
+{
+    m_info.DownloadStatus = status;
+}
+
+void HttpFiles::resetReply()
+{
+    m_header.Reset();
+    m_chunks->Reset();
+    m_info.Chunked = false;
+    m_info.ChunkLeft = 0;
+    m_bodyEnd = BodyEnd::None;
+    m_bodyLeft = 0;
+    m_overrun = false;
+    m_refused = false;
+    m_sizeKnown = false;
+    m_socketFailed = false;
+    m_headerDone = false;
+    m_arrivedSinceTick = false;
+}
+
+void HttpFiles::closeLocalFile()
+{
+    if (m_file) {
+        m_file->close();
+        m_file.reset();
+    }
+}
+
+void HttpFiles::Halt()
+{
+    BeIdeal();
+    emit Disconnected();
+}
+
+void HttpFiles::BeIdeal()
+{
+    ++m_generation;
+    m_socket->Close();
+    stopTimer();
+    closeLocalFile();
+    m_info = DownloadInfo();
+    resetReply();
+    m_redirects = 0;
+    m_url.clear();
+    m_phase = Phase::Idle;
+    setDownloadStatus(0);
+}
+
+void HttpFiles::failLater(int number, const QString& description)
+{
+    const quint64 generation = m_generation;
+    QTimer::singleShot(0, this, [this, generation, number, description] {
+        if (generation == m_generation)
+            failJob(number, description);
+    });
+}
+
+void HttpFiles::failJob(int number, const QString& description)
+{
+    m_socket->Close();
+    stopTimer();
+    m_refused = true;
+    m_phase = Phase::Receiving; // so that secureClose ends it
+    HARVEX_EMIT_OR_RETURN(Error(number, description));
+    setDownloadStatus(2);
+    HARVEX_EMIT_OR_RETURN(DownloadFailed());
+    secureClose();
+}

@@ -1,0 +1,224 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "engine/ReplyHeader.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <memory>
+
+class ChunkDecoder;
+class QFile;
+class StreamSocket;
+
+// One download slot: fetches one remote file at a time over HTTP/1.0, HTTP/1.1 or HTTPS
+// and writes it into one local file, reporting every stage by its signals. Everything runs
+// on the thread of the event loop that owns it, one event at a time.
+class HttpFiles : public QObject
+{
+    Q_OBJECT
+public:
+    explicit HttpFiles(QObject* parent = nullptr);
+    ~HttpFiles() override;
+
+    // Settings.
+    int Protocol() const { return m_protocol; }
+    void setProtocol(int value) { m_protocol = value; }
+    int MaxTry() const { return m_maxTry; }
+    void setMaxTry(int value) { m_maxTry = value; }
+    int TryInterval() const { return m_tryInterval; }
+    void setTryInterval(int value) { m_tryInterval = value; }
+    QString Compatible() const { return m_compatible; }
+    void setCompatible(const QString& value) { m_compatible = value; }
+    int RemotePort() const;
+    void setRemotePort(int value);
+    QString RemoteHost() const;
+    void setRemoteHost(const QString& value);
+    QString ErrorCodes() const { return m_errorCodes; }
+    void setErrorCodes(const QString& value) { m_errorCodes = value; }
+    QString DefaultExtns() const { return m_defaultExtns; }
+    void setDefaultExtns(const QString& value) { m_defaultExtns = value; }
+    bool Redirection() const { return m_redirection; }
+    void setRedirection(bool value) { m_redirection = value; }
+    qint64 MinimumFileSize() const { return m_minimumFileSize; }
+    void setMinimumFileSize(qint64 value) { m_minimumFileSize = value; }
+    QString AcceptParam() const { return m_acceptParam; }
+    void setAcceptParam(const QString& value) { m_acceptParam = value.trimmed(); }
+    QString AcceptLanguage() const { return m_acceptLanguage; }
+    void setAcceptLanguage(const QString& value) { m_acceptLanguage = value.trimmed(); }
+    QString AcceptEncoding() const { return m_acceptEncoding; }
+    void setAcceptEncoding(const QString& value) { m_acceptEncoding = value.trimmed(); }
+    int ConnectTimeout() const { return m_connectTimeout; }
+    void setConnectTimeout(int value) { m_connectTimeout = value < 10 ? 10 : value; }
+    QString Tag() const { return m_tag; }
+    void setTag(const QString& value) { m_tag = value; }
+    double MeterValue() const { return m_info.MeterValue; }
+    void setMeterValue(double value);
+
+    // Transfer state, read-only.
+    int DownloadStatus() const { return m_info.DownloadStatus; }
+    qint64 FileSize() const { return m_info.FileSize; }
+    qint64 CurPos() const { return m_info.CurPos; }
+    int Try() const { return m_info.Try; }
+    int PACKETS() const { return m_info.Packets; }
+    QString ReqStr() const { return m_info.ReqStr; }
+    QString LocalFile() const { return m_info.LocalFile; }
+    QString AbsUrl() const { return m_info.Host; }
+    QString Content() const { return m_info.Path; }
+    int Wait() const { return int(m_timerCount); }
+    // Socket state: 0 closed, 4 resolving, 6 connecting, 7 connected, 8 closing, 9 error.
+    int State() const;
+    QString RemoteHostIP() const;
+    qint64 BytesReceived() const;
+    qintptr SocketHandle() const;
+
+    // Starts a job. startPos is the number of bytes already on disk. The last two
+    // numbers are accepted and not used. True when a new connection was scheduled.
+    bool GetRemoteFile(const QString& url, const QString& localFile, qint64 startPos, int keepAlive,
+                       int port = 80, int unused = 0);
+    // The request text for this slot's settings.
+    QString getRequest(const QString& host, const QString& path, qint64 rangeFrom, qint64 rangeTo,
+                       int keepAlive);
+    // Header table of the last reply (entry 0 is the status line); names without regard to case.
+    QString GetHTTP_Var(const QString& name) const;
+    int GetHTTP_VarIndex(const QString& name) const;
+    // BeIdeal, then Disconnected.
+    void Halt();
+    // Drops the connection, the timer and the file and returns to idle (DownloadStatus 0).
+    void BeIdeal();
+
+    // The folder part of a path ("" when it has none) and making sure a folder exists.
+    static QString getDirName(const QString& path);
+    static void ChkCreateDir(const QString& path);
+
+    // Length of one Timer1 tick in milliseconds (1000; tests shorten it).
+    void setTickInterval(int ms);
+
+signals:
+    void DataArrival(qint64 bytesTotal);
+    void FileDataArrival(qint64 bytesTotal);
+    void DownloadComplete();
+    void DownloadIncomplete();
+    void DownloadFailed();
+    void Connected();
+    void Disconnected();
+    void Error(int ErrNum, const QString& Description);
+    void WaitingForReply(const QString& TryDetail);
+    void Redirected(const QString& SrcURL);
+    void SocketClosed();
+    void HeaderCame(const QString& Header);
+    void WaitingRetry();
+    void Retrying();
+
+private:
+    // The transfer record of the job in hand.
+    struct DownloadInfo
+    {
+        double MeterValue = 0;
+        qint64 FileSize = 0;
+        qint64 CurPos = 0;
+        int Try = 0;
+        QString Host;
+        QString Path;
+        int Port = 80;
+        bool Secure = false;
+        QString ReqStr;
+        QString LocalFile;
+        int Status = 0;
+        QString StatusText;
+        int Packets = 0;
+        int KeepAlive = 0;
+        qint64 ChunkLeft = 0;
+        bool Chunked = false;
+        int DownloadStatus = 0;
+    };
+    // How the body of the reply in hand ends (RFC 9112 §6.3).
+    enum class BodyEnd
+    {
+        None,      // no header yet, or no body will be written
+        Length,    // m_bodyLeft bytes
+        Chunked,   // the last chunk
+        UntilClose // the server closes the connection
+    };
+    enum class Phase
+    {
+        Idle,
+        Delay,
+        Connecting,
+        Requesting,
+        Receiving,
+        Ended
+    };
+
+    void onSocketConnect();
+    void onSocketData(qint64 bytesTotal);
+    void onSocketClose();
+    void onSocketError(int number, const QString& description);
+    void onTick();
+
+    void OpenConnection();
+    void NewRequest();
+    enum class HeaderStep
+    {
+        Wait, // the header has not ended yet
+        Stop, // the reply was handled (refused, redirected, ended)
+        Body  // body bytes may follow
+    };
+    HeaderStep processHeader(QByteArray& packet);
+    HeaderStep acceptReply();
+    bool followRedirect(const QString& location);
+    bool writeBody(QByteArray& packet);
+    bool bodyEnded() const;
+    void secureClose();
+    void failJob(int number, const QString& description);
+    void failLater(int number, const QString& description);
+    void closeLocalFile();
+    bool splitUrl(const QString& url);
+
+    void startTimer(const QString& mode, qint64 count);
+    void stopTimer();
+    void startRetryWait();
+    void setSocketTag(const QString& tag);
+    void setDownloadStatus(int status);
+    void resetReply();
+
+    DownloadInfo m_info;
+    ReplyHeader m_header;
+    std::unique_ptr<ChunkDecoder> m_chunks;
+    std::unique_ptr<QFile> m_file;
+    StreamSocket* m_socket = nullptr;
+    QTimer m_timer;
+    QString m_timerMode;
+    qint64 m_timerCount = 0;
+    bool m_arrivedSinceTick = false;
+
+    Phase m_phase = Phase::Idle;
+    quint64 m_generation = 0; // bumped whenever the job in hand is dropped or replaced
+    QString m_url;            // URL of the request in hand (base of a relative Location)
+    int m_redirects = 0;
+    BodyEnd m_bodyEnd = BodyEnd::None;
+    qint64 m_bodyLeft = 0;       // body bytes the reply still owes (BodyEnd::Length)
+    bool m_overrun = false;      // the server sent more than it announced
+    bool m_refused = false;      // the reply was refused or failed: no verdict from the sizes
+    bool m_sizeKnown = false;    // FileSize is announced (0 is a known empty file)
+    bool m_socketFailed = false; // the transfer ended by a socket error, not a clean close
+    bool m_headerDone = false;   // the final reply header of this request was read
+
+    int m_protocol = 0;
+    int m_maxTry = 6;
+    int m_tryInterval = 60;
+    QString m_compatible;
+    QString m_errorCodes = QStringLiteral("301|302|303|304|305|306|307|308|");
+    QString m_defaultExtns = QStringLiteral(".htm.html.asp.php.pl.cgi.ph3.ph4.ph5");
+    bool m_redirection = true;
+    qint64 m_minimumFileSize = 0;
+    QString m_acceptParam = QStringLiteral("text/xml,application/xml,application/xhtml+xml,"
+                                           "text/html;q=0.9,text/plain;q=0.8,image/png,*/*;q=0.5");
+    QString m_acceptLanguage = QStringLiteral("en-us,en;q=0.5");
+    QString m_acceptEncoding = QStringLiteral("gzip , deflate");
+    int m_connectTimeout = 20;
+    QString m_tag;
+};

@@ -1,0 +1,47 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "engine/UrlSplit.h"
+
+#include <QUrl>
+
+UrlSplit UrlSplit::Parse(const QString& url)
+{
+    UrlSplit split;
+    qsizetype start = 0;
+    if (url.startsWith(QLatin1String("http://"), Qt::CaseInsensitive)) {
+        start = 7;
+    } else if (url.startsWith(QLatin1String("https://"), Qt::CaseInsensitive)) {
+        start = 8;
+        split.Secure = true;
+        split.Port = 443;
+    } else {
+        return split;
+    }
+    const qsizetype slash = url.indexOf(QLatin1Char('/'), start);
+    if (slash < 0) {
+        split.Host = url.mid(start);
+        split.Path = QStringLiteral("/");
+    } else {
+        split.Host = url.mid(start, slash - start);
+        split.Path = url.mid(slash);
+    }
+    const qsizetype colon = split.Host.lastIndexOf(QLatin1Char(':'));
+    if (colon >= 0 && colon < split.Host.size() - 1 && !split.Host.endsWith(QLatin1Char(']'))) {
+        // The port is the leading digits after the ":" (0 when there are none).
+        const QString rest = split.Host.mid(colon + 1);
+        qsizetype n = 0;
+        while (n < rest.size() && n < 6 && rest.at(n).isDigit())
+            ++n;
+        split.Port = rest.left(n).toInt();
+        split.Host.truncate(colon);
+    }
+    split.Supported = !split.Host.isEmpty() && split.Port > 0 && split.Port < 65536;
+    return split;
+}
+
+QString UrlSplit::Resolve(const QString& base, const QString& location)
+{
+    const QUrl target(location);
+    if (!target.scheme().isEmpty())
+        return location;
+    return QUrl(base).resolved(target).toString(QUrl::FullyEncoded);
+}

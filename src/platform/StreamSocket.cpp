@@ -1,0 +1,173 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/StreamSocket.h"
+
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QSslError>
+#include <QSslSocket>
+
+StreamSocket::StreamSocket(QObject* parent) : QObject(parent), m_socket(new QSslSocket(this))
+{
+    connect(m_socket, &QSslSocket::connected, this, &StreamSocket::onConnected);
+    connect(m_socket, &QSslSocket::encrypted, this, &StreamSocket::onEncrypted);
+    connect(m_socket, &QSslSocket::readyRead, this, &StreamSocket::onReadyRead);
+    connect(m_socket, &QSslSocket::disconnected, this, &StreamSocket::onDisconnected);
+    connect(m_socket, &QSslSocket::errorOccurred, this, &StreamSocket::onError);
+    connect(m_socket, &QSslSocket::sslErrors, this, [this](const QList<QSslError>& errors) {
+        QStringList texts;
+        for (const QSslError& e : errors)
+            texts.append(e.errorString());
+        m_tlsProblems = texts.join(QStringLiteral("; "));
+    });
+}
+
+StreamSocket::~StreamSocket()
+{
+    m_quiet = true;
+    m_socket->abort();
+}
+
+void StreamSocket::ApplyExtraCa()
+{
+    static bool applied = false;
+    if (applied)
+        return;
+    applied = true;
+    const QString path = qEnvironmentVariable("HARVEX_EXTRA_CA");
+    if (path.isEmpty())
+        return;
+    const QList<QSslCertificate> extra = QSslCertificate::fromPath(path, QSsl::Pem);
+    if (extra.isEmpty()) {
+        qWarning("HARVEX_EXTRA_CA: no PEM certificate in %s", qPrintable(path));
+        return;
+    }
+    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+    config.setCaCertificates(QSslConfiguration::systemCaCertificates() + extra);
+    QSslConfiguration::setDefaultConfiguration(config);
+}
+
+void StreamSocket::Close()
+{
+    m_quiet = true;
+    m_socket->abort();
+    m_quiet = false;
+    m_open = false;
+    m_failed = false;
+}
+
+void StreamSocket::Connect()
+{
+    Close();
+    m_tlsFailed = false;
+    m_tlsProblems.clear();
+    if (m_secure) {
+        ApplyExtraCa();
+        m_socket->setSslConfiguration(QSslConfiguration::defaultConfiguration());
+        // The name checked against the certificate and sent as SNI (RFC 6066 §3).
+        m_socket->setPeerVerifyName(m_remoteHost);
+        m_socket->setPeerVerifyMode(QSslSocket::VerifyPeer);
+        m_socket->connectToHostEncrypted(m_remoteHost, quint16(m_remotePort));
+    } else {
+        m_socket->connectToHost(m_remoteHost, quint16(m_remotePort));
+    }
+}
+
+int StreamSocket::State() const
+{
+    if (m_failed)
+        return ErrorState;
+    switch (m_socket->state()) {
+    case QAbstractSocket::HostLookupState:
+        return Resolving;
+    case QAbstractSocket::ConnectingState:
+        return Connecting;
+    case QAbstractSocket::ConnectedState:
+        // A TLS connection is usable only after its handshake.
+        return m_open ? ConnectedState : Connecting;
+    case QAbstractSocket::ClosingState:
+        return Closing;
+    default:
+        return Closed;
+    }
+}
+
+void StreamSocket::SendData(const QByteArray& data)
+{
+    m_socket->write(data);
+}
+
+void StreamSocket::GetData(QByteArray& data, qint64 count)
+{
+    data = m_socket->read(qMax<qint64>(0, count));
+}
+
+QString StreamSocket::RemoteHostIP() const
+{
+    return m_socket->peerAddress().toString();
+}
+
+qint64 StreamSocket::BytesReceived() const
+{
+    return m_socket->bytesAvailable();
+}
+
+qintptr StreamSocket::SocketHandle() const
+{
+    return m_socket->socketDescriptor();
+}
+
+void StreamSocket::onConnected()
+{
+    if (m_secure)
+        return; // ConnectEvent waits for the handshake
+    m_open = true;
+    emit ConnectEvent();
+}
+
+void StreamSocket::onEncrypted()
+{
+    m_open = true;
+    emit ConnectEvent();
+}
+
+void StreamSocket::onReadyRead()
+{
+    if (m_quiet || !m_open)
+        return;
+    const qint64 waiting = m_socket->bytesAvailable();
+    if (waiting > 0)
+        emit DataArrival(waiting);
+}
+
+void StreamSocket::onDisconnected()
+{
+    if (m_quiet || m_failed)
+        return;
+    const bool wasOpen = m_open;
+    m_open = false;
+    // Bytes that came with the close are delivered before it.
+    if (wasOpen && m_socket->bytesAvailable() > 0)
+        emit DataArrival(m_socket->bytesAvailable());
+    emit CloseEvent();
+}
+
+void StreamSocket::onError()
+{
+    if (m_quiet)
+        return;
+    const QAbstractSocket::SocketError error = m_socket->error();
+    // The peer's close (FIN, and a reset, which Qt reports alike) is the close event.
+    if (error == QAbstractSocket::RemoteHostClosedError && m_open)
+        return;
+    QString description = m_socket->errorString();
+    if (error == QAbstractSocket::SslHandshakeFailedError ||
+        error == QAbstractSocket::SslInternalError ||
+        error == QAbstractSocket::SslInvalidUserDataError) {
+        m_tlsFailed = true;
+        description = QStringLiteral("TLS handshake with %1 failed: %2")
+                          .arg(m_remoteHost, m_tlsProblems.isEmpty() ? description : m_tlsProblems);
+    }
+    m_failed = true;
+    m_open = false;
+    emit Error(int(error), description);
+}

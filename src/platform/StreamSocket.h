@@ -1,0 +1,85 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+class QSslSocket;
+
+// The TCP client socket a download slot drives: an asynchronous connect, whole-request
+// sends, packet reads of exactly the announced count and a peer-close event. With Secure
+// set the connection is TLS (certificates checked against the system store and the host
+// name, SNI sent) and ConnectEvent comes once the handshake has finished.
+class StreamSocket : public QObject
+{
+    Q_OBJECT
+public:
+    // State numbers the download manager reads.
+    enum StateNumber
+    {
+        Closed = 0,
+        Resolving = 4,
+        Connecting = 6,
+        ConnectedState = 7,
+        Closing = 8,
+        ErrorState = 9
+    };
+
+    explicit StreamSocket(QObject* parent = nullptr);
+    ~StreamSocket() override;
+
+    // Drops any connection; harmless on a closed socket. Raises no event.
+    void Close();
+    void setLocalPort(int port) { m_localPort = port; }
+    int LocalPort() const { return m_localPort; }
+    void setRemoteHost(const QString& host) { m_remoteHost = host; }
+    QString RemoteHost() const { return m_remoteHost; }
+    void setRemotePort(int port) { m_remotePort = port; }
+    int RemotePort() const { return m_remotePort; }
+    void setSecure(bool secure) { m_secure = secure; }
+    bool Secure() const { return m_secure; }
+    // Asynchronous: ConnectEvent on success, Error on failure.
+    void Connect();
+    int State() const;
+    void SendData(const QByteArray& data);
+    // Reads at most count bytes into data (sized to what was read).
+    void GetData(QByteArray& data, qint64 count);
+    void setTag(const QString& tag) { m_tag = tag; }
+    QString Tag() const { return m_tag; }
+    QString RemoteHostIP() const;
+    qint64 BytesReceived() const;
+    qintptr SocketHandle() const;
+
+    // The last Error was a failed TLS handshake or certificate check: trying again
+    // would meet the same certificate.
+    bool TlsFailed() const { return m_tlsFailed; }
+
+    // Adds the PEM certificates named by HARVEX_EXTRA_CA to the trusted ones, once per run.
+    static void ApplyExtraCa();
+
+signals:
+    void ConnectEvent();
+    void DataArrival(qint64 bytesTotal);
+    void CloseEvent();
+    void Error(int number, const QString& description);
+
+private:
+    void onConnected();
+    void onEncrypted();
+    void onReadyRead();
+    void onDisconnected();
+    void onError();
+
+    QSslSocket* m_socket = nullptr;
+    QString m_remoteHost;
+    QString m_tag;
+    int m_remotePort = 0;
+    int m_localPort = 0;
+    bool m_secure = false;
+    bool m_failed = false; // an error ended the last connection
+    bool m_quiet = false;  // our own Close is running: its signals are not events
+    bool m_tlsFailed = false;
+    bool m_open = false; // ConnectEvent was raised and no close came since
+    QString m_tlsProblems;
+};
