@@ -170,3 +170,26 @@ private:
     QString m_toolTipText;
     bool m_updateEnabled = true;
 };
+
+// Blocks a list's updates for a bulk change and updates it once at the end, unless an
+// outer bulk change already blocked it.
+class RowvaneBulkChange
+{
+public:
+    explicit RowvaneBulkChange(Rowvane& list) : m_list(list), m_owner(list.UpdateEnabled())
+    {
+        if (m_owner)
+            m_list.BlockUpdate();
+    }
+    ~RowvaneBulkChange()
+    {
+        if (m_owner)
+            m_list.Update();
+    }
+    RowvaneBulkChange(const RowvaneBulkChange&) = delete;
+    RowvaneBulkChange& operator=(const RowvaneBulkChange&) = delete;
+
+private:
+    Rowvane& m_list;
+    bool m_owner;
+};
