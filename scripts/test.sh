@@ -10,3 +10,7 @@ harvex_install_deps test
 harvex_build build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHARVEX_SANITIZE=ON -DHARVEX_WERROR=ON
 cd "$here/../build/test"
 ctest --output-on-failure --no-tests=error -j "$(nproc)" "$@"
+# Every fuzz target for 30 s (HARVEX_SKIP_FUZZ=1 skips this for quick local runs).
+if [ "${HARVEX_SKIP_FUZZ:-0}" != 1 ]; then
+    "$here/fuzz.sh" 30
+fi

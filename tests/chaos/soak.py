@@ -1,0 +1,366 @@
+#!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+"""Chaos soak: harvex-cli downloads many files from nginx through a proxy that
+breaks connections on purpose, then every outcome is checked.
+
+Required of every run:
+  * every job reported complete is byte-exact (SHA-256) against what nginx serves
+    for that URL: the file itself, or for a text file asked for over HTTP/1.1 the
+    gzip body nginx sends (the downloader keeps content codings as received);
+  * every job not complete is reported failed, in the count and in --failed-list;
+  * jobs that cannot succeed (404, a port where nothing listens) are failed;
+  * completed + failed = jobs, and the exit code says whether any failed;
+  * the run ends within a bound computed from the timeouts (no slot hangs), and no
+    connection is left open at the proxy afterwards;
+  * nothing appears in the base folder but the expected files and the logs.
+With --strict also:
+  * a job whose URL got at least one clean, complete reply is complete;
+  * a completed file served with Last-Modified carries that time.
+
+  python3 soak.py --cli build/app/harvex-cli --short          # 100 files, seed 1
+  python3 soak.py --cli build/app/harvex-cli --files 500      # random seed, printed
+  python3 soak.py --cli build/app/harvex-cli --files 500 --seed 1234   # replay
+"""
+
+import argparse
+import gzip
+import hashlib
+import http.client
+import json
+import os
+import random
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from chaos_proxy import ChaosProxy  # noqa: E402
+from loopback_nginx import Nginx, unused_port  # noqa: E402
+
+MAX_SIZE = 4 * 1024 * 1024
+# Batches: each runs harvex-cli once over its share of the jobs.
+BATCHES = (
+    ("http10", []),
+    ("http11", ["--http11"]),
+    ("keepalive", ["--http11", "--keep-alive"]),
+)
+# What the downloader asks for; nginx gzips text only when gzip is accepted.
+REFERENCE_HEADERS = {"Accept-Encoding": "gzip, deflate"}
+
+
+class Source:
+    """One file in the doc root and what nginx serves for it."""
+
+    def __init__(self, path, data, mtime, batch):
+        self.path = path  # URL path, also the file's place under the doc root
+        self.data = data
+        self.mtime = mtime
+        self.batch = batch
+        self.sha = hashlib.sha256(data).hexdigest()
+        self.gzip_sha = None  # the gzip body nginx sends to HTTP/1.1, for text files
+        self.gzip_size = 0
+
+    @property
+    def last_modified(self):
+        return not self.path.startswith("/nolm/")
+
+
+def pick_size(rng):
+    r = rng.random()
+    if r < 0.04:
+        return 0
+    if r < 0.10:
+        return rng.randint(1, 16)
+    if r < 0.18:
+        # Around sizes where buffers and packets tend to end.
+        return max(0, rng.choice((1024, 1460, 4096, 8192, 16384, 65536, 131072)) + rng.randint(-2, 2))
+    if r < 0.60:
+        return int(2 ** rng.uniform(4, 16))
+    if r < 0.88:
+        return int(2 ** rng.uniform(16, 20))
+    return rng.randint(1 << 20, MAX_SIZE)
+
+
+WORDS = (
+    "harvest slot reply chunk header range retry folder list page link file byte "
+    "socket timer verdict complete failed resume gzip length status moved found"
+).split()
+
+
+def text_bytes(rng, size):
+    parts, n = [], 0
+    while n < size:
+        line = " ".join(rng.choice(WORDS) for _ in range(rng.randint(3, 14))) + "\n"
+        parts.append(line)
+        n += len(line)
+    return "".join(parts).encode()[:size]
+
+
+def make_sources(rng, count, doc_root):
+    sources = []
+    for i in range(count):
+        # The largest and the smallest file always take part.
+        size = MAX_SIZE if i == 0 else 0 if i == 1 else pick_size(rng)
+        text = rng.random() < 0.35
+        if text and size > (1 << 20):
+            size = rng.randint(1 << 16, 1 << 20)  # text up to 1 MiB keeps the run quick
+        folder = "lm" if rng.random() < 0.7 else "nolm"
+        path = f"/{folder}/d{i % 7}/f{i:04d}_{size}.{'txt' if text else 'bin'}"
+        data = text_bytes(rng, size) if text else rng.randbytes(size)
+        mtime = rng.randint(978307200, 1577836800)  # 2001..2020, whole seconds
+        full = doc_root + path
+        os.makedirs(os.path.dirname(full), exist_ok=True)
+        with open(full, "wb") as f:
+            f.write(data)
+        os.utime(full, (mtime, mtime))
+        sources.append(Source(path, data, mtime, BATCHES[i % len(BATCHES)][0]))
+    return sources
+
+
+def fetch_gzip_references(sources, port):
+    """The gzip body nginx sends for each text file over HTTP/1.1 (chunked)."""
+    for s in sources:
+        if not s.path.endswith(".txt") or s.batch == "http10":
+            continue
+        conn = http.client.HTTPConnection("127.0.0.1", port, timeout=30)
+        conn.request("GET", s.path, headers=REFERENCE_HEADERS)
+        reply = conn.getresponse()
+        body = reply.read()
+        conn.close()
+        if reply.status != 200:
+            raise RuntimeError(f"nginx answered {reply.status} for {s.path}")
+        if reply.getheader("Content-Encoding") == "gzip":
+            if gzip.decompress(body) != s.data:
+                raise RuntimeError(f"the gzip reference of {s.path} does not inflate to the file")
+            s.gzip_sha = hashlib.sha256(body).hexdigest()
+            s.gzip_size = len(body)
+
+
+def local_path(base, url):
+    """Where "Replicate Url path" puts a URL: base/<host[%3Aport]>/<path>."""
+    rest = url.split("//", 1)[1]
+    if "/" not in rest:
+        return os.path.join(base, rest.replace(":", "%3A"))
+    folder, name = rest.rsplit("/", 1)
+    name = name or "_index.htm"
+    relative = (folder + "/" + name).replace(":", "%3A")
+    for c, code in (("*", "%2A"), ("?", "%3F"), ('"', "%22"), ("<", "%3C"), (">", "%3E"), ("|", "%7C")):
+        relative = relative.replace(c, code)
+    return os.path.join(base, relative)
+
+
+def sha256_file(path):
+    h = hashlib.sha256()
+    with open(path, "rb") as f:
+        for block in iter(lambda: f.read(1 << 20), b""):
+            h.update(block)
+    return h.hexdigest()
+
+
+class Soak:
+    def __init__(self, args):
+        self.args = args
+        self.violations = []
+        self.notes = []
+
+    def violation(self, text):
+        self.violations.append(text)
+
+    def note(self, text):
+        (self.violations if self.args.strict else self.notes).append(text)
+
+    def bound_seconds(self, jobs, total_bytes):
+        """The longest a batch may take when no slot hangs: every job uses all its
+        tries, each paying the start delay, the wait between tries and the timeout."""
+        a = self.args
+        tick = a.tick_ms / 1000
+        per_try = (max(a.busy_wait, 10) + max(a.timeout, 10) + 2) * tick
+        rounds = -(-jobs // a.jobs)
+        transfer = total_bytes * a.max_try / (a.jobs * 4e6)  # at least 4 MB/s per slot
+        return 30 + rounds * a.max_try * per_try + transfer
+
+    def run(self):
+        a = self.args
+        seed = a.seed if a.seed is not None else random.SystemRandom().randrange(1, 1 << 31)
+        print(f"chaos soak: seed {seed}, {a.files} files, -j {a.jobs}, max-try {a.max_try}, tick {a.tick_ms} ms")
+        print(f"  replay: {sys.argv[0]} --cli {a.cli} --files {a.files} --seed {seed} -j {a.jobs}", flush=True)
+        work = tempfile.mkdtemp(prefix="harvex-soak-")
+        nginx = Nginx(os.path.join(work, "nginx"))
+        proxy = None
+        try:
+            nginx.start()
+            rng = random.Random(seed)
+            sources = make_sources(rng, a.files, nginx.doc_root)
+            fetch_gzip_references(sources, nginx.port)
+            hints = {s.path: max(len(s.data) if not s.gzip_sha else s.gzip_size, 1) for s in sources}
+            timeout_ms = max(a.timeout, 10) * a.tick_ms
+            proxy = ChaosProxy(("127.0.0.1", nginx.port), seed, timeout_ms, size_hint=hints).start()
+            dead_port = unused_port()
+            for name, options in BATCHES:
+                mine = [s for s in sources if s.batch == name]
+                self.run_batch(work, name, options, mine, proxy, dead_port, rng)
+            self.check_proxy(proxy, sources)
+        finally:
+            if proxy:
+                proxy.stop()
+                proxy.write_log(os.path.join(work, "proxy.jsonl"))
+            nginx.stop()
+        self.report(proxy)
+        ok = not self.violations
+        if ok and not a.keep:
+            shutil.rmtree(work, ignore_errors=True)
+        else:
+            print(f"  work folder kept: {work}")
+        print(f"chaos soak seed {seed}: {'PASS' if ok else 'FAIL'}")
+        return 0 if ok else 1
+
+    def run_batch(self, work, name, options, sources, proxy, dead_port, rng):
+        a = self.args
+        prefix = f"http://127.0.0.1:{proxy.port}"
+        jobs = [prefix + s.path for s in sources]
+        # Jobs that can never succeed, among the others.
+        doomed = [f"{prefix}/missing/{name}-{i}.bin" for i in range(max(1, len(sources) // 50))]
+        doomed.append(f"http://127.0.0.1:{dead_port}/nowhere/{name}.bin")
+        for url in doomed:
+            jobs.insert(rng.randint(0, len(jobs)), url)
+        base = os.path.join(work, "out", name)
+        os.makedirs(base)
+        lists = os.path.join(work, f"{name}.list")
+        failed_list = os.path.join(work, f"{name}.failed")
+        with open(lists, "w") as f:
+            f.write("\n".join(jobs) + "\n")
+        config = os.path.join(work, "config", name)
+        os.makedirs(config)
+        env = dict(os.environ, XDG_CONFIG_HOME=config, HOME=os.path.join(work, "home"))
+        command = [a.cli, "-i", lists, "-d", base, "-j", str(a.jobs), "--max-try", str(a.max_try)]
+        command += ["--busy-wait", str(a.busy_wait), "--timeout", str(a.timeout), "--tick-ms", str(a.tick_ms)]
+        command += ["--failed-list", failed_list, "-q"] + options
+        bound = self.bound_seconds(len(jobs), sum(len(s.data) for s in sources))
+        started = time.monotonic()
+        process = subprocess.Popen(command, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        try:
+            out, err = process.communicate(timeout=bound)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            out, err = process.communicate()
+            self.violation(f"[{name}] harvex-cli still running after {bound:.0f} s (a slot hangs); killed")
+        took = time.monotonic() - started
+        print(f"  [{name}] {len(jobs)} jobs in {took:.1f} s (bound {bound:.0f} s), exit {process.returncode}")
+        if err.strip():
+            print("    stderr: " + err.strip().replace("\n", "\n    ")[:4000])
+        self.check_batch(name, base, jobs, doomed, sources, out, process.returncode, failed_list, prefix)
+
+    def check_batch(self, name, base, jobs, doomed, sources, out, code, failed_list, prefix):
+        m = re.search(r"Completed: (\d+)\s+Failed: (\d+)", out)
+        if not m:
+            self.violation(f"[{name}] no 'Completed: N  Failed: M' line in: {out[-500:]!r}")
+            return
+        completed, failed = int(m.group(1)), int(m.group(2))
+        print(f"    Completed: {completed}  Failed: {failed}")
+        if completed + failed != len(jobs):
+            self.violation(f"[{name}] completed {completed} + failed {failed} != {len(jobs)} jobs")
+        if code != (1 if failed else 0):
+            self.violation(f"[{name}] exit code {code} with {failed} failed")
+        listed = []
+        if os.path.exists(failed_list):
+            with open(failed_list, encoding="utf-8", errors="replace") as f:
+                listed = [line.strip() for line in f if line.strip()]
+        if len(listed) != failed or len(set(listed)) != len(listed):
+            self.violation(f"[{name}] --failed-list has {len(listed)} lines ({len(set(listed))} distinct), count says {failed}")
+        unknown = set(listed) - set(jobs)
+        if unknown:
+            self.violation(f"[{name}] --failed-list names URLs that are no jobs: {sorted(unknown)[:5]}")
+        for url in doomed:
+            if url not in listed:
+                self.violation(f"[{name}] {url} cannot succeed but is not listed failed")
+        failed_set = set(listed)
+        by_url = {prefix + s.path: s for s in sources}
+        expected_files = set()
+        self.batch_failed = getattr(self, "batch_failed", {})
+        for url, s in by_url.items():
+            path = local_path(base, url)
+            expected_files.add(path)
+            if url in failed_set:
+                self.batch_failed[s.path] = name
+                continue
+            if not os.path.isfile(path):
+                self.violation(f"[{name}] {url} reported complete, but {path} does not exist")
+                continue
+            digest = sha256_file(path)
+            if digest == s.gzip_sha:
+                pass
+            elif digest != s.sha:
+                size = os.path.getsize(path)
+                self.violation(
+                    f"[{name}] {url} reported complete, but the file differs: {size} bytes, "
+                    f"source {len(s.data)} bytes" + (f", gzip body {s.gzip_size} bytes" if s.gzip_sha else "")
+                )
+                continue
+            if s.last_modified and int(os.stat(path).st_mtime) != s.mtime:
+                self.note(f"[{name}] {url} complete, but its time {int(os.stat(path).st_mtime)} is not Last-Modified {s.mtime}")
+        for root, _, files in os.walk(base):
+            for f in files:
+                full = os.path.join(root, f)
+                if full in expected_files or (root == base and f.startswith("Harvex_")):
+                    continue
+                self.violation(f"[{name}] unexpected file in the base folder: {os.path.relpath(full, base)}")
+
+    def check_proxy(self, proxy, sources):
+        # A slot that gave up must have closed its socket: give them a moment.
+        deadline = time.monotonic() + 5
+        while proxy.open_connections() and time.monotonic() < deadline:
+            time.sleep(0.1)
+        if proxy.open_connections():
+            self.violation(f"{proxy.open_connections()} connections still open at the proxy after the runs")
+        clean = {}
+        for r in proxy.records:
+            if r["fault"] in ("pass", "split", "delay") and r["outcome"] == "complete":
+                for q in r["requests"]:
+                    clean.setdefault(q["path"], r["conn"])
+        for path, batch in getattr(self, "batch_failed", {}).items():
+            if path in clean:
+                self.note(f"[{batch}] {path} failed although connection {clean[path]} served it cleanly")
+
+    def report(self, proxy):
+        if proxy:
+            counts = {}
+            for r in proxy.records:
+                key = r["fault"] if r["outcome"] in ("complete", "refused") else f"{r['fault']}:{r['outcome']}"
+                counts[key] = counts.get(key, 0) + 1
+            print("  connections: " + ", ".join(f"{k} {v}" for k, v in sorted(counts.items())))
+        for n in self.notes[:50]:
+            print("  note: " + n)
+        for v in self.violations[:100]:
+            print("  VIOLATION: " + v)
+        if len(self.violations) > 100:
+            print(f"  ... and {len(self.violations) - 100} more violations")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--cli", required=True, help="the harvex-cli program")
+    parser.add_argument("--files", type=int, default=500)
+    parser.add_argument("--seed", type=int, default=None, help="default: random, printed")
+    parser.add_argument("--short", action="store_true", help="the CI form: 100 files, seed 1")
+    parser.add_argument("-j", "--jobs", type=int, default=8, help="parallel slots")
+    parser.add_argument("--max-try", type=int, default=16)
+    parser.add_argument("--busy-wait", type=int, default=10, help="seconds (ticks) between tries")
+    parser.add_argument("--timeout", type=int, default=10, help="seconds (ticks) of the reply timeout")
+    parser.add_argument("--tick-ms", type=int, default=40, help="length of one second of the downloader")
+    parser.add_argument("--strict", action="store_true", help="also require the checks listed as notes")
+    parser.add_argument("--keep", action="store_true", help="keep the work folder")
+    args = parser.parse_args()
+    if args.short:
+        args.files = 100
+        if args.seed is None:
+            args.seed = 1
+    if not os.access(args.cli, os.X_OK):
+        parser.error(f"{args.cli} is not a program")
+    return Soak(args).run()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
