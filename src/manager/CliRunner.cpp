@@ -1,0 +1,304 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "manager/CliRunner.h"
+
+#include "harvest/FileTypeList.h"
+#include "harvest/UrlLines.h"
+#include "manager/DownloadManager.h"
+#include "manager/JobList.h"
+#include "manager/LiveDisplay.h"
+#include "manager/Startup.h"
+#include "platform/ConsoleDialogs.h"
+#include "platform/SettingsStore.h"
+#include "platform/Version.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// The self-pipe of the interrupt handler: the handler only writes a byte, the event
+// loop reads it and stops the downloads (nothing else is safe in a signal handler).
+int g_interruptPipe[2] = {-1, -1};
+
+extern "C" void OnInterruptSignal(int)
+{
+    const int saved = errno;
+    const char byte = 1;
+    [[maybe_unused]] const auto written = ::write(g_interruptPipe[1], &byte, 1);
+    errno = saved;
+}
+
+void PrintError(const QString& text)
+{
+    std::fprintf(stderr, "harvex-cli: %s\n", qPrintable(text));
+}
+
+} // namespace
+
+CliRunner::CliRunner(QObject* parent) : QObject(parent) {}
+
+CliRunner::~CliRunner() = default;
+
+int CliRunner::Run(const QStringList& arguments)
+{
+    CliOptions options;
+    QString error;
+    if (!CliOptions::Parse(arguments, options, error)) {
+        PrintError(error);
+        std::fprintf(stderr, "%s", qPrintable(CliOptions::Usage()));
+        return ExitUsage;
+    }
+    if (options.Help) {
+        std::printf("%s", qPrintable(CliOptions::Usage()));
+        return ExitCompleted;
+    }
+    if (options.Version) {
+        std::printf("%s\n", Version::Text);
+        return ExitCompleted;
+    }
+    if (options.Inputs.isEmpty() && options.Positional.isEmpty() && options.Harvest.isEmpty()) {
+        PrintError(QStringLiteral("nothing to download: give a list file, a URL or --harvest"));
+        std::fprintf(stderr, "%s", qPrintable(CliOptions::Usage()));
+        return ExitUsage;
+    }
+    return RunParsed(options);
+}
+
+int CliRunner::RunParsed(const CliOptions& options)
+{
+    SettingsStore store;
+    ConsoleDialogs dialogs;
+    DownloadManager manager(dialogs, store);
+    m_manager = &manager;
+    const bool baseDirOk =
+        Startup::Run(manager, [&](DownloadManager& m) { ApplyOptions(m, options); });
+    int status = ExitUsage;
+    if (baseDirOk && LoadInputs(manager, options) && HarvestPages(manager, options)) {
+        if (options.NoDownload) {
+            for (int row = 0; row < manager.List2().ListCount(); ++row)
+                std::printf("%s\n", qPrintable(manager.List2().List(row)));
+            std::fflush(stdout);
+            status = ExitCompleted;
+        } else {
+            status = Download(manager, options);
+        }
+    }
+    m_manager = nullptr;
+    return status;
+}
+
+void CliRunner::ApplyOptions(DownloadManager& m, const CliOptions& o)
+{
+    Options& opt = m.options();
+    DownloadManager::RunOverrides& run = m.Overrides();
+    if (o.BaseDir)
+        run.BaseDir = QFileInfo(*o.BaseDir).absoluteFilePath();
+    if (o.Parallel)
+        opt.setMaxParallel(*o.Parallel);
+    if (o.Resume)
+        opt.setDetectResume(*o.Resume);
+    if (o.Redirect)
+        opt.setRedirection(*o.Redirect);
+    if (o.KeepAlive)
+        opt.setKeepAlive(*o.KeepAlive);
+    if (o.Http11)
+        opt.setHttpVersion(true);
+    if (o.LogRequest)
+        opt.setLogRequest(true);
+    if (o.LogReply)
+        opt.setLogReply(true);
+    if (o.PathOption)
+        opt.setPathOption(*o.PathOption);
+    else if (opt.PathOption() == 2)
+        opt.setPathOption(0); // no one can answer "Ask me where ?" here
+    if (o.MinImageSize) {
+        opt.EditMinImgSize(QString::number(*o.MinImageSize));
+        opt.ValidateMinImgSize();
+    }
+    // Each list file is loaded into the one job list of this run: never cleared between.
+    opt.setClearList(false);
+    run.MaxTry = o.MaxTry;
+    run.TryInterval = o.BusyWait;
+    run.ConnectTimeout = o.Timeout;
+    run.UserAgent = o.UserAgent;
+    if (o.TickMs > 0)
+        m.setTickInterval(o.TickMs);
+}
+
+bool CliRunner::LoadInputs(DownloadManager& m, const CliOptions& o)
+{
+    for (const QString& input : o.Inputs) {
+        if (!LoadListFile(m, input, o.Filtered))
+            return false;
+    }
+    for (const QString& arg : o.Positional) {
+        const QFileInfo info(arg);
+        if (arg == QLatin1String("-") || info.isFile()) {
+            if (!LoadListFile(m, arg, o.Filtered))
+                return false;
+        } else if (info.isDir()) {
+            PrintError(arg + QStringLiteral(": Can't parse folders."));
+            return false;
+        } else if (!arg.trimmed().isEmpty()) {
+            m.Jobs().AddJobs(arg.trimmed());
+        }
+    }
+    return true;
+}
+
+bool CliRunner::LoadListFile(DownloadManager& m, const QString& path, bool filtered)
+{
+    QFile file;
+    bool opened = false;
+    if (path == QLatin1String("-")) {
+        opened = file.open(stdin, QIODevice::ReadOnly);
+    } else if (QFileInfo(path).isDir()) {
+        PrintError(path + QStringLiteral(": Can't parse folders."));
+        return false;
+    } else {
+        file.setFileName(path);
+        opened = file.open(QIODevice::ReadOnly);
+    }
+    if (!opened) {
+        PrintError(path + QStringLiteral(": ") + file.errorString());
+        return false;
+    }
+    // Lines end in LF, CR LF or CR; each is stripped of blanks and blank lines are
+    // skipped. Filtered, a line must hold a match of the link pattern, as a dropped file.
+    LineSplitState state;
+    QList<QByteArray> lines;
+    bool readFailed = false;
+    while (!file.atEnd()) {
+        const QByteArray chunk = file.read(64 * 1024);
+        if (chunk.isEmpty()) {
+            readFailed = file.error() != QFileDevice::NoError;
+            break;
+        }
+        UrlLines::Feed(state, chunk, lines);
+    }
+    UrlLines::Finish(state, lines);
+    if (readFailed) {
+        PrintError(path + QStringLiteral(": ") + file.errorString());
+        return false;
+    }
+    JobList& jobs = m.Jobs();
+    Rowvane& list = m.List2();
+    const LinkPattern* pattern = nullptr;
+    if (filtered && !jobs.DataFilter().isEmpty())
+        pattern = &jobs.Pattern(m.DataTypes().BuildExtPattern());
+    const bool block = jobs.BlockInForce();
+    list.BlockUpdate();
+    for (const QByteArray& bytes : std::as_const(lines)) {
+        const QString line = UrlLines::StripBlanks(QString::fromUtf8(bytes));
+        if (line.isEmpty() || (pattern && !pattern->Matches(line)))
+            continue;
+        list.AddItem(line);
+    }
+    if (!block)
+        jobs.SetBlockOff();
+    list.Update();
+    jobs.RefreshJobQueue();
+    return true;
+}
+
+bool CliRunner::HarvestPages(DownloadManager&, const CliOptions& o)
+{
+    if (o.Harvest.isEmpty())
+        return true;
+    PrintError(QStringLiteral("--harvest is not available in this build"));
+    return false;
+}
+
+int CliRunner::Download(DownloadManager& m, const CliOptions& o)
+{
+    Rowvane& list = m.List2();
+    std::unique_ptr<LiveDisplay> display;
+    const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    if (terminal && !o.Quiet) {
+        display = std::make_unique<LiveDisplay>(
+            m.Monitor(), [&m] { return m.MeterText(); }, [&m] { return m.Status().CounterLine(); },
+            stderr);
+    } else if (!o.Quiet) {
+        connect(&m, &DownloadManager::JobEnded, this, [&list](int row, bool completed) {
+            std::fprintf(stderr, "%s %s\n", completed ? "[Completed]" : "[Failed]",
+                         qPrintable(list.List(row)));
+            std::fflush(stderr);
+        });
+    }
+
+    QEventLoop loop;
+    connect(&m, &DownloadManager::RunFinished, &loop, &QEventLoop::quit);
+    InstallInterruptHandler();
+    if (list.ListCount() > 0) {
+        m.StartDownloads();
+        if (display)
+            display->Start();
+        if (m.StopEnabled())
+            loop.exec();
+    }
+    if (display)
+        display->Finish();
+
+    const int completed = m.State().CompletedJobs;
+    const int failed = list.ListCount() - completed;
+    const QString counters =
+        m.LastCounterLine().isEmpty() ? m.Status().CounterLine() : m.LastCounterLine();
+    std::printf("%s\nCompleted: %d  Failed: %d\n", qPrintable(counters), completed, failed);
+    std::fflush(stdout);
+    if (!o.FailedList.isEmpty())
+        WriteFailedList(m, o.FailedList);
+    if (m_interrupted)
+        return ExitInterrupted;
+    return failed == 0 ? ExitCompleted : ExitSomeFailed;
+}
+
+void CliRunner::WriteFailedList(DownloadManager& m, const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        PrintError(path + QStringLiteral(": ") + file.errorString());
+        return;
+    }
+    Rowvane& list = m.List2();
+    for (int row = 0; row < list.ListCount(); ++row) {
+        if (!m.Jobs().IsCompleted(row))
+            file.write(list.List(row).toUtf8() + '\n');
+    }
+}
+
+void CliRunner::InstallInterruptHandler()
+{
+    if (m_interruptNotifier)
+        return;
+    if (g_interruptPipe[0] < 0 && ::pipe2(g_interruptPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    m_interruptNotifier =
+        std::make_unique<QSocketNotifier>(g_interruptPipe[0], QSocketNotifier::Read);
+    connect(m_interruptNotifier.get(), &QSocketNotifier::activated, this, &CliRunner::Interrupted);
+    struct sigaction action
+    {
+    };
+    action.sa_handler = OnInterruptSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
+
+void CliRunner::Interrupted()
+{
+    char buffer[16];
+    while (::read(g_interruptPipe[0], buffer, sizeof buffer) > 0) {
+    }
+    m_interrupted = true;
+    // Like the stop command: every slot stops, partial files stay for a later resume.
+    if (m_manager && m_manager->StopEnabled())
+        m_manager->StopDownloads();
+}

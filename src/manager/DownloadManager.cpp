@@ -1,0 +1,270 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "manager/DownloadManager.h"
+
+#include "engine/HttpFiles.h"
+#include "harvest/FileTypeList.h"
+#include "harvest/UrlListIO.h"
+#include "manager/DownloadLogs.h"
+#include "manager/JobList.h"
+#include "manager/Scheduler.h"
+#include "manager/SlotEvents.h"
+#include "platform/Dialogs.h"
+
+DownloadManager::DownloadManager(Dialogs& dialogs, SettingsStore& store, QObject* parent)
+    : QObject(parent), m_dialogs(dialogs), m_store(store), m_status(m_state, m_list2),
+      m_jobs(std::make_unique<JobList>(m_list2, m_state, m_status, dialogs)),
+      m_logs(std::make_unique<DownloadLogs>()), m_dataTypes(std::make_unique<FileTypeList>()),
+      m_pageTypes(std::make_unique<FileTypeList>()),
+      m_naming(std::make_unique<LocalFileNaming>(*m_logs, dialogs)),
+      m_listIO(std::make_unique<UrlListIO>(*m_jobs, dialogs)),
+      m_scheduler(std::make_unique<Scheduler>(*this)), m_events(std::make_unique<SlotEvents>(*this))
+{
+    m_list4.setStyle(1);
+    m_list4.setCheckStyle(1);
+    m_list4.setManualClick(false);
+    m_list4.setDenyStrategy(1);
+    m_timer.setInterval(m_tickMs);
+    connect(&m_timer, &QTimer::timeout, this, &DownloadManager::OnTimer);
+    connect(m_jobs.get(), &JobList::Changed, this, &DownloadManager::CommandsChanged);
+    // The file-type lists and their option texts stay in step, so Save writes the lists.
+    connect(m_dataTypes.get(), &FileTypeList::Modified, this,
+            [this] { m_options.setDataExt(m_dataTypes->ListToString()); });
+    connect(m_pageTypes.get(), &FileTypeList::Modified, this,
+            [this] { m_options.setUrlExt(m_pageTypes->ListToString()); });
+    connect(&m_options, &Options::optionChanged, this, [this](Options::Option option) {
+        if (option == Options::Option::MaxParallel)
+            SliderChanged();
+    });
+}
+
+DownloadManager::~DownloadManager()
+{
+    // The slots go first: none may raise an event into a half-destroyed manager.
+    for (HttpFiles* http : std::as_const(m_slots)) {
+        http->disconnect(this);
+        http->BeIdeal();
+        delete http;
+    }
+    m_slots.clear();
+}
+
+void DownloadManager::CreateControls(int sessionMax)
+{
+    if (!m_slots.isEmpty())
+        return;
+    sessionMax = qBound(1, sessionMax, 20);
+    for (int slot = 0; slot < sessionMax; ++slot) {
+        auto* http = new HttpFiles(this);
+        http->setTickInterval(m_tickMs);
+        m_slots.append(http);
+        m_events->Attach(slot, http);
+    }
+    m_state.SessionMax = sessionMax;
+    m_monitor.CreateRows(sessionMax);
+    m_scheduler->UpdateSlotCount();
+    LedON();
+}
+
+HttpFiles* DownloadManager::Http(int slot) const
+{
+    return slot >= 0 && slot < m_slots.size() ? m_slots[slot] : nullptr;
+}
+
+bool DownloadManager::SlotBusy(int slot) const
+{
+    const HttpFiles* http = Http(slot);
+    return http && (http->DownloadStatus() != 0 || http->State() > 0);
+}
+
+bool DownloadManager::AnySlotBusy() const
+{
+    for (int slot = 0; slot < m_slots.size(); ++slot) {
+        if (SlotBusy(slot))
+            return true;
+    }
+    return false;
+}
+
+void DownloadManager::setTickInterval(int ms)
+{
+    m_tickMs = qMax(1, ms);
+    m_timer.setInterval(m_tickMs);
+    for (HttpFiles* http : std::as_const(m_slots))
+        http->setTickInterval(m_tickMs);
+}
+
+void DownloadManager::LoadArgumentOnFirstTick(const QString& argument)
+{
+    m_argument = argument;
+    m_timerTag = QStringLiteral("CMD");
+    m_timer.setInterval(qMax(1, m_tickMs / 2));
+    m_timer.start();
+}
+
+void DownloadManager::OnTimer()
+{
+    if (m_timerTag == QLatin1String("CMD")) {
+        // The one-shot tick of a start with an argument; the tick length is then set back
+        // so the meter's figure stays per second.
+        m_timer.stop();
+        m_timerTag.clear();
+        m_timer.setInterval(m_tickMs);
+        const QString argument = m_argument;
+        m_argument.clear();
+        m_listIO->LoadCommandLine(argument, m_dataTypes->BuildExtPattern(), m_options.ClearList());
+        return;
+    }
+    m_events->TimerTick();
+}
+
+// --- Commands -----------------------------------------------------------------------------
+
+void DownloadManager::StartDownloads()
+{
+    m_scheduler->StartDownloads();
+}
+
+void DownloadManager::ResumeDownloads()
+{
+    m_scheduler->ResumeDownloads();
+}
+
+void DownloadManager::StopDownloads()
+{
+    m_scheduler->StopDownloads();
+}
+
+void DownloadManager::StopConnection(int slot)
+{
+    m_scheduler->StopConnection(slot);
+}
+
+void DownloadManager::SetBlock()
+{
+    m_scheduler->SetBlock();
+}
+
+void DownloadManager::RemoveBlock()
+{
+    m_scheduler->RemoveBlock();
+}
+
+void DownloadManager::SliderChanged()
+{
+    m_scheduler->UpdateSlotCount();
+}
+
+bool DownloadManager::StartEnabled() const
+{
+    // Starting again during a run would hand rows to busy slots and drop their jobs.
+    return !m_running && m_list2.ListCount() >= 1;
+}
+
+void DownloadManager::FinishRun()
+{
+    if (m_running)
+        m_lastCounterLine = m_status.CounterLine();
+}
+
+void DownloadManager::setRunning(bool running)
+{
+    if (running)
+        m_timer.start();
+    else
+        m_timer.stop();
+    const bool ended = m_running && !running;
+    m_running = running;
+    Q_EMIT CommandsChanged();
+    if (ended)
+        Q_EMIT RunFinished();
+}
+
+// --- Views ----------------------------------------------------------------------------------
+
+void DownloadManager::Settime()
+{
+    m_timeText = SpeedMeter::ElapsedText(m_state.TickCount);
+}
+
+void DownloadManager::gStatEx(bool flag, const QString& text)
+{
+    m_status.gStatEx(flag, text);
+}
+
+void DownloadManager::SetSlotStatus(int slot, const QString& text)
+{
+    m_monitor.SetSlotStatus(slot, text);
+}
+
+void DownloadManager::ConnectState(int slot)
+{
+    if (const HttpFiles* http = Http(slot))
+        m_monitor.SetLamp(slot, http->State());
+}
+
+void DownloadManager::ShowProgress(int slot, bool)
+{
+    const HttpFiles* http = Http(slot);
+    if (!http)
+        return;
+    m_monitor.SetProgress(slot, http->MeterValue());
+    const QString percent = QString::asprintf("%.1f", http->MeterValue());
+    if (http->State() == 7) {
+        m_monitor.SetSlotStatus(
+            slot, percent + QStringLiteral("% of ") +
+                      QString::asprintf("%.1fKB", double(http->FileSize()) / 1024.0) +
+                      QStringLiteral("][Packets: ") + QString::number(http->PACKETS()) +
+                      QStringLiteral("]:[") + http->Content());
+    } else {
+        m_monitor.SetSlotStatus(slot, QStringLiteral("Not Connected.. (") + percent +
+                                          QStringLiteral("%)"));
+    }
+}
+
+void DownloadManager::LedON()
+{
+    for (int slot = 0; slot < m_slots.size(); ++slot) {
+        ConnectState(slot);
+        ShowProgress(slot, true);
+    }
+}
+
+// --- Jobs and logs --------------------------------------------------------------------------
+
+DownloadManager::SlotSettings DownloadManager::CurrentSlotSettings() const
+{
+    SlotSettings s;
+    s.Compatible = m_overrides.UserAgent.value_or(m_params.Combo2.SelectedText());
+    s.AcceptParam = m_params.CboAccept.SelectedText();
+    s.AcceptLanguage = m_params.CboAccptLang.SelectedText();
+    s.AcceptEncoding = m_params.CboAccptEncoding.SelectedText();
+    s.ErrorCodes = m_params.ErrCodes;
+    s.DefaultExtns = m_params.DefExt;
+    s.TryInterval = m_overrides.TryInterval.value_or(m_options.BusyWait());
+    s.ConnectTimeout = m_overrides.ConnectTimeout.value_or(m_options.ConnTimeout());
+    s.Protocol = m_options.HttpVersion() ? 1 : 0;
+    s.MaxTry = m_overrides.MaxTry.value_or(m_options.TryCount());
+    s.Redirection = m_options.Redirection();
+    s.KeepAlive = m_options.KeepAlive();
+    return s;
+}
+
+void DownloadManager::WriteLog(const QString& text)
+{
+    m_logs->WriteLog(text);
+}
+
+void DownloadManager::WriteConLog(const QString& text)
+{
+    m_logs->WriteConLog(text);
+}
+
+JobFile DownloadManager::PrepareJobFile(int, int, const QString& url)
+{
+    NamingOptions naming;
+    naming.BaseDir = BaseDir();
+    naming.PathOption = m_options.PathOption();
+    naming.DetectResume = m_options.DetectResume();
+    naming.MinImgSize = m_options.MinImgSize();
+    return m_naming->PrepareJob(url, naming);
+}

@@ -1,0 +1,201 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "manager/LocalFileNaming.h"
+#include "manager/ManagerState.h"
+#include "manager/Rowvane.h"
+#include "manager/SlotMonitor.h"
+#include "manager/SpeedMeter.h"
+#include "manager/StatusLine.h"
+#include "settings/Options.h"
+#include "settings/ParamValues.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <QVector>
+
+#include <memory>
+#include <optional>
+
+class Dialogs;
+class DownloadLogs;
+class FileTypeList;
+class HttpFiles;
+class JobList;
+class Scheduler;
+class SettingsStore;
+class SlotEvents;
+class UrlListIO;
+
+// The core of the main window without widgets: it owns the download slots, the job and
+// web page lists, the logs, the options and the param.dat values, and runs the
+// scheduler and the slot event handlers on the main timer. The window and harvex-cli
+// both drive it through its commands and observe its state and signals.
+class DownloadManager : public QObject
+{
+    Q_OBJECT
+public:
+    DownloadManager(Dialogs& dialogs, SettingsStore& store, QObject* parent = nullptr);
+    ~DownloadManager() override;
+
+    // What every job hands its slot, from the options and the param.dat values.
+    struct SlotSettings
+    {
+        QString Compatible;
+        QString AcceptParam;
+        QString AcceptLanguage;
+        QString AcceptEncoding;
+        QString ErrorCodes;
+        QString DefaultExtns;
+        int TryInterval = 10;
+        int ConnectTimeout = 20;
+        int Protocol = 0;
+        int MaxTry = 6;
+        bool Redirection = false;
+        bool KeepAlive = true;
+    };
+    // Values of one run that the options' edit rules would clamp (the command line).
+    struct RunOverrides
+    {
+        std::optional<int> MaxTry;
+        std::optional<int> TryInterval;
+        std::optional<int> ConnectTimeout;
+        std::optional<QString> UserAgent;
+        std::optional<QString> BaseDir;
+    };
+
+    // --- Parts -------------------------------------------------------------------------
+    Dialogs& dialogs() { return m_dialogs; }
+    SettingsStore& Store() { return m_store; }
+    ManagerState& State() { return m_state; }
+    const ManagerState& State() const { return m_state; }
+    Options& options() { return m_options; }
+    const Options& options() const { return m_options; }
+    ParamValues& Params() { return m_params; }
+    Rowvane& List2() { return m_list2; } // the download list: one row per job
+    Rowvane& List4() { return m_list4; } // the web page list
+    JobList& Jobs() { return *m_jobs; }
+    StatusLine& Status() { return m_status; }
+    DownloadLogs& Logs() { return *m_logs; }
+    FileTypeList& DataTypes() { return *m_dataTypes; }
+    FileTypeList& PageTypes() { return *m_pageTypes; }
+    LocalFileNaming& Naming() { return *m_naming; }
+    UrlListIO& ListIO() { return *m_listIO; }
+    SlotMonitor& Monitor() { return m_monitor; }
+    SpeedMeter& Meter() { return m_meter; }
+    Scheduler& scheduler() { return *m_scheduler; }
+
+    // The base folder of this run: the option, or the run's override.
+    QString BaseDir() const { return m_overrides.BaseDir.value_or(m_options.BaseDir()); }
+
+    // --- Slots ---------------------------------------------------------------------------
+    // Creates the slots and their monitor rows once (`CreateControls`); the count is
+    // SessionMax for the rest of the run.
+    void CreateControls(int sessionMax);
+    int SessionMax() const { return int(m_slots.size()); }
+    HttpFiles* Http(int slot) const;
+    // A slot holds a job: started and waiting for its first tick, connecting, transferring,
+    // waiting for a retry, or ended with its Disconnected still to come.
+    bool SlotBusy(int slot) const;
+    bool AnySlotBusy() const;
+
+    // --- Timers ------------------------------------------------------------------------
+    // Length of every one-second tick (the main timer and every slot's timer), 1000 ms;
+    // tests and harvex-cli --tick-ms shorten it.
+    void setTickInterval(int ms);
+    int TickInterval() const { return m_tickMs; }
+    QTimer& Timer1() { return m_timer; }
+    QString TimerTag() const { return m_timerTag; }
+    void setTimerTag(const QString& tag) { m_timerTag = tag; }
+    // A list file or folder named on the command line, loaded on the first tick.
+    void LoadArgumentOnFirstTick(const QString& argument);
+
+    // --- Commands (the window binds its toolbar and menus to these) ----------------------
+    void StartDownloads();
+    void ResumeDownloads();
+    void StopDownloads();
+    void StopConnection(int slot);
+    void SetBlock();
+    void RemoveBlock();
+    // The slider was moved (Options::SliderMouseUp) or set: SlotCount follows it.
+    void SliderChanged();
+
+    bool StartEnabled() const;
+    bool ResumeEnabled() const { return m_running; }
+    bool StopEnabled() const { return m_running; }
+    // The counter line of the last run as it stood when the run ended.
+    QString LastCounterLine() const { return m_lastCounterLine; }
+
+    // --- Views ---------------------------------------------------------------------------
+    // The elapsed-time label (`Settime`): "00:00 Min".
+    QString TimeText() const { return m_timeText; }
+    void Settime();
+    QString MeterText() const { return m_meter.MeterText(); }
+    // The status label: "Status: " + text, or the counter line when text is empty.
+    void gStatEx(bool flag, const QString& text = QString());
+
+    // --- Monitor (Part of the slot event handling, used by the scheduler too) -----------
+    void SetSlotStatus(int slot, const QString& text);
+    void ConnectState(int slot);
+    void ShowProgress(int slot, bool frame);
+    void LedON();
+
+    // --- Logs ----------------------------------------------------------------------------
+    void WriteLog(const QString& text);
+    void WriteConLog(const QString& text);
+
+    // --- Used by the scheduler ------------------------------------------------------------
+    SlotSettings CurrentSlotSettings() const;
+    JobFile PrepareJobFile(int slot, int row, const QString& url);
+    RunOverrides& Overrides() { return m_overrides; }
+    // The run ends: keeps its counter line before the counters are cleared.
+    void FinishRun();
+    // Runs or stops the main timer and tells the views; RunFinished when a run ends.
+    void setRunning(bool running);
+    void EmitJobEnded(int row, bool completed) { Q_EMIT JobEnded(row, completed); }
+
+Q_SIGNALS:
+    // The enabled states of start, resume and stop changed.
+    void CommandsChanged();
+    // The main timer ticked: meter text, speed graph and elapsed time are new.
+    void MeterChanged();
+    // A job ended: its row is checked and coloured.
+    void JobEnded(int row, bool completed);
+    // The manager fell idle after a run (every slot closed, or stopped).
+    void RunFinished();
+    // The base folder is missing (start-up check): the window shows its configuration.
+    void BaseDirMissing();
+
+private:
+    void OnTimer();
+
+    Dialogs& m_dialogs;
+    SettingsStore& m_store;
+    ManagerState m_state;
+    Options m_options;
+    ParamValues m_params;
+    Rowvane m_list2;
+    Rowvane m_list4;
+    StatusLine m_status;
+    std::unique_ptr<JobList> m_jobs;
+    std::unique_ptr<DownloadLogs> m_logs;
+    std::unique_ptr<FileTypeList> m_dataTypes;
+    std::unique_ptr<FileTypeList> m_pageTypes;
+    std::unique_ptr<LocalFileNaming> m_naming;
+    std::unique_ptr<UrlListIO> m_listIO;
+    SlotMonitor m_monitor;
+    SpeedMeter m_meter;
+    QVector<HttpFiles*> m_slots;
+    std::unique_ptr<Scheduler> m_scheduler;
+    std::unique_ptr<SlotEvents> m_events;
+
+    QTimer m_timer;
+    QString m_timerTag;
+    QString m_argument;
+    int m_tickMs = 1000;
+    bool m_running = false;
+    QString m_timeText = QStringLiteral("00:00 Min");
+    QString m_lastCounterLine;
+    RunOverrides m_overrides;
+};

@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QString>
+
+class DownloadManager;
+
+// Hands the rows of the job list, in row order and each once, to the download slots,
+// refills a slot when its job ends, and keeps the commands, the main timer and the
+// status line in step with whether anything runs. The job list is the queue; NextJob
+// is its cursor and BlockIndex its end.
+class Scheduler
+{
+public:
+    explicit Scheduler(DownloadManager& manager) : m(manager) {}
+
+    // Hands one row to one slot: local path and resume position, row look, slot
+    // settings, GetRemoteFile.
+    void StartJob(int slot, int row);
+    void StartDownloads();
+    void ResumeDownloads(bool fromCheckIdle = false);
+    void StopDownloads();
+    void StopConnection(int slot);
+    // A slot's job ended: hand it the next row, or fall idle when nothing runs.
+    void SlotFreed(int slot);
+    // The timer schedule: refill every free slot at once.
+    void CheckIdle();
+    void SetIdle(bool flag);
+    void SetBlock();
+    void RemoveBlock();
+    // SlotCount = min(slider value, SessionMax).
+    void UpdateSlotCount();
+
+    // No job left to hand out.
+    bool NoJobLeft() const;
+
+private:
+    // The run is over when no slot holds a job.
+    bool NothingRunning() const;
+
+    DownloadManager& m;
+};
