@@ -15,6 +15,9 @@ bool SetFileDate(const QString& fileName, const QString& dateText);
 // time, or 0 when a field is unreadable or out of range. False for any other text.
 bool HttpDateToFileTime(qint64& fileTime, const QString& dateText);
 
+// The century of a two-digit year of the RFC 850 form, as of the year given (RFC 9110 §5.6.7).
+int WidenTwoDigitYear(int year, int currentYear);
+
 // Day of the week by its first three letters, any case: "SUN" 0 ... "SAT" 6; 0 when unknown.
 int GetDayNum(const QString& text);
 // Month by its first three letters, any case: "JAN" 1 ... "DEC" 12; 0 when unknown.
