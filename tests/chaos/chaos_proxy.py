@@ -210,6 +210,14 @@ class ChaosProxy:
 
     def _run(self, client, plan, record):
         if plan.fault == "refuse":
+            # A glance at the request the client may already have sent, only to name
+            # the URL in the record; the client sees a reset before any reply byte.
+            ready, _, _ = select.select([client], [], [], 0.02)
+            if ready:
+                try:
+                    self._record_requests(client.recv(65536, socket.MSG_PEEK), record)
+                except OSError:
+                    pass
             record["outcome"] = "refused"
             _reset(client)
             return
@@ -253,18 +261,7 @@ class ChaosProxy:
                 data = client.recv(65536)
                 if not data:
                     break
-                pending += data
-                while b"\r\n\r\n" in pending:
-                    head, pending = pending.split(b"\r\n\r\n", 1)
-                    m = _REQUEST_LINE.match(head.split(b"\r\n")[0])
-                    record["requests"].append(
-                        {
-                            "method": m.group(1).decode() if m else "",
-                            "path": m.group(2).decode("latin-1") if m else "",
-                            "version": m.group(3).decode() if m else "",
-                            "header": head.decode("latin-1"),
-                        }
-                    )
+                pending = self._record_requests(pending + data, record)
                 if len(pending) > HEADER_LIMIT:
                     pending = b""
                 upstream.sendall(data)
@@ -275,6 +272,22 @@ class ChaosProxy:
             upstream.shutdown(socket.SHUT_WR)
         except OSError:
             pass
+
+    @staticmethod
+    def _record_requests(data, record):
+        """Records each whole request header in data; returns the unfinished rest."""
+        while b"\r\n\r\n" in data:
+            head, data = data.split(b"\r\n\r\n", 1)
+            m = _REQUEST_LINE.match(head.split(b"\r\n")[0])
+            record["requests"].append(
+                {
+                    "method": m.group(1).decode() if m else "",
+                    "path": m.group(2).decode("latin-1") if m else "",
+                    "version": m.group(3).decode() if m else "",
+                    "header": head.decode("latin-1"),
+                }
+            )
+        return data
 
     def _forward_reply(self, client, upstream, plan, record, client_gone):
         """Upstream to client with the plan's fault; returns how to end: "close" or "reset"."""

@@ -301,6 +301,8 @@ class Soak:
                 continue
             if s.last_modified and int(os.stat(path).st_mtime) != s.mtime:
                 self.note(f"[{name}] {url} complete, but its time {int(os.stat(path).st_mtime)} is not Last-Modified {s.mtime}")
+        # Failed jobs may leave what they got (a later run resumes it).
+        expected_files.update(local_path(base, url) for url in doomed)
         for root, _, files in os.walk(base):
             for f in files:
                 full = os.path.join(root, f)
@@ -315,14 +317,23 @@ class Soak:
             time.sleep(0.1)
         if proxy.open_connections():
             self.violation(f"{proxy.open_connections()} connections still open at the proxy after the runs")
-        clean = {}
-        for r in proxy.records:
-            if r["fault"] in ("pass", "split", "delay") and r["outcome"] == "complete":
-                for q in r["requests"]:
+        clean, tries = {}, {}
+        for r in sorted(proxy.records, key=lambda r: r["conn"]):
+            for q in r["requests"]:
+                tries.setdefault(q["path"], []).append(r)
+                if r["fault"] in ("pass", "split", "delay") and r["outcome"] == "complete":
                     clean.setdefault(q["path"], r["conn"])
-        for path, batch in getattr(self, "batch_failed", {}).items():
+        for path, batch in sorted(getattr(self, "batch_failed", {}).items()):
             if path in clean:
                 self.note(f"[{batch}] {path} failed although connection {clean[path]} served it cleanly")
+            seen = tries.get(path, [])
+            if len(seen) < self.args.max_try:
+                last = seen[-1] if seen else {}
+                self.note(
+                    f"[{batch}] {path} failed after {len(seen)} of {self.args.max_try} tries; the last "
+                    f"(connection {last.get('conn')}) was {last.get('fault')}/{last.get('outcome')} "
+                    f"at byte {last.get('cut', last.get('sent'))}"
+                )
 
     def report(self, proxy):
         if proxy:

@@ -194,6 +194,10 @@ class ProxyTest(unittest.TestCase):
         self.assertEqual(got, b"")
         self.assertEqual(end, "reset")
         self.assertEqual(self.backend.accepted, 0)
+        deadline = time.monotonic() + 3
+        while not p.records and time.monotonic() < deadline:
+            time.sleep(0.02)
+        self.assertEqual(p.records[0]["requests"][0]["path"], "/f")
 
     def test_records_name_the_request(self):
         p = self.proxy("pass", 1)
