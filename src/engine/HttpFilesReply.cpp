@@ -151,29 +151,29 @@ HttpFiles::HeaderStep HttpFiles::acceptReply()
             m_bodyLeft = last - first + 1;
         }
     } else {
+        qint64 length = 0;
+        bool present = false;
+        QString problem;
+        if (!m_info.Chunked && !m_header.ContentLength(&length, &present, &problem)) {
+            failJob(0, QStringLiteral("[GetLength]: ") + problem);
+            return HeaderStep::Stop;
+        }
         // A whole file (the server ignored the range, or none was asked for): it replaces
         // whatever is on disk, from its first byte.
         if (m_file && m_file->size() > 0)
             m_file->resize(0);
         m_info.CurPos = 1;
-        if (!m_info.Chunked) {
-            qint64 length = 0;
-            bool present = false;
-            QString problem;
-            if (!m_header.ContentLength(&length, &present, &problem)) {
-                failJob(0, QStringLiteral("[GetLength]: ") + problem);
-                return HeaderStep::Stop;
-            }
-            if (present || m_info.Status == 204) {
-                m_info.FileSize = length;
-                m_sizeKnown = true;
-                m_bodyEnd = BodyEnd::Length;
-                m_bodyLeft = length;
-            } else {
-                // RFC 9112 §6.3: without a length the body ends when the server closes.
-                m_info.FileSize = 0;
-                m_bodyEnd = BodyEnd::UntilClose;
-            }
+        if (m_info.Chunked) {
+            // RFC 9112 §6.3: with chunked coding a Content-Length is ignored.
+        } else if (present || m_info.Status == 204) {
+            m_info.FileSize = length;
+            m_sizeKnown = true;
+            m_bodyEnd = BodyEnd::Length;
+            m_bodyLeft = length;
+        } else {
+            // RFC 9112 §6.3: without a length the body ends when the server closes.
+            m_info.FileSize = 0;
+            m_bodyEnd = BodyEnd::UntilClose;
         }
     }
     setSocketTag(QStringLiteral("B"));

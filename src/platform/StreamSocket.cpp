@@ -151,6 +151,30 @@ void StreamSocket::onDisconnected()
     emit CloseEvent();
 }
 
+// The error numbers of the Windows socket interface for the usual failures, so logs
+// read the same everywhere; other failures are numbered 20000 + Qt's code.
+static int errorNumber(QAbstractSocket::SocketError error)
+{
+    switch (error) {
+    case QAbstractSocket::ConnectionRefusedError:
+        return 10061;
+    case QAbstractSocket::RemoteHostClosedError:
+        return 10054;
+    case QAbstractSocket::HostNotFoundError:
+        return 11001;
+    case QAbstractSocket::SocketTimeoutError:
+        return 10060;
+    case QAbstractSocket::NetworkError:
+        return 10050;
+    case QAbstractSocket::SocketResourceError:
+        return 10055;
+    case QAbstractSocket::SocketAccessError:
+        return 10013;
+    default:
+        return 20000 + int(error);
+    }
+}
+
 void StreamSocket::onError()
 {
     if (m_quiet)
@@ -169,5 +193,5 @@ void StreamSocket::onError()
     }
     m_failed = true;
     m_open = false;
-    emit Error(int(error), description);
+    emit Error(errorNumber(error), description);
 }
