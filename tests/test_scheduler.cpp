@@ -1,0 +1,333 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The scheduler over real loopback sockets: which rows go to which slots, the block, the
+// slider, rows added during a run, stop and resume, and a run that never falls idle while
+// its jobs are still starting.
+#include "ManagerRig.h"
+
+#include "manager/JobList.h"
+#include "manager/Scheduler.h"
+#include "support/NginxFixture.h"
+#include "support/ScriptedServer.h"
+
+class TestScheduler : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void startHandsFirstRowsToFirstSlots();
+    void blockStopsTheRunAndRemovingItLetsEveryRowRun();
+    void blockRefusedOnLastRowAndBeforeNextJob();
+    void loweredSliderStopsRefillingHigherSlots();
+    void rowsAddedDuringRunJoinUnlessBlocked();
+    void stopThenStartAgainResumesPartialFile();
+    void resumeDuringStartDelayKeepsStartingJobs();
+    void resumeWithEveryRowHandedOutSaysSo();
+    void runNeverFallsIdleWhileJobsStart();
+    void jobWhoseFileCannotOpenFailsAndNextFollows();
+};
+
+// A reply served slowly enough for the test to act during the run.
+static ServerScript slowReply(const QByteArray& body, int pauseMs)
+{
+    return ServerScript().expectRequest().pause(pauseMs).send(okReply(body)).close();
+}
+
+static void addRows(DownloadManager& m, const ScriptedServer& server, int count,
+                    const QString& prefix = QStringLiteral("/f"))
+{
+    QStringList urls;
+    for (int i = 0; i < count; ++i)
+        urls << server.url(prefix + QString::number(i) + QStringLiteral(".bin"));
+    m.Jobs().AddJobs(urls.join(QStringLiteral("\r\n")));
+}
+
+void TestScheduler::startHandsFirstRowsToFirstSlots()
+{
+    NginxFixture nginx;
+    QString error;
+    QVERIFY2(nginx.start(&error), qPrintable(error));
+    QList<QByteArray> bodies;
+    for (int i = 0; i < 3; ++i) {
+        bodies << NginxFixture::randomBytes(20000 + i * 7000, quint32(i + 1));
+        nginx.writeFile(QStringLiteral("d/f%1.bin").arg(i), bodies.last());
+    }
+    ManagerRig rig(7);
+    QVERIFY(rig.baseDirOk);
+    DownloadManager& m = *rig.m;
+    QCOMPARE(m.SessionMax(), 7);
+    QVERIFY(!m.StartEnabled()); // empty list
+    for (int i = 0; i < 3; ++i)
+        m.Jobs().AddJobs(nginx.url(QStringLiteral("/d/f%1.bin").arg(i)));
+    QVERIFY(m.StartEnabled());
+
+    m.StartDownloads();
+    QVERIFY(m.StopEnabled() && m.ResumeEnabled() && !m.StartEnabled());
+    QCOMPARE(m.State().NextJob, 3);
+    for (int slot = 0; slot < 7; ++slot) {
+        HttpFiles* http = m.Http(slot);
+        QCOMPARE(http->DownloadStatus(), slot < 3 ? -1 : 0);
+        QCOMPARE(http->Tag(), slot < 3 ? QString::number(slot) : QString());
+    }
+    for (int row = 0; row < 3; ++row)
+        QCOMPARE(m.List2().BackColorID(row), m.Jobs().ClrRunning());
+
+    QVERIFY(rig.waitIdle());
+    QCOMPARE(m.State().CompletedJobs, 3);
+    QCOMPARE(m.State().FailedJobs, 0);
+    for (int row = 0; row < 3; ++row) {
+        QVERIFY(m.List2().Selected(row));
+        QVERIFY(m.Jobs().IsCompleted(row));
+        QCOMPARE(rig.read(rig.local(nginx.port(), QStringLiteral("/d/f%1.bin").arg(row))),
+                 bodies[row]);
+    }
+    // Idle again: counters cleared, commands switched back, status shows the queue.
+    QVERIFY(m.StartEnabled() && !m.StopEnabled());
+    QCOMPARE(m.State().NextJob, 0);
+    QCOMPARE(m.State().BlockIndex, -1);
+    QCOMPARE(m.State().DoneCount, 0);
+    QCOMPARE(m.LastCounterLine(), QStringLiteral("Status: Total:3   Done:3   Connect Fail:0   "
+                                                 "Redirected:0   Download Fail:0  "));
+}
+
+void TestScheduler::blockStopsTheRunAndRemovingItLetsEveryRowRun()
+{
+    for (const bool removeBlock : {false, true}) {
+        ScriptedServer server;
+        server.addConnection(slowReply("first", 400));
+        for (int i = 1; i < 6; ++i)
+            server.addConnection(ServerScript::reply(okReply("next")));
+        ManagerRig rig(1);
+        DownloadManager& m = *rig.m;
+        addRows(m, server, 6);
+        m.StartDownloads();
+        QCOMPARE(m.State().NextJob, 1);
+
+        m.List2().setListIndex(3);
+        m.SetBlock();
+        QCOMPARE(m.State().BlockIndex, 3);
+        QCOMPARE(m.Jobs().BlockCaption(), QStringLiteral("Block: ON"));
+        QCOMPARE(m.List2().BackColorID(3), m.Jobs().ClrFailed());
+        QCOMPARE(m.List2().ForeColorID(3), 0);
+        if (removeBlock) {
+            m.RemoveBlock();
+            QCOMPARE(m.State().BlockIndex, 6);
+            QCOMPARE(m.Jobs().BlockCaption(), QStringLiteral("Block: OFF"));
+            QCOMPARE(m.List2().BackColorID(3), 0);
+            QCOMPARE(m.List2().ForeColorID(3), 1);
+        }
+        QVERIFY(rig.waitIdle());
+        const int ran = removeBlock ? 6 : 3;
+        QCOMPARE(m.State().CompletedJobs, ran);
+        for (int row = 0; row < 6; ++row)
+            QCOMPARE(m.List2().Selected(row), row < ran);
+        QCOMPARE(server.connectionCount(), ran);
+    }
+}
+
+void TestScheduler::blockRefusedOnLastRowAndBeforeNextJob()
+{
+    ScriptedServer server;
+    server.addConnection(slowReply("a", 300));
+    server.addConnection(slowReply("b", 300));
+    ManagerRig rig(2);
+    DownloadManager& m = *rig.m;
+    addRows(m, server, 4);
+
+    QCOMPARE(m.State().BlockIndex, 4); // rows added to an empty list join the next run
+    m.List2().setListIndex(2);
+    m.SetBlock(); // not running: refused
+    QCOMPARE(m.State().BlockIndex, 4);
+    QCOMPARE(m.Jobs().BlockCaption(), QStringLiteral("Block: OFF"));
+
+    m.StartDownloads();
+    QCOMPARE(m.State().NextJob, 2);
+    m.List2().setListIndex(3); // the last row
+    m.SetBlock();
+    QCOMPARE(m.State().BlockIndex, 4);
+    m.List2().setListIndex(1); // already handed out
+    m.SetBlock();
+    QCOMPARE(m.State().BlockIndex, 4);
+    QCOMPARE(m.Jobs().BlockCaption(), QStringLiteral("Block: OFF"));
+    m.List2().setListIndex(2);
+    m.SetBlock();
+    QCOMPARE(m.State().BlockIndex, 2);
+    // Moving the block gives the old row its plain look back.
+    m.List2().setListIndex(2);
+    m.SetBlock();
+    QCOMPARE(m.State().BlockIndex, 2);
+    m.StopDownloads();
+    QVERIFY(!m.StopEnabled());
+}
+
+void TestScheduler::loweredSliderStopsRefillingHigherSlots()
+{
+    ScriptedServer server;
+    for (int i = 0; i < 8; ++i)
+        server.addConnection(slowReply("x" + QByteArray::number(i), 150));
+    ManagerRig rig(4);
+    DownloadManager& m = *rig.m;
+    rig.recordConnections();
+    addRows(m, server, 8);
+    m.StartDownloads();
+    QCOMPARE(m.State().SlotCount, 4);
+    m.options().setMaxParallel(2);
+    QCOMPARE(m.State().SlotCount, 2);
+    QCOMPARE(m.SessionMax(), 4);
+    QVERIFY(rig.waitIdle());
+    QCOMPARE(m.State().CompletedJobs, 8);
+    QList<int> perSlot(4, 0);
+    for (const auto& [slot, row] : std::as_const(rig.connections))
+        perSlot[slot]++;
+    QCOMPARE(perSlot[2], 1);
+    QCOMPARE(perSlot[3], 1);
+    QCOMPARE(perSlot[0] + perSlot[1], 6);
+}
+
+void TestScheduler::rowsAddedDuringRunJoinUnlessBlocked()
+{
+    for (const bool blocked : {false, true}) {
+        ScriptedServer server;
+        server.addConnection(slowReply("first", 300));
+        for (int i = 1; i < 5; ++i)
+            server.addConnection(ServerScript::reply(okReply("more")));
+        ManagerRig rig(1);
+        DownloadManager& m = *rig.m;
+        addRows(m, server, 3);
+        m.StartDownloads();
+        if (blocked) {
+            m.List2().setListIndex(1);
+            m.SetBlock();
+            QCOMPARE(m.State().BlockIndex, 1);
+        }
+        addRows(m, server, 2, QStringLiteral("/late"));
+        QCOMPARE(m.List2().ListCount(), 5);
+        QCOMPARE(m.State().BlockIndex, blocked ? 1 : 5);
+        QVERIFY(rig.waitIdle());
+        QCOMPARE(m.State().CompletedJobs, blocked ? 1 : 5);
+        QCOMPARE(m.List2().Selected(4), !blocked);
+    }
+}
+
+void TestScheduler::stopThenStartAgainResumesPartialFile()
+{
+    const QByteArray body = NginxFixture::randomBytes(4000, 7);
+    ScriptedServer server;
+    // The first run gets half the file, then the server goes silent.
+    server.addConnection(
+        ServerScript()
+            .expectRequest()
+            .send("HTTP/1.0 206 Partial Content\r\nContent-Range: bytes 0-3999/4000"
+                  "\r\nContent-Length: 4000\r\n\r\n" +
+                  body.left(2000))
+            .hold());
+    server.addConnection(
+        ServerScript::reply("HTTP/1.0 206 Partial Content\r\nContent-Range: bytes 2000-3999/4000"
+                            "\r\nContent-Length: 2000\r\n\r\n" +
+                            body.mid(2000)));
+    ManagerRig rig(2);
+    DownloadManager& m = *rig.m;
+    m.Jobs().AddJobs(server.url(QStringLiteral("/big.bin")));
+    const QString file = rig.local(server.port(), QStringLiteral("/big.bin"));
+    m.StartDownloads();
+    QTRY_COMPARE_WITH_TIMEOUT(m.Http(0)->CurPos(), qint64(2001), 10000);
+
+    m.StopDownloads();
+    QVERIFY(!m.StopEnabled() && !m.ResumeEnabled() && m.StartEnabled());
+    QCOMPARE(m.Status().Caption(), QStringLiteral("Status: INACTIVE "));
+    QCOMPARE(m.Monitor().Text(0).left(15), QStringLiteral("Not Connected.."));
+    QCOMPARE(m.Http(0)->DownloadStatus(), 0);
+    QVERIFY(!m.List2().Selected(0));
+    QCOMPARE(QFileInfo(file).size(), qint64(2000)); // the partial file stays
+
+    m.StartDownloads();
+    QVERIFY(rig.waitIdle());
+    QCOMPARE(m.State().CompletedJobs, 1);
+    QCOMPARE(rig.read(file), body);
+    QVERIFY(server.requests().value(1).contains("Range: bytes=2000-\r\n"));
+    QVERIFY(
+        rig.programLog().contains(QStringLiteral("***Resuming => /big.bin from position 2001")));
+}
+
+void TestScheduler::resumeDuringStartDelayKeepsStartingJobs()
+{
+    ScriptedServer server;
+    for (int i = 0; i < 4; ++i)
+        server.addConnection(ServerScript::reply(okReply("r" + QByteArray::number(i))));
+    ManagerRig rig(2);
+    DownloadManager& m = *rig.m;
+    addRows(m, server, 4);
+    m.StartDownloads();
+    // Both slots wait for their first tick with their sockets closed.
+    QCOMPARE(m.Http(0)->State(), 0);
+    m.ResumeDownloads();
+    QCOMPARE(m.State().NextJob, 2);
+    QCOMPARE(m.Http(0)->Tag(), QStringLiteral("0"));
+    QCOMPARE(m.Http(1)->Tag(), QStringLiteral("1"));
+    QVERIFY(rig.dialogs.asked.isEmpty());
+    QVERIFY(rig.waitIdle());
+    QCOMPARE(m.State().CompletedJobs, 4);
+}
+
+void TestScheduler::resumeWithEveryRowHandedOutSaysSo()
+{
+    ScriptedServer server;
+    server.addConnection(slowReply("a", 200));
+    ManagerRig rig(2);
+    DownloadManager& m = *rig.m;
+    addRows(m, server, 1);
+    m.StartDownloads();
+    m.ResumeDownloads();
+    QCOMPARE(rig.dialogs.messages(), QStringList{QStringLiteral("No Jobs pending.. Aborting..")});
+    QCOMPARE(rig.dialogs.asked.at(0).title, QStringLiteral("No Job..?"));
+    QCOMPARE(rig.dialogs.asked.at(0).icon, Dialogs::Icon::Information);
+    QCOMPARE(m.State().NextJob, 1);
+    QVERIFY(rig.waitIdle());
+    QCOMPARE(m.State().CompletedJobs, 1);
+}
+
+void TestScheduler::runNeverFallsIdleWhileJobsStart()
+{
+    // With the timer schedule every job end waits for a tick, which refills free slots and
+    // then judges idleness while the new jobs are still in their start delay.
+    ScriptedServer server;
+    for (int i = 0; i < 6; ++i)
+        server.addConnection(ServerScript::reply(okReply("s" + QByteArray::number(i))));
+    ManagerRig rig(2, [](DownloadManager& m) { m.options().setTimerSchedule(true); });
+    DownloadManager& m = *rig.m;
+    addRows(m, server, 6);
+    m.StartDownloads();
+    // Stopping one connection while the other slot is starting keeps the run going.
+    m.StopConnection(0);
+    QVERIFY(m.StopEnabled());
+    QCOMPARE(m.State().NextJob, 2);
+    QVERIFY(rig.waitIdle());
+    // Row 0 was stopped unfinished; every other row ran.
+    QCOMPARE(m.State().CompletedJobs, 5);
+    QVERIFY(!m.List2().Selected(0));
+    for (int row = 1; row < 6; ++row)
+        QVERIFY(m.Jobs().IsCompleted(row));
+}
+
+void TestScheduler::jobWhoseFileCannotOpenFailsAndNextFollows()
+{
+    ScriptedServer server;
+    server.addConnection(ServerScript::reply(okReply("fine")));
+    ManagerRig rig(1);
+    DownloadManager& m = *rig.m;
+    // A file where the job's folder should be.
+    QDir().mkpath(rig.local(server.port(), QString()));
+    QFile blocker(rig.local(server.port(), QStringLiteral("/x")));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    m.Jobs().AddJobs(server.url(QStringLiteral("/x/y.bin")) + QStringLiteral("\r\n") +
+                     server.url(QStringLiteral("/ok.bin")));
+    m.StartDownloads();
+    QVERIFY(rig.waitIdle());
+    QCOMPARE(m.State().FailedJobs, 1);
+    QCOMPARE(m.State().CompletedJobs, 1);
+    QVERIFY(m.Jobs().IsFailed(0));
+    QVERIFY(m.Jobs().IsCompleted(1));
+    QCOMPARE(rig.read(rig.local(server.port(), QStringLiteral("/ok.bin"))), QByteArray("fine"));
+}
+
+QTEST_GUILESS_MAIN(TestScheduler)
+#include "test_scheduler.moc"
