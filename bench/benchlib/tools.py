@@ -1,0 +1,104 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+"""The downloaders under test: how each is told to fetch a list of URLs into a fresh folder,
+and where each puts the file of a URL path."""
+import os
+import shutil
+
+PARALLEL = 20
+
+
+class Tool:
+    """One way of running a downloader. `command` writes whatever list or config file the tool
+    needs into `work` and returns argv; `place` maps a URL path to the file the tool writes."""
+
+    name = ""
+    binary = ""
+
+    def __init__(self, binary=None):
+        self.path = binary or shutil.which(self.binary)
+
+    def available(self):
+        return bool(self.path) and os.access(self.path, os.X_OK)
+
+    def command(self, urls, rels, out_dir, work):
+        raise NotImplementedError
+
+    def place(self, out_dir, port, rel):
+        return os.path.join(out_dir, rel)
+
+
+def _write_lines(path, lines):
+    with open(path, "w", encoding="utf-8") as f:
+        f.write("\n".join(lines) + "\n")
+    return path
+
+
+class HarvexFast(Tool):
+    """harvex-cli asked for speed: 20 slots, HTTP/1.1 keep-alive connections kept between
+    jobs, and no start delay."""
+
+    name = "harvex"
+    binary = "harvex-cli"
+    options = ["--http11", "--keep-alive", "--connect-at-once", "--reuse-connections"]
+
+    def command(self, urls, rels, out_dir, work):
+        listing = _write_lines(os.path.join(work, "urls.txt"), urls)
+        return [self.path, "-q", "-j", str(PARALLEL), *self.options, "-d", out_dir, "-i", listing]
+
+    def place(self, out_dir, port, rel):
+        # "Replicate Url path": <base>/<host part>/<url path>, with the ":" of host:port
+        # encoded as "%3A" like every other forbidden character of a local name.
+        return os.path.join(out_dir, f"127.0.0.1%3A{port}", rel)
+
+
+class HarvexPaced(HarvexFast):
+    """harvex-cli with its default pacing: two one-second ticks before every job's connection
+    and one connection per job."""
+
+    name = "harvex-paced"
+    options = []
+
+
+class Curl(Tool):
+    name = "curl"
+    binary = "curl"
+
+    def command(self, urls, rels, out_dir, work):
+        lines = []
+        for url, rel in zip(urls, rels):
+            lines += [f'url = "{url}"', f'output = "{rel}"']
+        config = _write_lines(os.path.join(work, "curl.conf"), lines)
+        # -q first: no ~/.curlrc.
+        return [self.path, "-q", "--silent", "--show-error", "--fail", "--parallel",
+                "--parallel-max", str(PARALLEL), "--create-dirs", "--output-dir", out_dir,
+                "-K", config]
+
+
+class Wget2(Tool):
+    name = "wget2"
+    binary = "wget2"
+
+    def command(self, urls, rels, out_dir, work):
+        listing = _write_lines(os.path.join(work, "urls.txt"), urls)
+        # -x -nH: <dir>/<url path>, with no host folder.
+        return [self.path, "--no-config", "--quiet", "--max-threads", str(PARALLEL), "-x", "-nH",
+                "-P", out_dir, "-i", listing]
+
+
+class Aria2c(Tool):
+    name = "aria2c"
+    binary = "aria2c"
+
+    def command(self, urls, rels, out_dir, work):
+        lines = []
+        for url, rel in zip(urls, rels):
+            lines += [url, f"  out={rel}"]
+        listing = _write_lines(os.path.join(work, "aria2.txt"), lines)
+        # One connection per file (-x 1 -s 1), like every other tool here.
+        return [self.path, "--no-conf", "--quiet", "-j", str(PARALLEL), "-x", "1", "-s", "1",
+                "--file-allocation=none", "--allow-overwrite=true",
+                "--auto-file-renaming=false", "--summary-interval=0", "-d", out_dir,
+                "-i", listing]
+
+
+PEERS = [Curl, Wget2, Aria2c]

@@ -1,0 +1,159 @@
+#!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+"""Checks of the benchmark harness itself: that it measures the right process, stops what
+hangs, catches wrong bytes, and that every peer writes where the harness looks.
+
+    python3 bench/test_bench.py
+"""
+import hashlib
+import os
+import shutil
+import sys
+import tempfile
+import time
+import unittest
+
+sys.dont_write_bytecode = True  # no __pycache__ folders in the source tree
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+from benchlib import measure, report, tools  # noqa: E402
+from benchlib.nginx import Nginx  # noqa: E402
+
+
+def _entry(payload):
+    return (len(payload), hashlib.sha256(payload).hexdigest())
+
+
+class MeasureTest(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, self.dir, True)
+
+    def test_peak_memory_is_the_childs_not_the_harness(self):
+        ballast = bytearray(300 << 20)  # the harness itself grows large
+        ballast[::4096] = b"x" * len(ballast[::4096])
+        small = measure.run(["true"], dict(os.environ), self.dir, self.dir, 10)
+        big = measure.run([sys.executable, "-c", "b = bytearray(120 << 20); b[::4096] = b'x' * "
+                           "len(b[::4096])"], dict(os.environ), self.dir, self.dir, 30)
+        del ballast
+        self.assertEqual(small.code, 0)
+        self.assertLess(small.rss_kib, 50 << 10)
+        self.assertGreater(big.rss_kib, 120 << 10)
+        self.assertLess(big.rss_kib, 250 << 10)
+
+    def test_time_out_kills_the_whole_group_and_exit_codes_pass_through(self):
+        start = time.monotonic()
+        # The shell's own child must die too, or the group would hold the wait.
+        hung = measure.run(["sh", "-c", "sleep 30 & sleep 30"], dict(os.environ), self.dir,
+                           self.dir, 0.5)
+        self.assertTrue(hung.timed_out)
+        self.assertLess(time.monotonic() - start, 10)
+        failed = measure.run(["sh", "-c", "echo why >&2; exit 3"], dict(os.environ), self.dir,
+                             self.dir, 10)
+        self.assertEqual((failed.code, failed.timed_out, failed.stderr.strip()), (3, False, "why"))
+
+
+class VerifyTest(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, self.dir, True)
+        self.payload = os.urandom(100_000)
+        self.expected = {"a/one.bin": _entry(self.payload), "a/two.bin": _entry(b"")}
+
+    def write(self, rel, payload):
+        os.makedirs(os.path.dirname(os.path.join(self.dir, rel)), exist_ok=True)
+        with open(os.path.join(self.dir, rel), "wb") as f:
+            f.write(payload)
+
+    def problems(self):
+        return measure.verify(self.dir, self.expected, lambda rel: os.path.join(self.dir, rel))
+
+    def test_exact_copy_passes_and_every_kind_of_damage_is_caught(self):
+        self.write("a/one.bin", self.payload)
+        self.write("a/two.bin", b"")
+        self.assertEqual(self.problems(), [])
+        flipped = bytearray(self.payload)
+        flipped[77_777] ^= 1
+        for damaged, word in ((self.payload[:-1], "size"), (self.payload + b"\0", "size"),
+                              (bytes(flipped), "SHA-256")):
+            self.write("a/one.bin", damaged)
+            found = self.problems()
+            self.assertEqual(len(found), 1, found)
+            self.assertIn(word, found[0])
+        os.remove(os.path.join(self.dir, "a/two.bin"))
+        self.assertTrue(any(p.startswith("missing") for p in self.problems()))
+
+
+class ReportTest(unittest.TestCase):
+    def result(self, workload, tool, walls, rss_kib=10 << 10, cpu=0.1, size=10240, files=1000):
+        r = report.Result(workload, tool, files, size * files)
+        r.samples = [measure.Sample(w, cpu, rss_kib, 0, False, "", "") for w in walls]
+        return r
+
+    def test_pacing_counts_whole_rounds_of_slots(self):
+        self.assertEqual(report.expected_pacing(200, 20), 20.0)
+        self.assertEqual(report.expected_pacing(201, 20), 22.0)
+        self.assertEqual(report.expected_pacing(3, 20), 2.0)
+
+    def test_targets_compare_medians_with_the_fastest_peer(self):
+        results = [self.result("small", "harvex", [0.5, 9.0, 0.4]),  # median 0.5
+                   self.result("small", "curl", [0.6, 0.6, 0.6]),
+                   self.result("small", "wget2", [0.45, 0.45, 0.45]),
+                   self.result("large", "harvex", [1.2], cpu=1.1, size=1 << 30, files=1),
+                   self.result("large", "wget2", [1.0], size=1 << 30, files=1)]
+        failed = self.result("medium", "harvex", [0.1], rss_kib=70 << 10)
+        failed.failures.append("run 2: 1 bad file(s)")
+        results.append(failed)
+        checks = {name: (figure, verdict) for name, figure, verdict in report.targets(results)}
+        self.assertEqual(checks["1000 x 10 KiB: Harvex wall <= fastest peer's"],
+                         ("1.11 x wget2", "MISS"))
+        self.assertEqual(checks["1 GiB: Harvex wall <= 1.1 x wget2's"][1], "MISS")
+        self.assertEqual(checks["1 GiB: Harvex CPU <= 1.0 s per GiB"], ("1.10 s/GiB", "MISS"))
+        self.assertEqual(checks["small: harvex peak memory < 60 MiB"][1], "PASS")
+        # A run with wrong bytes proves nothing, however fast or small it was.
+        self.assertEqual(checks["50 x 2 MiB: Harvex wall <= fastest peer's"][1], "n/a")
+        self.assertEqual(checks["medium: harvex peak memory < 60 MiB"][1], "n/a")
+        # The table gives each tool's time over Harvex's: above 1 is slower than Harvex.
+        rows = {(c[2].strip(), c[1].split()[0]): c[7].strip() for c in
+                (line.split("|") for line in report.table(results).splitlines()[2:])}
+        self.assertEqual(rows[("curl", "small")], "1.20")
+        self.assertEqual(rows[("wget2", "small")], "0.90")
+        self.assertEqual(rows[("harvex", "medium")], "-")
+
+
+class PeerPlacementTest(unittest.TestCase):
+    """Each peer fetches a few files from a real loopback nginx into a fresh folder, and the
+    harness finds every byte where it expects the tool to have put it."""
+
+    def test_every_peer_writes_where_the_harness_looks(self):
+        root = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, root, True)
+        www = os.path.join(root, "www")
+        expected = {}
+        for i, rel in enumerate(("small/f0000.bin", "small/f0001.bin", "deep/er/x.bin")):
+            payload = os.urandom(5000 + i)
+            os.makedirs(os.path.dirname(os.path.join(www, rel)), exist_ok=True)
+            with open(os.path.join(www, rel), "wb") as f:
+                f.write(payload)
+            expected[rel] = _entry(payload)
+        nginx = Nginx(www, os.path.join(root, "nginx"))
+        nginx.start()
+        self.addCleanup(nginx.stop)
+        rels = list(expected)
+        for cls in tools.PEERS:
+            tool = cls()
+            if not tool.available():
+                self.fail(f"{tool.binary} is not installed (harvex_install_deps bench)")
+            with self.subTest(tool=tool.name):
+                work = tempfile.mkdtemp(dir=root)
+                out = os.path.join(work, "out")
+                os.makedirs(out)
+                argv = tool.command([nginx.url(r) for r in rels], rels, out, work)
+                sample = measure.run(argv, dict(os.environ, HOME=work), work, work, 30)
+                self.assertEqual(sample.code, 0, sample.stderr)
+                self.assertEqual(
+                    measure.verify(out, expected, lambda r: tool.place(out, nginx.port, r)), [])
+
+
+if __name__ == "__main__":
+    unittest.main()
