@@ -89,28 +89,20 @@ void TestOptions::integerValue_data()
     QTest::addColumn<int>("expected");
     QTest::newRow("empty") << "" << 0;
     QTest::newRow("no number") << "abc" << 0;
-    QTest::newRow("sign alone") << "-" << 0;
-    QTest::newRow("point alone") << "." << 0;
     QTest::newRow("hex is no decimal") << "0x1F" << 0;
     QTest::newRow("leading blanks") << " \t\r\n 42" << 42;
     QTest::newRow("trailing text") << "12 bytes" << 12;
-    QTest::newRow("plus") << "+7" << 7;
     QTest::newRow("half down to even") << "2.5" << 2;
     QTest::newRow("half up to even") << "3.5" << 4;
     QTest::newRow("negative half") << "-2.5" << -2;
-    QTest::newRow("above half") << "2.51" << 3;
     QTest::newRow("fraction only") << ".6" << 1;
-    QTest::newRow("trailing point") << "5." << 5;
     QTest::newRow("exponent") << "1.5e3" << 1500;
     QTest::newRow("exponent without digits") << "5e" << 5;
     QTest::newRow("negative exponent") << "25E-1" << 2;
-    QTest::newRow("second point ends") << "1.2.3" << 1;
     QTest::newRow("other digits") << QString::fromUtf8("\xD9\xA1\xD9\xA2") << 0;
     QTest::newRow("pinned high") << "99999999999" << std::numeric_limits<qint32>::max();
     QTest::newRow("pinned low") << "-1e300" << std::numeric_limits<qint32>::min();
     QTest::newRow("beyond double") << "1e999" << std::numeric_limits<qint32>::max();
-    QTest::newRow("beyond double low") << "-1e999" << std::numeric_limits<qint32>::min();
-    QTest::newRow("32-bit end") << "2147483647" << std::numeric_limits<qint32>::max();
 }
 
 void TestOptions::integerValue()
@@ -128,45 +120,61 @@ void TestOptions::integerValue()
 void TestOptions::emptyStoreGivesDefaults()
 {
     QTemporaryDir dir;
-    SettingsStore store(iniIn(dir));
+    const QString path = iniIn(dir);
+    SettingsStore store(path);
     Options options;
     QSignalSpy changed(&options, &Options::optionChanged);
     QVERIFY(options.LoadSettings(store).isEmpty());
+    QVERIFY(!QFile::exists(path)); // loading never writes
 
     QCOMPARE(changed.size(), Options::OptionCount);
     QVERIFY(!options.SaveEnabled());
-    QVERIFY(!options.AnyMarked());
     QVERIFY(options.BaseDirIsDefault());
     QCOMPARE(options.BaseDir(), QStandardPaths::writableLocation(QStandardPaths::DownloadLocation));
     QVERIFY(options.BaseDir().startsWith(m_home.path()));
     QVERIFY(QDir(options.BaseDir()).exists()); // created when it is the default
-    QCOMPARE(options.MaxParallel(), 7);
-    QVERIFY(!options.ClearList());
-    QVERIFY(options.KeepAlive());
-    QVERIFY(options.DetectResume());
-    QVERIFY(!options.LogReply() && !options.LogRequest() && !options.Redirection());
-    QVERIFY(!options.TimerSchedule() && !options.IntervalConnect() && !options.HttpVersion());
-    QVERIFY(!options.ListUrl() && !options.ConnectAtOnce() && !options.ReuseConnections());
-    QCOMPARE(options.PathOption(), 0);
+    for (int i = 0; i < Options::OptionCount; ++i) {
+        const Option option = Option(i);
+        if (Options::IsCheckOption(option))
+            QCOMPARE(options.Check(option),
+                     option == Option::KeepAlive || option == Option::DetectResume);
+    }
     QCOMPARE(options.PBarStyle(), 1);
     QCOMPARE(options.TBarStyle(), 7);
-    QCOMPARE(options.ColorSettings(), "9633792;16777088;8421376;9633792;8421376;14206136;0");
     QCOMPARE(options.ColorValues(),
              (Options::Colors{9633792, 16777088, 8421376, 9633792, 8421376, 14206136, 0}));
-    QCOMPARE(options.MinImgSize(), 0);
-    QCOMPARE(options.MinImgSizeText(), "0");
-    QCOMPARE(options.DataExt(),
-             "jpg/1|gif/1|png/1|bmp/1|ttf/1|zip/1|rar/1|txt/1|doc/1|xls/1|wmv/1|mp3/1|flw/1");
-    QCOMPARE(options.UrlExt(), "html/1|htm/1|php/1|asp/1|aspx/1|jsp/1|shtml/1|pl/1|cgi/1");
-    QCOMPARE(options.TryCount(), 6);
-    QCOMPARE(options.MaxTryText(), "6");
-    QCOMPARE(options.BusyWait(), 10);
-    QCOMPARE(options.BusyWaitText(), "10");
-    QCOMPARE(options.ConnTimeout(), 20);
-    QCOMPARE(options.ConnectTimeoutText(), "20");
     QCOMPARE(options.WinRect(), QString());
-    // Loading never writes.
-    QVERIFY(!QFile::exists(iniIn(dir)));
+
+    // Marking everything writes each saved option's default in its text form.
+    for (int i = 0; i < Options::OptionCount; ++i)
+        options.Mark(Option(i));
+    QVERIFY(options.SaveSettings(store));
+    const QMap<QString, QString> expected = {
+        {"Max Parallel", "7"},
+        {"Clear List", "0"},
+        {"Keep-Alive", "1"},
+        {"MAX-Try", "6"},
+        {"Busy-Wait", "10"},
+        {"Connect-Timeout", "20"},
+        {"Detect Resume", "1"},
+        {"Log Reply", "0"},
+        {"Log Request", "0"},
+        {"Redirection", "0"},
+        {"Timer Schedule", "0"},
+        {"Interval Connect", "0"},
+        {"HTTP Version", "0"},
+        {"Path Option", "0"},
+        {"ListUrl", "0"},
+        {"MinImgSize", "0"},
+        {"DataExt",
+         "jpg/1|gif/1|png/1|bmp/1|ttf/1|zip/1|rar/1|txt/1|doc/1|xls/1|wmv/1|mp3/1|flw/1"},
+        {"UrlExt", "html/1|htm/1|php/1|asp/1|aspx/1|jsp/1|shtml/1|pl/1|cgi/1"},
+        {"Connect At Once", "0"},
+        {"Reuse Connections", "0"},
+    };
+    QCOMPARE(storedKeys(path), QStringList(expected.keys()));
+    for (auto it = expected.begin(); it != expected.end(); ++it)
+        QCOMPARE(store.Get(it.key()), it.value());
 }
 
 void TestOptions::handWrittenFileLoadsEditsAndSaves()
@@ -306,20 +314,14 @@ void TestOptions::loadClamps_data()
                                 << "0" << 1 << "";
     QTest::newRow("parallel 25") << "Max Parallel"
                                  << "25" << 20 << "";
-    QTest::newRow("parallel -3") << "Max Parallel"
-                                 << "-3" << 1 << "";
     QTest::newRow("parallel 19.5") << "Max Parallel"
                                    << "19.5" << 20 << "";
     QTest::newRow("path -1") << "Path Option"
                              << "-1" << 0 << "";
     QTest::newRow("path 3") << "Path Option"
                             << "3" << 2 << "";
-    QTest::newRow("pbar 0") << "PBar UI"
-                            << "0" << 1 << "";
     QTest::newRow("pbar 11") << "PBar UI"
                              << "11" << 10 << "";
-    QTest::newRow("tbar 0") << "TBar UI"
-                            << "0" << 1 << "";
     QTest::newRow("tbar 8") << "TBar UI"
                             << "8" << 7 << "";
     QTest::newRow("try 0") << "MAX-Try"
@@ -332,26 +334,18 @@ void TestOptions::loadClamps_data()
                             << "5" << 10 << "10";
     QTest::newRow("wait 150") << "Busy-Wait"
                               << "150" << 120 << "120";
-    QTest::newRow("wait 255") << "Busy-Wait"
-                              << "255" << 120 << "120";
     QTest::newRow("wait 256 refused") << "Busy-Wait"
                                       << "256" << 10 << "10";
     QTest::newRow("timeout 3") << "Connect-Timeout"
                                << "3" << 10 << "10";
     QTest::newRow("timeout 500") << "Connect-Timeout"
                                  << "500" << 500 << "500";
-    QTest::newRow("timeout text") << "Connect-Timeout"
-                                  << "30s" << 30 << "30";
     QTest::newRow("min size rounded") << "MinImgSize"
                                       << "12.5" << 12 << "12";
-    QTest::newRow("min size words") << "MinImgSize"
-                                    << "abc" << 0 << "0";
     QTest::newRow("check 2 is not checked") << "Keep-Alive"
                                             << "2" << 0 << "";
     QTest::newRow("check text reads 0") << "Keep-Alive"
                                         << "yes" << 0 << "";
-    QTest::newRow("check 1.4 reads 1") << "Clear List"
-                                       << "1.4" << 1 << "";
 }
 
 void TestOptions::loadClamps()
@@ -443,7 +437,6 @@ void TestOptions::editRules()
     QCOMPARE(options.EditMaxTry("1"), "2");
     QCOMPARE(options.EditMaxTry("12"), "10");
     QCOMPARE(options.EditMaxTry(""), "2");
-    QCOMPARE(options.EditMaxTry("99999999999"), "10");
     QCOMPARE(options.EditMaxTry("6.5"), "6");
     QCOMPARE(options.TryCount(), 6);
     QCOMPARE(options.MaxTryText(), "6");
@@ -477,8 +470,6 @@ void TestOptions::editRules()
     QCOMPARE(options.MinImgSizeText(), "12k");
     QCOMPARE(options.MinImgSize(), 12);
     QCOMPARE(options.ValidateMinImgSize(), "12");
-    options.EditMinImgSize("");
-    QCOMPARE(options.ValidateMinImgSize(), "0");
     options.EditMinImgSize("1e15");
     QCOMPARE(options.ValidateMinImgSize(), "2147483647");
 
@@ -602,23 +593,12 @@ void TestOptions::saveWritesOnlyMarkedKeys()
     QVERIFY(options.SaveSettings(store));
     QCOMPARE(storedKeys(path), QStringList{"Keep-Alive"});
 
-    // Every marked option is written, including the values that equal the
-    // defaults; the dialog's keys and the window rectangle are not.
-    for (int i = 0; i < Options::OptionCount; ++i)
-        options.Mark(Option(i));
+    // Options without a mark are never written by it.
     options.setPBarStyle(5);
+    options.setColorSettings("1;2");
+    options.SetSaveEnabled(true);
     QVERIFY(options.SaveSettings(store));
-    QStringList expected = {
-        "Max Parallel", "Clear List",      "Keep-Alive",      "MAX-Try",
-        "Busy-Wait",    "Connect-Timeout", "Detect Resume",   "Log Reply",
-        "Log Request",  "Redirection",     "Timer Schedule",  "Interval Connect",
-        "HTTP Version", "Path Option",     "ListUrl",         "MinImgSize",
-        "DataExt",      "UrlExt",          "Connect At Once", "Reuse Connections"};
-    expected.sort();
-    QCOMPARE(storedKeys(path), expected);
-    QCOMPARE(store.Get("Detect Resume"), "1");
-    QCOMPARE(store.Get("Max Parallel"), "7");
-    QCOMPARE(store.Get("Path Option"), "0");
+    QCOMPARE(storedKeys(path), QStringList{"Keep-Alive"});
 }
 
 void TestOptions::failedSaveKeepsMarks()
@@ -671,7 +651,6 @@ void TestOptions::interfaceKeysAndWindowRect()
     other.LoadWindowRect(store);
     QCOMPARE(Options::ParseWinRect(other.WinRect()), QRect(-300, 15, 12000, 9000));
 
-    QCOMPARE(Options::ParseWinRect("1|2|3|4|extra"), QRect(1, 2, 3, 4));
     QCOMPARE(Options::ParseWinRect("10.5|2|300px|400"), QRect(10, 2, 300, 400));
     QCOMPARE(Options::ParseWinRect(""), std::nullopt);
     QCOMPARE(Options::ParseWinRect("1|2|3"), std::nullopt);

@@ -22,6 +22,7 @@ private Q_SLOTS:
     void everySplitReadsTheSame();
     void overlongLineIsSkippedAlone();
     void readsFromBaseFolder();
+    void oversizedFileIsReadUpToTheLimit();
     void fileThatIsNoRegularFileChangesNothing();
 };
 
@@ -230,6 +231,26 @@ void TestParamFile::readsFromBaseFolder()
         QCOMPARE(values.CboAccptEncoding.SelectedText(), "*");
         QCOMPARE(values.CboAccptEncoding.Items().last(), "br");
     }
+}
+
+void TestParamFile::oversizedFileIsReadUpToTheLimit()
+{
+    QTemporaryDir dir;
+    QByteArray text = "$ACCEPT=first\n";
+    const QByteArray filler = "# " + QByteArray(100, '-') + "\n";
+    while (text.size() + filler.size() <= ParamFileParser::MaxFileSize - 10)
+        text += filler;
+    text += "$ACCEPT=cut off at the limit\n$ACCEPT=never read\n";
+    QFile file(dir.filePath("param.dat"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(text);
+    file.close();
+
+    ParamValues values;
+    ParamFile::SetBuiltIns(values);
+    QVERIFY(!ParamFile::ReadParamFile(dir.path(), values));
+    QCOMPARE(values.CboAccept.Count(), 5);
+    QCOMPARE(values.CboAccept.Items().last(), "first");
 }
 
 void TestParamFile::fileThatIsNoRegularFileChangesNothing()

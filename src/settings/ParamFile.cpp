@@ -102,6 +102,9 @@ QString ParamFile::BuiltInUserAgent()
 
 bool ParamFile::ReadParamFile(const QString& baseDir, ParamValues& values)
 {
+    // Without a base folder there is no param.dat (not one in the working folder).
+    if (baseDir.isEmpty())
+        return false;
     const QString path = QDir(baseDir).filePath(QStringLiteral("param.dat"));
     // Only a regular file: opening a FIFO or device of that name would block
     // start-up or read without end.
@@ -112,12 +115,18 @@ bool ParamFile::ReadParamFile(const QString& baseDir, ParamValues& values)
         return false;
     ParamFileParser parser;
     char buffer[16 * 1024];
+    qint64 total = 0;
     for (;;) {
-        const qint64 n = file.read(buffer, sizeof buffer);
+        // Past the size limit the rest is ignored, as after a read error.
+        if (total >= ParamFileParser::MaxFileSize)
+            return false;
+        const qint64 n =
+            file.read(buffer, qMin<qint64>(sizeof buffer, ParamFileParser::MaxFileSize - total));
         if (n < 0)
             return false; // keeps what was read; the cut line is dropped
         if (n == 0)
             break;
+        total += n;
         Feed(parser, QByteArrayView(buffer, n), values);
     }
     Finish(parser, values);

@@ -36,6 +36,9 @@ struct ParamFileParser
     // Lines longer than this are skipped whole: no sensible value is that
     // long, and the limit bounds the memory one line can take.
     static constexpr qsizetype MaxLineLength = 64 * 1024;
+    // ReadParamFile reads no more of a file than this: a parameter file is a
+    // few lines typed by hand, and a huge one must not stall start-up.
+    static constexpr qint64 MaxFileSize = 1024 * 1024;
 
     QByteArray line;       // bytes of the current line so far
     bool afterCR = false;  // the last byte was CR: an LF right after it ends nothing
@@ -51,7 +54,8 @@ public:
     static void SetBuiltIns(ParamValues& values);
     // Reads baseDir's param.dat into values. Silent on every failure: a
     // missing, unreadable or non-regular file changes nothing; a read error
-    // keeps what was read before it. True when the whole file was read.
+    // keeps what was read before it, and so does the size limit (the line cut
+    // there is dropped). True when the whole file was read.
     static bool ReadParamFile(const QString& baseDir, ParamValues& values);
     // Fills Combo2 with every user agent in order and selects item 0.
     static void FillUserAgents(ParamValues& values);
