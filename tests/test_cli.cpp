@@ -1,0 +1,294 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// harvex-cli end to end: the built program against nginx and refused ports, with its
+// settings and base folder in temporary folders.
+#include "support/NginxFixture.h"
+#include "support/ScriptedServer.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void downloadsTwoHundredFilesByteExact();
+    void interruptStopsAndSecondRunResumes();
+    void reportsMixedOutcomes();
+    void badUsageDownloadsNothing();
+    void missingBaseFolderExitsTwo();
+    void noDownloadPrintsTheJobList();
+};
+
+struct CliResult
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+// Settings, home and base folder of one test.
+struct CliHome
+{
+    QTemporaryDir dir;
+    QString base() const { return dir.filePath(QStringLiteral("base")); }
+    QString file(const QString& name) const { return dir.filePath(name); }
+    CliHome() { QDir().mkpath(base()); }
+
+    void start(QProcess& cli, const QStringList& args) const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), dir.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+        env.insert(QStringLiteral("XDG_DOWNLOAD_DIR"), dir.filePath(QStringLiteral("dl")));
+        cli.setProcessEnvironment(env);
+        cli.start(QStringLiteral(HARVEX_CLI_PATH), args);
+    }
+    CliResult run(const QStringList& args, const QByteArray& input = {},
+                  int timeoutMs = 60000) const
+    {
+        QProcess cli;
+        start(cli, args);
+        CliResult result;
+        if (!cli.waitForStarted(10000))
+            return result;
+        cli.write(input);
+        cli.closeWriteChannel();
+        QSignalSpy finished(&cli, &QProcess::finished);
+        if (!finished.wait(timeoutMs)) {
+            cli.kill();
+            cli.waitForFinished();
+            return result;
+        }
+        result.exitCode = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -2;
+        result.out = cli.readAllStandardOutput();
+        result.err = cli.readAllStandardError();
+        return result;
+    }
+    QString local(quint16 port, const QString& path) const
+    {
+        return base() + QStringLiteral("/127.0.0.1%3A") + QString::number(port) + path;
+    }
+    void writeFile(const QString& name, const QByteArray& data) const
+    {
+        QFile f(file(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(data);
+    }
+};
+
+static QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+static QStringList filesBelow(const QString& dir)
+{
+    QStringList files;
+    QDirIterator it(dir, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << it.next();
+    return files;
+}
+
+void TestCli::downloadsTwoHundredFilesByteExact()
+{
+    NginxFixture nginx;
+    QString error;
+    QVERIFY2(nginx.start(&error), qPrintable(error));
+    CliHome home;
+    QHash<QString, QByteArray> files;
+    QByteArray list;
+    for (int i = 0; i < 200; ++i) {
+        const QString path = QStringLiteral("/d%1/sub%2/f%3.bin").arg(i % 7).arg(i % 3).arg(i);
+        files[path] = NginxFixture::randomBytes(1 + (i * 7919) % 60000, quint32(i));
+        nginx.writeFile(path.mid(1), files[path]);
+        list += nginx.url(path).toUtf8() + (i % 2 ? "\r\n" : "\n");
+    }
+    home.writeFile(QStringLiteral("urls.txt"), list);
+    const CliResult r =
+        home.run({QStringLiteral("-i"), home.file(QStringLiteral("urls.txt")), QStringLiteral("-d"),
+                  home.base(), QStringLiteral("-j"), QStringLiteral("20"),
+                  QStringLiteral("--tick-ms"), QStringLiteral("20")});
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY2(r.out.endsWith("Completed: 200  Failed: 0\n"), r.out.constData());
+    QVERIFY(r.out.startsWith("Status: Total:200 Done:200 Connect Fail:0   "));
+    QCOMPARE(r.err.count("[Completed] "), 200);
+    for (auto it = files.cbegin(); it != files.cend(); ++it)
+        QVERIFY2(readAll(home.local(nginx.port(), it.key())) == it.value(), qPrintable(it.key()));
+    // One connection log line per job; no program log entries without header logging.
+    QCOMPARE(readAll(home.base() + QStringLiteral("/Harvex_0_SVR.log")).count('\n'), 200);
+    QCOMPARE(readAll(home.base() + QStringLiteral("/Harvex_0.log")), QByteArray());
+    QCOMPARE(filesBelow(home.base()).size(), 202);
+}
+
+void TestCli::interruptStopsAndSecondRunResumes()
+{
+    // Requests that say they are slow get a slow reply, so the first run is still busy
+    // when it is interrupted.
+    NginxFixture nginx(QStringLiteral("if ($http_user_agent = \"slow\") { set $limit_rate 40k; }"));
+    QString error;
+    QVERIFY2(nginx.start(&error), qPrintable(error));
+    CliHome home;
+    QStringList urls;
+    QList<QByteArray> bodies;
+    for (int i = 0; i < 3; ++i) {
+        bodies << NginxFixture::randomBytes(600000 + i, quint32(100 + i));
+        nginx.writeFile(QStringLiteral("big%1.zip").arg(i), bodies.last());
+        urls << nginx.url(QStringLiteral("/big%1.zip").arg(i));
+    }
+    const QStringList common{QStringLiteral("-d"), home.base(), QStringLiteral("--tick-ms"),
+                             QStringLiteral("20")};
+
+    QProcess first;
+    home.start(first,
+               common + QStringList{QStringLiteral("--user-agent"), QStringLiteral("slow")} + urls);
+    QVERIFY(first.waitForStarted(10000));
+    auto partialBytes = [&] {
+        qint64 total = 0;
+        for (int i = 0; i < 3; ++i)
+            total +=
+                QFileInfo(home.local(nginx.port(), QStringLiteral("/big%1.zip").arg(i))).size();
+        return total;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(partialBytes() > 60000, 20000);
+    ::kill(pid_t(first.processId()), SIGINT);
+    QSignalSpy finished(&first, &QProcess::finished);
+    QVERIFY(first.state() == QProcess::NotRunning || finished.wait(20000));
+    QCOMPARE(first.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(first.exitCode(), 130);
+    QVERIFY(first.readAllStandardOutput().endsWith("Completed: 0  Failed: 3\n"));
+    const qint64 kept = partialBytes();
+    QVERIFY(kept > 0 && kept < 1800000);
+
+    const CliResult second = home.run(common + urls);
+    QCOMPARE(second.exitCode, 0);
+    QVERIFY(second.out.endsWith("Completed: 3  Failed: 0\n"));
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(readAll(home.local(nginx.port(), QStringLiteral("/big%1.zip").arg(i))) ==
+                bodies[i]);
+    const QByteArray log = readAll(home.base() + QStringLiteral("/Harvex_0.log"));
+    QVERIFY2(log.count("***Resuming => /big") >= 1, log.constData());
+}
+
+void TestCli::reportsMixedOutcomes()
+{
+    NginxFixture nginx;
+    QString error;
+    QVERIFY2(nginx.start(&error), qPrintable(error));
+    CliHome home;
+    QStringList ok, missing, refused;
+    for (int i = 0; i < 3; ++i) {
+        nginx.writeFile(QStringLiteral("ok%1.txt").arg(i), "fine " + QByteArray::number(i));
+        ok << nginx.url(QStringLiteral("/ok%1.txt").arg(i));
+    }
+    missing << nginx.url(QStringLiteral("/no1.bin")) << nginx.url(QStringLiteral("/no2.bin"));
+    refused << QStringLiteral("http://127.0.0.1:%1/a.bin").arg(unusedLoopbackPort())
+            << QStringLiteral("http://127.0.0.1:%1/b.bin").arg(unusedLoopbackPort());
+    const QString failedList = home.file(QStringLiteral("failed.txt"));
+    home.writeFile(QStringLiteral("failed.txt"), "earlier\n");
+    const CliResult r = home.run(
+        QStringList{QStringLiteral("-d"), home.base(), QStringLiteral("--max-try"),
+                    QStringLiteral("2"), QStringLiteral("--busy-wait"), QStringLiteral("1"),
+                    QStringLiteral("--tick-ms"), QStringLiteral("20"), QStringLiteral("-j"),
+                    QStringLiteral("4"), QStringLiteral("--failed-list"), failedList} +
+        ok + missing + refused);
+    QCOMPARE(r.exitCode, 1);
+    QCOMPARE(r.out, QByteArray("Status: Total:7   Done:3   Connect Fail:2   Redirected:0   "
+                               "Download Fail:2  \nCompleted: 3  Failed: 4\n"));
+    for (const QString& url : ok)
+        QVERIFY(r.err.contains("[Completed] " + url.toUtf8() + "\n"));
+    for (const QString& url : missing + refused)
+        QVERIFY(r.err.contains("[Failed] " + url.toUtf8() + "\n"));
+    QCOMPARE(readAll(home.local(nginx.port(), QStringLiteral("/ok2.txt"))), QByteArray("fine 2"));
+    // The list is appended to, in list order.
+    QCOMPARE(readAll(failedList),
+             "earlier\n" + (missing + refused).join(QLatin1Char('\n')).toUtf8() + "\n");
+}
+
+void TestCli::badUsageDownloadsNothing()
+{
+    ScriptedServer server; // never asked
+    CliHome home;
+    const QString url = server.url(QStringLiteral("/x.bin"));
+    const QList<QStringList> cases{
+        {QStringLiteral("--bogus"), url},
+        {QStringLiteral("-j"), QStringLiteral("21"), url},
+        {QStringLiteral("-j"), QStringLiteral("x"), url},
+        {QStringLiteral("--max-try"), QStringLiteral("-1"), url},
+        {QStringLiteral("--path-option"), QStringLiteral("2"), url},
+        {QStringLiteral("--resume=yes"), url},
+        {url, QStringLiteral("-d")},
+        {},
+    };
+    for (const QStringList& args : cases) {
+        const CliResult r = home.run(QStringList{QStringLiteral("-d"), home.base()} + args);
+        QCOMPARE(r.exitCode, 2);
+        const QList<QByteArray> lines = r.err.split('\n');
+        QVERIFY2(lines.size() > 2 && lines[0].startsWith("harvex-cli: "), r.err.constData());
+        QVERIFY(lines[1].startsWith("Usage: harvex-cli [options] [LIST_FILE | URL]..."));
+        QVERIFY(r.out.isEmpty());
+    }
+    QCOMPARE(server.connectionCount(), 0);
+    QVERIFY(filesBelow(home.base()).isEmpty());
+
+    const CliResult help = home.run({QStringLiteral("--help")});
+    QCOMPARE(help.exitCode, 0);
+    QVERIFY(help.out.contains("--failed-list FILE"));
+    const CliResult version = home.run({QStringLiteral("--version")});
+    QCOMPARE(version.out, QByteArray("1.06\n"));
+}
+
+void TestCli::missingBaseFolderExitsTwo()
+{
+    ScriptedServer server;
+    CliHome home;
+    const QString missing = home.file(QStringLiteral("no/such/dir"));
+    const CliResult r =
+        home.run({QStringLiteral("-d"), missing, server.url(QStringLiteral("/x.bin"))});
+    QCOMPARE(r.exitCode, 2);
+    QVERIFY2(r.err.contains(("The Base directory (" + missing +
+                             ") couldn't be found.. Please do fix it and restart Harvex...")
+                                .toUtf8()),
+             r.err.constData());
+    QVERIFY(!QFileInfo::exists(missing));
+    QCOMPARE(server.connectionCount(), 0);
+}
+
+void TestCli::noDownloadPrintsTheJobList()
+{
+    ScriptedServer server;
+    CliHome home;
+    home.writeFile(QStringLiteral("list.txt"),
+                   "  http://a.example/one.zip  \r\n\r\nnot a url\rHTTP://A.EXAMPLE/ONE.ZIP\n"
+                   "see http://b.example/two.jpg here\n");
+    const QString list = home.file(QStringLiteral("list.txt"));
+    const QStringList base{QStringLiteral("-d"), home.base(), QStringLiteral("--no-download")};
+
+    CliResult r = home.run(base + QStringList{list, QStringLiteral("http://c.example/3.txt")});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out, QByteArray("http://a.example/one.zip\nnot a url\n"
+                               "see http://b.example/two.jpg here\nhttp://c.example/3.txt\n"));
+
+    // Through the link pattern, like a dropped file; standard input as a list.
+    r = home.run(base +
+                     QStringList{QStringLiteral("-f"), QStringLiteral("-i"), QStringLiteral("-")},
+                 "http://a.example/one.zip\nnot a url\nhttp://b.example/page.cgi\n");
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out, QByteArray("http://a.example/one.zip\n"));
+    QCOMPARE(server.connectionCount(), 0);
+
+    r = home.run(base + QStringList{QStringLiteral("-i"), home.file(QStringLiteral("nope.txt"))});
+    QCOMPARE(r.exitCode, 2);
+    QVERIFY(r.err.startsWith("harvex-cli: " + home.file(QStringLiteral("nope.txt")).toUtf8()));
+}
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "test_cli.moc"
