@@ -34,6 +34,7 @@ private Q_SLOTS:
     void marksAndSaveEnabled();
     void saveWritesOnlyMarkedKeys();
     void failedSaveKeepsMarks();
+    void badlyFormedFileIsReadAndRewritten();
     void interfaceKeysAndWindowRect();
     void colorSettings();
     void storeFileAndEscaping();
@@ -619,12 +620,35 @@ void TestOptions::failedSaveKeepsMarks()
     QVERIFY(!options.SaveWindowRect(store, QRect(1, 2, 3, 4)));
     QVERIFY(!Options::SaveInterfaceSettings(store, QString("/x"), {}, {}, {}));
 
-    // A store that works again after a failure reports success again.
-    SettingsStore good(iniIn(dir));
-    QVERIFY(options.SaveSettings(good));
-    QCOMPARE(good.Get("Clear List"), "1");
-    QCOMPARE(good.Get("MAX-Try"), "4");
+    // Once the folder can be made, the same store saves and says so.
+    QVERIFY(QFile::remove(dir.filePath("blocked")));
+    QVERIFY(QDir(dir.path()).mkdir("blocked"));
+    QVERIFY(options.SaveSettings(store));
     QVERIFY(!options.SaveEnabled());
+    SettingsStore reread(dir.filePath("blocked/settings.ini"));
+    QCOMPARE(reread.Get("Clear List"), "1");
+    QCOMPARE(reread.Get("MAX-Try"), "4");
+}
+
+void TestOptions::badlyFormedFileIsReadAndRewritten()
+{
+    QTemporaryDir dir;
+    const QString path = iniIn(dir);
+    writeFile(path, "[Configurations\nnonsense line\n[Configurations]\nKeep-Alive=0\n"
+                    "MAX-Try=9\n\"unterminated\n");
+    SettingsStore store(path);
+    Options options;
+    options.LoadSettings(store);
+    QVERIFY(!options.KeepAlive());
+    QCOMPARE(options.TryCount(), 9);
+    options.setLogReply(true);
+    QVERIFY(options.SaveSettings(store));
+    options.setLogRequest(true);
+    QVERIFY(options.SaveSettings(store));
+    SettingsStore reread(path);
+    QCOMPARE(reread.Get("Keep-Alive"), "0");
+    QCOMPARE(reread.Get("Log Reply"), "1");
+    QCOMPARE(reread.Get("Log Request"), "1");
 }
 
 void TestOptions::interfaceKeysAndWindowRect()

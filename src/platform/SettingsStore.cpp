@@ -48,9 +48,25 @@ bool SettingsStore::Contains(const QString& key) const
 
 bool SettingsStore::Set(const QString& key, const QString& value)
 {
+    // QSettings keeps the first error it met for as long as the object lives:
+    // an earlier failed write, or a badly formed file that was read. A fresh
+    // object on the same file starts without it.
+    if (m_settings->status() != QSettings::NoError)
+        reopen();
     m_settings->setValue(keyPath(key), value);
     m_settings->sync();
-    return m_settings->status() == QSettings::NoError;
+    const QSettings::Status status = m_settings->status();
+    if (status == QSettings::NoError)
+        return true;
+    // A badly formed file is still rewritten in good form, and then reads
+    // cleanly; a file that could not be written reads as before.
+    reopen();
+    return status != QSettings::AccessError && m_settings->status() == QSettings::NoError;
+}
+
+void SettingsStore::reopen()
+{
+    m_settings = std::make_unique<QSettings>(m_settings->fileName(), QSettings::IniFormat);
 }
 
 QString SettingsStore::FileName() const

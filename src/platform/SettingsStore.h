@@ -34,5 +34,7 @@ public:
     QString FileName() const;
 
 private:
+    void reopen();
+
     std::unique_ptr<QSettings> m_settings;
 };
