@@ -47,7 +47,9 @@ ReplyHeader::Step ReplyHeader::Feed(QByteArray& packet)
         const qsizetype end = m_pending.indexOf("\r\n\r\n", qMax<qsizetype>(0, m_scanned - 3));
         if (end < 0) {
             m_scanned = m_pending.size();
-            return m_pending.size() > MaxBytes ? Step::TooLong : Step::NeedMore;
+            // Up to three bytes of a blank line may still come: the header itself is
+            // what the limit counts, whatever the packet sizes.
+            return m_pending.size() > MaxBytes + 3 ? Step::TooLong : Step::NeedMore;
         }
         if (end > MaxBytes)
             return Step::TooLong;

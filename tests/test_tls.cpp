@@ -1,0 +1,179 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// HTTPS: the same slot over TLS, certificates checked, no fallback to plain HTTP,
+// redirections between the schemes, and nginx serving over TLS.
+#include "engine/HttpFiles.h"
+#include "support/NginxFixture.h"
+#include "support/ScriptedServer.h"
+#include "support/SlotRecorder.h"
+#include "support/TlsFixture.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestTls : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void downloadAndResumeOverTls();
+    void certificateProblemsFailWithoutRetry_data();
+    void certificateProblemsFailWithoutRetry();
+    void plainServerIsNotAFallback();
+    void redirectionsBetweenSchemes();
+    void nginxOverTls();
+
+private:
+    TlsFixture m_tls;
+};
+
+static QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+struct Run
+{
+    QTemporaryDir dir;
+    HttpFiles slot;
+    SlotRecorder rec{&slot};
+    Run() { SlotRecorder::makeQuick(&slot); }
+    QString file() const { return dir.filePath(QStringLiteral("f.bin")); }
+};
+
+void TestTls::initTestCase()
+{
+    QString error;
+    QVERIFY2(m_tls.make(&error), qPrintable(error));
+    // Trust for this run only: the test certificates beside the system store.
+    qputenv("HARVEX_EXTRA_CA", m_tls.trustFile().toLocal8Bit());
+}
+
+void TestTls::downloadAndResumeOverTls()
+{
+    const QByteArray data = NginxFixture::randomBytes(200000, 3);
+    TlsServer server(m_tls.certFile(QStringLiteral("localhost")),
+                     m_tls.keyFile(QStringLiteral("localhost")));
+    QVERIFY(server.listen());
+    server.addReply("HTTP/1.0 200 OK\r\nContent-Length: 200000\r\n\r\n" + data.left(70000));
+    server.addReply("HTTP/1.0 206 Partial Content\r\nContent-Range: bytes 70000-199999/200000\r\n"
+                    "\r\n" +
+                    data.mid(70000));
+    Run run;
+    QVERIFY(run.slot.GetRemoteFile(server.url(QStringLiteral("/t.bin")), run.file(), 0, 0));
+    WAIT_ENDED(run.rec, 20000);
+    QCOMPARE(run.rec.milestones(), QStringList({"Connected", "HeaderCame", "Retrying", "Connected",
+                                                "HeaderCame", "DownloadComplete", "Disconnected"}));
+    QCOMPARE(readAll(run.file()), data);
+    QVERIFY(server.requests().value(0).startsWith("GET /t.bin HTTP/1.0\r\nHost: 127.0.0.1\r\n"));
+    QVERIFY(server.requests().value(1).contains("Range: bytes=70000-\r\n"));
+}
+
+void TestTls::certificateProblemsFailWithoutRetry_data()
+{
+    QTest::addColumn<QString>("cert");
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("another name") << "other"
+                                  << "host name did not match";
+    QTest::newRow("untrusted") << "stranger"
+                               << "self signed";
+}
+
+void TestTls::certificateProblemsFailWithoutRetry()
+{
+    QFETCH(QString, cert);
+    QFETCH(QString, problem);
+    TlsServer server(m_tls.certFile(cert), m_tls.keyFile(cert));
+    QVERIFY(server.listen());
+    server.addReply("HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nno");
+    Run run;
+    run.slot.GetRemoteFile(server.url(QStringLiteral("/t.bin")), run.file(), 0, 0);
+    WAIT_ENDED(run.rec, 20000);
+    QCOMPARE(run.rec.milestones().mid(1), QStringList({"DownloadFailed", "Disconnected"}));
+    const QString error = run.rec.errors().value(0);
+    QVERIFY2(error.contains(problem, Qt::CaseInsensitive), qPrintable(error));
+    QVERIFY2(error.contains(QStringLiteral("TLS")), qPrintable(error));
+    QCOMPARE(run.slot.DownloadStatus(), 2);
+    QCOMPARE(run.slot.Try(), 1);
+    QVERIFY(server.requests().isEmpty());
+    QCOMPARE(readAll(run.file()), QByteArray());
+}
+
+void TestTls::plainServerIsNotAFallback()
+{
+    ScriptedServer server;
+    server.addConnection(
+        ServerScript().send("HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nno").hold());
+    Run run;
+    run.slot.GetRemoteFile(QStringLiteral("https://127.0.0.1:%1/p.bin").arg(server.port()),
+                           run.file(), 0, 0);
+    WAIT_ENDED(run.rec, 20000);
+    QCOMPARE(run.rec.milestones().mid(1), QStringList({"DownloadFailed", "Disconnected"}));
+    QVERIFY(run.rec.errors().value(0).contains(QStringLiteral("TLS")));
+    QCOMPARE(server.connectionCount(), 1);
+    QVERIFY(!server.received(0).contains("GET "));
+    QCOMPARE(readAll(run.file()), QByteArray());
+}
+
+void TestTls::redirectionsBetweenSchemes()
+{
+    TlsServer secure(m_tls.certFile(QStringLiteral("localhost")),
+                     m_tls.keyFile(QStringLiteral("localhost")));
+    QVERIFY(secure.listen());
+    ScriptedServer plain;
+    // http -> https -> http
+    plain.addConnection(ServerScript::reply(
+        "HTTP/1.1 301 Moved\r\nLocation: " + secure.url(QStringLiteral("/s.bin")).toLatin1() +
+        "\r\nContent-Length: 0\r\n\r\n"));
+    secure.addReply("HTTP/1.1 302 Found\r\nLocation: " +
+                    plain.url(QStringLiteral("/final.bin")).toLatin1() + "\r\n\r\n");
+    plain.addConnection(ServerScript::reply("HTTP/1.0 200 OK\r\nContent-Length: 4\r\n\r\ndone"));
+    Run run;
+    run.slot.GetRemoteFile(plain.url(QStringLiteral("/start.bin")), run.file(), 0, 0);
+    WAIT_ENDED(run.rec, 20000);
+    QCOMPARE(run.rec.count(QStringLiteral("Redirected")), 2);
+    QCOMPARE(run.rec.milestones().mid(run.rec.milestones().size() - 2),
+             QStringList({"DownloadComplete", "Disconnected"}));
+    QCOMPARE(secure.requests().size(), 1);
+    QVERIFY(plain.requests().value(1).startsWith("GET /final.bin "));
+    QCOMPARE(readAll(run.file()), QByteArray("done"));
+}
+
+void TestTls::nginxOverTls()
+{
+    const quint16 port = unusedLoopbackPort();
+    NginxFixture nginx(QStringLiteral("        listen 127.0.0.1:%1 ssl;\n"
+                                      "        ssl_certificate %2;\n"
+                                      "        ssl_certificate_key %3;\n")
+                           .arg(port)
+                           .arg(m_tls.certFile(QStringLiteral("localhost")),
+                                m_tls.keyFile(QStringLiteral("localhost"))));
+    QString error;
+    QVERIFY2(nginx.start(&error), qPrintable(error));
+    const QByteArray data = NginxFixture::randomBytes(2 * 1024 * 1024 + 5, 23);
+    nginx.writeFile(QStringLiteral("tls.bin"), data);
+    const QString url = QStringLiteral("https://localhost:%1/tls.bin").arg(port);
+    Run run;
+    run.slot.setProtocol(1);
+    run.slot.GetRemoteFile(url, run.file(), 0, 1);
+    WAIT_ENDED(run.rec, 30000);
+    QCOMPARE(run.rec.milestones(),
+             QStringList({"Connected", "HeaderCame", "DownloadComplete", "Disconnected"}));
+    QCOMPARE(readAll(run.file()), data);
+
+    // Resume: the first half on disk, the rest over TLS.
+    Run resumed;
+    QFile part(resumed.file());
+    QVERIFY(part.open(QIODevice::WriteOnly));
+    part.write(data.left(1000000));
+    part.close();
+    resumed.slot.GetRemoteFile(url, resumed.file(), 1000000, 0);
+    WAIT_ENDED(resumed.rec, 30000);
+    QCOMPARE(resumed.rec.milestones().value(2), QStringLiteral("DownloadComplete"));
+    QVERIFY(resumed.slot.ReqStr().contains(QStringLiteral("Range: bytes=1000000-\r\n")));
+    QCOMPARE(readAll(resumed.file()), data);
+}
+
+QTEST_GUILESS_MAIN(TestTls)
+#include "test_tls.moc"
