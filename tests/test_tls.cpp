@@ -77,7 +77,7 @@ void TestTls::certificateProblemsFailWithoutRetry_data()
     QTest::newRow("another name") << "other"
                                   << "host name did not match";
     QTest::newRow("untrusted") << "stranger"
-                               << "self signed";
+                               << "untrusted";
 }
 
 void TestTls::certificateProblemsFailWithoutRetry()
