@@ -159,7 +159,7 @@ def run_workload(name, set_name, limit, chosen, runs, warmup, manifest, nginx, a
         for tool, result in zip(chosen, results):
             if not tool.available():
                 if round_name == rounds[0]:
-                    result.failures.append(f"{tool.binary} not found")
+                    result.failures.append(tool.missing)
                 continue
             if any("timed out" in f for f in result.failures):
                 continue  # one time-out is enough: do not wait for it again
@@ -274,8 +274,11 @@ def main(argv):
         say(f"{measure.GNU_TIME} is missing: harvex_install_deps bench installs it")
         return 1
     harvex_path = args.harvex or os.path.join(REPO, args.build_dir, "app", "harvex-cli")
+    harvex_missing = None
     if not built and not args.harvex:
+        # An older binary may still be there: it is not what the sources say, so not measured.
         harvex_path = None
+        harvex_missing = "the release build failed (build/bench-build.log)"
     header = versions(harvex_path)
     say("\n".join(header))
 
@@ -289,7 +292,7 @@ def main(argv):
         try:
             chosen = []
             if "harvex" in args.tools:
-                fast = tools.HarvexFast(harvex_path or "/nonexistent/harvex-cli")
+                fast = tools.HarvexFast(harvex_path or "/nonexistent", harvex_missing)
                 fast.options = args.harvex_options.split()
                 chosen.append(fast)
             chosen += [cls() for cls in tools.PEERS if cls.name in args.tools]
@@ -300,7 +303,7 @@ def main(argv):
                     results += run_workload(name, name, limits[name], chosen, args.runs, True,
                                             manifest, nginx, args)
             if "paced" in network and "harvex" in args.tools:
-                paced = [tools.HarvexPaced(harvex_path or "/nonexistent/harvex-cli")]
+                paced = [tools.HarvexPaced(harvex_path or "/nonexistent", harvex_missing)]
                 results += run_workload("paced", "small", args.paced_files, paced,
                                         args.paced_runs, False, manifest, nginx, args)
         finally:

@@ -14,8 +14,9 @@ class Tool:
     name = ""
     binary = ""
 
-    def __init__(self, binary=None):
+    def __init__(self, binary=None, missing=None):
         self.path = binary or shutil.which(self.binary)
+        self.missing = missing or f"{self.binary} not found"
 
     def available(self):
         return bool(self.path) and os.access(self.path, os.X_OK)
