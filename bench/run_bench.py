@@ -213,7 +213,8 @@ def versions(harvex_path):
 
     commit = first_line(["git", "-C", REPO, "describe", "--always", "--dirty"])
     return [f"date: {datetime.datetime.now().isoformat(timespec='seconds')}",
-            f"machine: {os.cpu_count()} CPUs, {platform.platform()}",
+            f"machine: {os.cpu_count()} CPUs, {platform.platform()}, load average "
+            + " ".join(f"{x:.2f}" for x in os.getloadavg()),
             f"harvex-cli: {first_line([harvex_path, '--version']) if harvex_path else '-'}"
             f" (commit {commit})",
             f"curl: {first_line(['curl', '--version'])}",
@@ -230,7 +231,8 @@ def write_results(path, args, header, results, checks, micro):
                   "the largest of them; wall / Harvex is each tool's median wall time divided "
                   "by harvex-cli's (above 1: slower than Harvex); the paced row divides by the "
                   "expected pacing.", "", report.table(results), "", "## Targets", "", "```",
-                  report.targets_text(checks), "```", ""]
+                  report.targets_text(checks), "```", "", "## Every run", "", "```",
+                  report.runs_text(results), "```", ""]
     for program, head, text, _ok in micro:
         lines += [f"## {program}", "", head, "", "```", text, "```", ""]
     os.makedirs(os.path.dirname(os.path.abspath(path)), exist_ok=True)

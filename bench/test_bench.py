@@ -101,14 +101,14 @@ class ReportTest(unittest.TestCase):
                    self.result("small", "wget2", [0.45, 0.45, 0.45]),
                    self.result("large", "harvex", [1.2], cpu=1.1, size=1 << 30, files=1),
                    self.result("large", "wget2", [1.0], size=1 << 30, files=1)]
-        failed = self.result("medium", "harvex", [0.1], rss_kib=70 << 10)
+        failed = self.result("medium", "harvex", [0.1], rss_kib=70 << 10, size=2 << 20, files=50)
         failed.failures.append("run 2: 1 bad file(s)")
         results.append(failed)
         checks = {name: (figure, verdict) for name, figure, verdict in report.targets(results)}
         self.assertEqual(checks["1000 x 10 KiB: Harvex wall <= fastest peer's"],
                          ("1.11 x wget2", "MISS"))
-        self.assertEqual(checks["1 GiB: Harvex wall <= 1.1 x wget2's"][1], "MISS")
-        self.assertEqual(checks["1 GiB: Harvex CPU <= 1.0 s per GiB"], ("1.10 s/GiB", "MISS"))
+        self.assertEqual(checks["1 x 1 GiB: Harvex wall <= 1.1 x wget2's"][1], "MISS")
+        self.assertEqual(checks["1 x 1 GiB: Harvex CPU <= 1.0 s per GiB"], ("1.10 s/GiB", "MISS"))
         self.assertEqual(checks["small: harvex peak memory < 60 MiB"][1], "PASS")
         # A run with wrong bytes proves nothing, however fast or small it was.
         self.assertEqual(checks["50 x 2 MiB: Harvex wall <= fastest peer's"][1], "n/a")

@@ -70,7 +70,7 @@ def table(results):
                 note = note or f"expected {r.expected:.1f} s (measured / expected)"
             elif harvex and r.ok:
                 ratio = r.wall / harvex.wall
-            label = f"{workload} ({r.files} x {_size(r.total_bytes // max(r.files, 1))})"
+            label = f"{workload} ({_label(r)})"
             rows.append([label, r.tool, f"{len(r.samples)}", _num(r.wall, 3), _num(r.cpu),
                          _num(r.peak_mib, 1), _num(ratio), note.replace("|", "/")])
     widths = [max(len(str(x)) for x in col) for col in zip(head, *rows)]
@@ -91,6 +91,10 @@ def _size(n):
     return f"{n} B"
 
 
+def _label(r):
+    return f"{r.files} x {_size(r.total_bytes // max(r.files, 1))}"
+
+
 def _find(results, workload, tool):
     return next((r for r in results if r.workload == workload and r.tool == tool), None)
 
@@ -103,11 +107,11 @@ def targets(results):
         peers = [r for r in results if r.workload == workload and r.tool in PEERS and r.ok]
         return min(peers, key=lambda r: r.wall) if peers else None
 
-    for workload, what in (("small", "1000 x 10 KiB"), ("medium", "50 x 2 MiB")):
+    for workload in ("small", "medium"):
         h, p = _find(results, workload, HARVEX), fastest_peer(workload)
         if h is None and p is None:
             continue
-        name = f"{what}: Harvex wall <= fastest peer's"
+        name = f"{_label(h or p)}: Harvex wall <= fastest peer's"
         if h and h.ok and p:
             ratio = h.wall / p.wall
             checks.append((name, f"{ratio:.2f} x {p.tool}", "PASS" if ratio <= 1.0 else "MISS"))
@@ -116,14 +120,14 @@ def targets(results):
 
     h, w = _find(results, "large", HARVEX), _find(results, "large", "wget2")
     if h or w:
-        name = "1 GiB: Harvex wall <= 1.1 x wget2's"
+        name = f"{_label(h or w)}: Harvex wall <= 1.1 x wget2's"
         if h and h.ok and w and w.ok:
             ratio = h.wall / w.wall
             checks.append((name, f"{ratio:.2f} x wget2", "PASS" if ratio <= 1.1 else "MISS"))
         else:
             checks.append((name, "-", "n/a"))
     if h:
-        name = "1 GiB: Harvex CPU <= 1.0 s per GiB"
+        name = f"{_label(h)}: Harvex CPU <= 1.0 s per GiB"
         if h.ok:
             per_gib = h.cpu / (h.total_bytes / GIB)
             checks.append((name, f"{per_gib:.2f} s/GiB", "PASS" if per_gib <= 1.0 else "MISS"))
@@ -154,3 +158,13 @@ def targets(results):
 def targets_text(checks):
     width = max((len(c[0]) for c in checks), default=0)
     return "\n".join(f"{v:<5} {n.ljust(width)}  {f}" for n, f, v in checks)
+
+
+def runs_text(results):
+    """Every measured run (wall s / CPU s / peak MiB) and every failure, one tool a line."""
+    lines = []
+    for r in results:
+        runs = "  ".join(f"{x.wall:.3f}/{x.cpu:.2f}/{x.rss_kib / 1024:.1f}" for x in r.samples)
+        lines.append(f"{r.workload:<7} {r.tool:<13} {runs or '-'}")
+        lines += [f"{'':<21} {f}" for f in r.failures]
+    return "\n".join(lines)
