@@ -5,6 +5,7 @@
 
 #include "harvest/FileTypeList.h"
 #include "manager/JobList.h"
+#include "manager/LiveDisplay.h"
 #include "manager/SlotMonitor.h"
 #include "manager/SpeedMeter.h"
 #include "support/ScriptedServer.h"
@@ -26,6 +27,8 @@ private Q_SLOTS:
     void speedHistoryKeepsFiftyEightColumnsOldestFirst();
     void missingBaseFolderIsReported();
     void startupFillsBuiltInsAndParamFile();
+    void leavingDuringRunAsksAndStopsSlots();
+    void liveDisplayLinesStayOnOneRow();
 };
 
 void TestManager::redirectCountsOnceAndRowEndsOnlyAtTheEnd()
@@ -319,6 +322,51 @@ void TestManager::startupFillsBuiltInsAndParamFile()
     QVERIFY(QFileInfo::exists(base + QStringLiteral("/Harvex_0.log")));
     QVERIFY(dialogs.asked.isEmpty());
     QVERIFY(!m.options().SaveEnabled()); // nothing is marked by the start-up
+}
+
+void TestManager::leavingDuringRunAsksAndStopsSlots()
+{
+    ScriptedServer server;
+    server.addConnection(ServerScript().expectRequest().hold());
+    ManagerRig rig(2);
+    DownloadManager& m = *rig.m;
+    QVERIFY(m.QueryUnload()); // idle, nothing changed: nothing asked
+    QVERIFY(rig.dialogs.asked.isEmpty());
+
+    m.options().setKeepAlive(false); // an unsaved change
+    m.Jobs().AddJobs(server.url(QStringLiteral("/held.bin")));
+    m.StartDownloads();
+    rig.dialogs.answers << Dialogs::Answer::No << Dialogs::Answer::No;
+    QVERIFY(!m.QueryUnload());
+    QCOMPARE(rig.dialogs.messages(),
+             (QStringList{QStringLiteral("There are unsaved settings! Do you wish to save them?"),
+                          QStringLiteral("Downloads in progress!\r\n\r\nDo you wish to exit ?")}));
+    QCOMPARE(m.Http(0)->DownloadStatus(), -1); // still running
+    QVERIFY(!rig.store->Contains(QStringLiteral("Keep-Alive")));
+
+    rig.dialogs.answers << Dialogs::Answer::Yes;
+    QVERIFY(m.ConfirmExit());
+    QCOMPARE(m.Http(0)->DownloadStatus(), 0);
+    QCOMPARE(m.Http(0)->State(), 0);
+}
+
+void TestManager::liveDisplayLinesStayOnOneRow()
+{
+    SlotMonitor monitor;
+    monitor.CreateRows(2);
+    monitor.SetProgress(0, 50);
+    monitor.SetSlotStatus(0, QStringLiteral("Connected to: host\r\x1b[2Jx"));
+    monitor.SetSlotStatus(1, QString(200, QLatin1Char('w')));
+    const QStringList lines =
+        LiveDisplay::Render(monitor, QStringLiteral("meter"), QStringLiteral("counters"), 60);
+    QCOMPARE(lines.size(), 4);
+    QCOMPARE(lines[0], QStringLiteral("01 [##########          ] [Connected to: host  [2Jx]"));
+    QCOMPARE(lines[1].size(), 59);
+    QVERIFY(lines[1].startsWith(QStringLiteral("02 [                    ] [www")));
+    QCOMPARE(lines[2], QStringLiteral("meter"));
+    QCOMPARE(lines[3], QStringLiteral("counters"));
+    QCOMPARE(LiveDisplay::ProgressBar(100, 4), QStringLiteral("[####]"));
+    QCOMPARE(LiveDisplay::ProgressBar(0.4, 4), QStringLiteral("[    ]"));
 }
 
 QTEST_GUILESS_MAIN(TestManager)

@@ -154,6 +154,30 @@ void DownloadManager::SliderChanged()
     m_scheduler->UpdateSlotCount();
 }
 
+bool DownloadManager::ConfirmExit()
+{
+    if (!StopEnabled())
+        return true;
+    if (m_dialogs.MsgBox(QStringLiteral("Downloads in progress!\r\n\r\nDo you wish to exit ?"),
+                         QString(), Dialogs::Icon::Question,
+                         Dialogs::Buttons::YesNo) != Dialogs::Answer::Yes)
+        return false;
+    // Stopped without events: partly written files stay and resume later.
+    for (HttpFiles* http : std::as_const(m_slots))
+        http->BeIdeal();
+    return true;
+}
+
+bool DownloadManager::QueryUnload()
+{
+    if (m_options.SaveEnabled() &&
+        m_dialogs.MsgBox(QStringLiteral("There are unsaved settings! Do you wish to save them?"),
+                         QStringLiteral("Save?"), Dialogs::Icon::Question,
+                         Dialogs::Buttons::YesNo) == Dialogs::Answer::Yes)
+        m_options.SaveSettings(m_store);
+    return ConfirmExit();
+}
+
 bool DownloadManager::StartEnabled() const
 {
     // Starting again during a run would hand rows to busy slots and drop their jobs.
@@ -168,9 +192,10 @@ void DownloadManager::FinishRun()
 
 void DownloadManager::setRunning(bool running)
 {
-    if (running)
-        m_timer.start();
-    else
+    if (running) {
+        if (!m_timer.isActive())
+            m_timer.start();
+    } else
         m_timer.stop();
     const bool ended = m_running && !running;
     m_running = running;

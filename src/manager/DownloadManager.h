@@ -121,6 +121,12 @@ public:
     // The slider was moved (Options::SliderMouseUp) or set: SlotCount follows it.
     void SliderChanged();
 
+    // Leaving the program: while a run is going asks "Downloads in progress!" and, on Yes,
+    // stops every slot. False when the user chose to stay.
+    bool ConfirmExit();
+    // Closing the window: offers to save changed options first, then ConfirmExit.
+    bool QueryUnload();
+
     bool StartEnabled() const;
     bool ResumeEnabled() const { return m_running; }
     bool StopEnabled() const { return m_running; }

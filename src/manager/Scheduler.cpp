@@ -66,7 +66,8 @@ void Scheduler::StartDownloads()
     m.Settime();
     m.Meter().BlankGraph();
     m.gStatEx(true);
-    m.Timer1().start();
+    if (!m.Timer1().isActive())
+        m.Timer1().start();
     st.TotalBytes = st.FileBytes = 0;
 
     bool handedOut = false;

@@ -100,8 +100,11 @@ void SlotEvents::Disconnected(int slot)
     if (validRow)
         m.EmitJobEnded(row, completed);
     if (m.options().TimerSchedule()) {
+        // Enabling a running timer keeps its phase; restarting it on every job end
+        // would hold the tick off for as long as jobs keep ending.
         m.setTimerTag(QStringLiteral("CR"));
-        m.Timer1().start();
+        if (!m.Timer1().isActive())
+            m.Timer1().start();
     } else {
         m.scheduler().SlotFreed(slot);
     }
