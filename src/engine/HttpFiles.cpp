@@ -286,6 +286,8 @@ void HttpFiles::onTick()
     if (mode == QLatin1String("D")) {
         OpenConnection();
     } else if (mode == QLatin1String("C")) {
+        // A silent server is a broken transfer, never the end of a body.
+        m_socketFailed = true;
         m_socket->Close();
         secureClose();
     }

@@ -263,14 +263,15 @@ void HttpFiles::secureClose()
         if (m_info.Packets < 1) {
             retry = true; // nothing came: the connection failed or stalled
         } else if (!m_headerDone) {
-            HARVEX_EMIT_OR_RETURN(Error(0, QStringLiteral("[GetLength]: The connection to %1 "
-                                                          "ended before the reply header did")
-                                               .arg(m_info.Host)));
+            retry = true; // the header broke off: nothing of the body is known yet
         } else if (!m_sizeKnown) {
+            // Without a length only the last chunk, or for a body without framing the
+            // server's own close (RFC 9112 §6.3), tells that everything came.
             if (m_bodyEnd == BodyEnd::Chunked)
-                verdict = m_info.ChunkLeft >= 0 ? 2 : 1;
+                retry = m_info.ChunkLeft >= 0;
             else if (m_bodyEnd == BodyEnd::UntilClose)
-                verdict = m_socketFailed ? 2 : 1;
+                retry = m_socketFailed;
+            verdict = retry ? 0 : 1;
         } else if (m_info.FileSize < m_minimumFileSize) {
             verdict = 2;
         } else if (m_info.CurPos <= m_info.FileSize) {
