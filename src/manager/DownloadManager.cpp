@@ -73,7 +73,12 @@ HttpFiles* DownloadManager::Http(int slot) const
 bool DownloadManager::SlotBusy(int slot) const
 {
     const HttpFiles* http = Http(slot);
-    return http && (http->DownloadStatus() != 0 || http->State() > 0);
+    if (!http)
+        return false;
+    // A verdict given (1, 2) still has its Disconnected to come; a socket that is
+    // resolving, connecting or connected is in use whatever the transfer record says.
+    const int socket = http->State();
+    return http->DownloadStatus() != 0 || socket == 4 || socket == 6 || socket == 7;
 }
 
 bool DownloadManager::AnySlotBusy() const

@@ -177,4 +177,10 @@ void SlotEvents::TimerTick()
         m.setTimerTag(QString());
         m.scheduler().CheckIdle();
     }
+    // A run with nothing left to hand out and no slot holding a job is over, whatever
+    // path led there: the manager never stays running with nothing to wait for.
+    if (m.StopEnabled() && m.scheduler().NoJobLeft() && !m.AnySlotBusy()) {
+        m.State().IsIdle = true;
+        m.scheduler().SetIdle(true);
+    }
 }
