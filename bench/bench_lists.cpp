@@ -50,7 +50,7 @@ double measure(const std::function<void()>& body, int runs = 3)
     return best;
 }
 
-void report(const char* what, double ms, int rows)
+void report(const char* what, double ms, const int& rows)
 {
     std::printf("%-52s %9.1f ms  (%d rows, %.2f us/row)\n", what, ms, rows, ms * 1000.0 / rows);
 }

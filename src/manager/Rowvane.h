@@ -29,6 +29,8 @@ struct RowItem
     qint16 ForeColorID = 1;
     qint16 State = 0;
 };
+// Rows move by memmove when rows are inserted or removed in the middle of a long list.
+Q_DECLARE_TYPEINFO(RowItem, Q_RELOCATABLE_TYPE);
 
 // The list model behind the owner-drawn URL lists: rows with per-row font and colour
 // indices into two shared tables, duplicate and sort rules, and the current row.
