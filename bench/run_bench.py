@@ -180,7 +180,8 @@ def micro_benchmarks(build_dir, args):
     """Every bench_* program of the build, run once with its output kept verbatim."""
     folder = os.path.join(REPO, build_dir, "bench")
     programs = sorted(p for p in (os.listdir(folder) if os.path.isdir(folder) else [])
-                      if p.startswith("bench_") and os.access(os.path.join(folder, p), os.X_OK))
+                      if p.startswith("bench_") and os.path.isfile(os.path.join(folder, p))
+                      and os.access(os.path.join(folder, p), os.X_OK))
     if not programs:
         say(f"\n== lists: no micro-benchmarks in {os.path.relpath(folder, REPO)}")
         return []
