@@ -15,6 +15,7 @@ import datetime
 import os
 import platform
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -267,6 +268,8 @@ def serve(args):
 
 def main(argv):
     args = parse_args(argv)
+    # SIGTERM unwinds like Ctrl-C, so nginx and a running tool are stopped on the way out.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
     os.makedirs(args.work_dir, exist_ok=True)
     if args.serve is not None:
         return serve(args)

@@ -73,6 +73,12 @@ def run(argv, env, cwd, log_dir, timeout, output_limit=2000):
         timer.start()
         try:
             _pid, status, usage = os.wait4(process.pid, 0)
+        except BaseException:
+            # Interrupted (Ctrl-C, SIGTERM): the child is in its own session and would
+            # outlive the harness, so it goes first.
+            kill()
+            os.wait4(process.pid, 0)
+            raise
         finally:
             timer.cancel()
         wall = time.monotonic() - start
