@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // harvex-cli end to end: the built program against nginx and refused ports, with its
 // settings and base folder in temporary folders.
+#include "manager/CliOptions.h"
 #include "support/NginxFixture.h"
 #include "support/ScriptedServer.h"
 
@@ -18,6 +19,7 @@ class TestCli : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    void parsesOptionsAndValues();
     void downloadsTwoHundredFilesByteExact();
     void interruptStopsAndSecondRunResumes();
     void reportsMixedOutcomes();
@@ -96,6 +98,39 @@ static QStringList filesBelow(const QString& dir)
     while (it.hasNext())
         files << it.next();
     return files;
+}
+
+void TestCli::parsesOptionsAndValues()
+{
+    CliOptions o;
+    QString error;
+    QVERIFY(CliOptions::Parse({QStringLiteral("--parallel=20"), QStringLiteral("-i"),
+                               QStringLiteral("a.txt"), QStringLiteral("--no-resume"),
+                               QStringLiteral("--resume"), QStringLiteral("--busy-wait"),
+                               QStringLiteral("0"), QStringLiteral("--user-agent="),
+                               QStringLiteral("-"), QStringLiteral("--"), QStringLiteral("-q")},
+                              o, error));
+    QCOMPARE(o.Parallel, 20);
+    QCOMPARE(o.Inputs, QStringList{QStringLiteral("a.txt")});
+    QCOMPARE(o.Resume, true); // the last one counts
+    QCOMPARE(o.BusyWait, 0);
+    QCOMPARE(o.UserAgent, QString()); // empty: no User-Agent line
+    QCOMPARE(o.Positional, (QStringList{QStringLiteral("-"), QStringLiteral("-q")}));
+    QVERIFY(!o.Quiet && !o.Redirect.has_value());
+
+    const QList<QStringList> bad{
+        {QStringLiteral("-j"), QStringLiteral("0")},
+        {QStringLiteral("-j"), QStringLiteral("+5")},
+        {QStringLiteral("--min-image-size"), QStringLiteral("99999999999999999999")},
+        {QStringLiteral("--user-agent"), QStringLiteral("a\r\nX-Injected: 1")},
+        {QStringLiteral("--quiet=1")},
+        {QStringLiteral("-i")},
+        {QStringLiteral("--tick-ms"), QStringLiteral("0")},
+    };
+    for (const QStringList& args : bad) {
+        QVERIFY2(!CliOptions::Parse(args, o, error), qPrintable(args.join(QLatin1Char(' '))));
+        QVERIFY(!error.isEmpty() && !error.contains(QLatin1Char('\n')));
+    }
 }
 
 void TestCli::downloadsTwoHundredFilesByteExact()

@@ -147,6 +147,10 @@ bool CliOptions::Parse(const QStringList& arguments, CliOptions& out, QString& e
                         [&](qint64 n) { out.MinImageSize = n; });
         } else if (arg == QLatin1String("--path-option")) {
             ok = number(0, 1, QStringLiteral("0 or 1"), [&](qint64 n) { out.PathOption = int(n); });
+        } else if (arg == QLatin1String("--connect-at-once")) {
+            ok = flag(out.ConnectAtOnce);
+        } else if (arg == QLatin1String("--reuse-connections")) {
+            ok = flag(out.ReuseConnections);
         } else if (arg == QLatin1String("--log-request")) {
             ok = flag(out.LogRequest);
         } else if (arg == QLatin1String("--log-reply")) {
@@ -207,6 +211,8 @@ QString CliOptions::Usage()
         "  --keep-alive, --no-keep-alive\n"
         "                         ask for kept-alive connections (with --http11)\n"
         "  --http11               send HTTP/1.1 requests\n"
+        "  --connect-at-once      connect without the start delay of each job\n"
+        "  --reuse-connections    keep a kept-alive connection for the next job\n"
         "  --max-try N            connection attempts per job\n"
         "  --busy-wait SECONDS    wait between tries\n"
         "  --timeout SECONDS      time to wait for a reply\n"

@@ -28,6 +28,8 @@ struct CliOptions
     std::optional<QString> UserAgent;
     std::optional<qint64> MinImageSize;
     std::optional<int> PathOption; // 0 or 1
+    bool ConnectAtOnce = false;    // Connect At Once
+    bool ReuseConnections = false; // Reuse Connections
     bool LogRequest = false;
     bool LogReply = false;
 

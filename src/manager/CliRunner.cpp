@@ -110,6 +110,10 @@ void CliRunner::ApplyOptions(DownloadManager& m, const CliOptions& o)
         opt.setKeepAlive(*o.KeepAlive);
     if (o.Http11)
         opt.setHttpVersion(true);
+    if (o.ConnectAtOnce)
+        opt.setConnectAtOnce(true);
+    if (o.ReuseConnections)
+        opt.setReuseConnections(true);
     if (o.LogRequest)
         opt.setLogRequest(true);
     if (o.LogReply)
@@ -223,7 +227,12 @@ int CliRunner::Download(DownloadManager& m, const CliOptions& o)
     const bool terminal = ::isatty(STDERR_FILENO) == 1;
     if (terminal && !o.Quiet) {
         display = std::make_unique<LiveDisplay>(
-            m.Monitor(), [&m] { return m.MeterText(); }, [&m] { return m.Status().CounterLine(); },
+            m.Monitor(), [&m] { return m.MeterText(); },
+            [&m] {
+                // After the run its counters are cleared: show them as they ended.
+                return m.StopEnabled() || m.LastCounterLine().isEmpty() ? m.Status().CounterLine()
+                                                                        : m.LastCounterLine();
+            },
             stderr);
     } else if (!o.Quiet) {
         connect(&m, &DownloadManager::JobEnded, this, [&list](int row, bool completed) {
