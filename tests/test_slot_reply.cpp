@@ -19,6 +19,8 @@ private Q_SLOTS:
     void cutTransferResumesWithRange();
     void attemptsUsedUp();
     void haltDuringRetryWait();
+    void retryWaitCountsDown();
+    void unresolvableHost();
     void redirectionsFollowed_data();
     void redirectionsFollowed();
     void redirectionsNotFollowed();
@@ -194,6 +196,33 @@ void TestSlotReply::haltDuringRetryWait()
     const qsizetype seen = run.rec.events.size();
     QTest::qWait(600); // twice the retry wait: no attempt may follow
     QCOMPARE(run.rec.events.size(), seen);
+}
+
+void TestSlotReply::retryWaitCountsDown()
+{
+    Run run;
+    run.slot.setTryInterval(5);
+    run.slot.setMaxTry(2);
+    QList<int> waits;
+    connect(&run.slot, &HttpFiles::WaitingRetry, &run.slot, [&] { waits.append(run.slot.Wait()); });
+    connect(&run.slot, &HttpFiles::Retrying, &run.slot, [&] { waits.append(-1); });
+    run.slot.GetRemoteFile(QStringLiteral("http://127.0.0.1:%1/x.bin").arg(unusedLoopbackPort()),
+                           run.file(), 0, 0);
+    WAIT_ENDED(run.rec, 10000);
+    // The start delay (one tick shown), then a failed connection: the wait is announced
+    // before its count is set, then counts down from TryInterval - 1.
+    QCOMPARE(waits, QList<int>({1, 0, 4, 3, 2, 1}));
+}
+
+void TestSlotReply::unresolvableHost()
+{
+    Run run;
+    run.slot.setMaxTry(1);
+    run.slot.GetRemoteFile(QStringLiteral("http://no-such-host.invalid/x.bin"), run.file(), 0, 0);
+    WAIT_ENDED(run.rec, 15000);
+    QCOMPARE(run.rec.milestones().mid(0, 2), QStringList({"SocketClosed", "Disconnected"}));
+    QTRY_COMPARE(run.rec.count(QStringLiteral("Error")), 1);
+    QCOMPARE(run.rec.milestones().last(), QStringLiteral("Error:11001"));
 }
 
 void TestSlotReply::redirectionsFollowed_data()
