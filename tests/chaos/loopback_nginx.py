@@ -1,9 +1,9 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """Debian's nginx on a free loopback port, serving a folder, for soak runs.
 
-Files under /nolm/ are served without Last-Modified; text files are gzipped for
-HTTP/1.1 requests that accept it (and then come chunked, RFC 9112 §7.1); HTTP/1.0
-requests always get the identity body with a Content-Length.
+Files under /nolm/ are served without Last-Modified; files in folders whose names
+start with "c" come chunked to HTTP/1.1 requests (RFC 9112 §7.1). No content coding
+is applied, so every reply body is the file's bytes.
 """
 
 import os
@@ -21,9 +21,15 @@ def unused_port():
         return s.getsockname()[1]
 
 
+# A filter that may change the body drops Content-Length, so nginx sends files under
+# /lm/c* and /nolm/c* chunked to HTTP/1.1 (and close-delimited to HTTP/1.0) and ignores
+# Range there. The string never occurs in the files: the bytes are unchanged.
+CHUNKED = "sub_filter_types *; sub_filter 'q9Zx!unmatched#7Kw' 'x';"
+
+
 def _config(folder, port):
     user = "user root;\n" if os.geteuid() == 0 else ""
-    return f"""daemon off;
+    text = f"""daemon off;
 master_process off;
 worker_processes 1;
 {user}pid {folder}/nginx.pid;
@@ -40,18 +46,18 @@ http {{
     default_type application/octet-stream;
     sendfile on;
     keepalive_timeout 15;
-    gzip on;
-    gzip_min_length 1;
-    gzip_http_version 1.1;
-    gzip_types text/plain;
+    gzip off;
     server {{
         listen 127.0.0.1:{port};
         server_name localhost;
         root {folder}/www;
         location /nolm/ {{ add_header Last-Modified ""; }}
+        location ^~ /lm/c {{ {CHUNKED} sub_filter_last_modified on; }}
+        location ^~ /nolm/c {{ {CHUNKED} add_header Last-Modified ""; }}
     }}
 }}
 """
+    return text.replace("{CHUNKED}", CHUNKED)
 
 
 class Nginx:

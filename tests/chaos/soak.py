@@ -4,9 +4,9 @@
 breaks connections on purpose, then every outcome is checked.
 
 Required of every run:
-  * every job reported complete is byte-exact (SHA-256) against what nginx serves
-    for that URL: the file itself, or for a text file asked for over HTTP/1.1 the
-    gzip body nginx sends (the downloader keeps content codings as received);
+  * every job reported complete is byte-exact (SHA-256) against the source file
+    (nginx applies no content coding here, so the body is the file in every reply,
+    with a Content-Length, as a 206 range, or chunked);
   * every job not complete is reported failed, in the count and in --failed-list;
   * jobs that cannot succeed (404, a port where nothing listens) are failed;
   * completed + failed = jobs, and the exit code says whether any failed;
@@ -23,10 +23,7 @@ With --strict also:
 """
 
 import argparse
-import gzip
 import hashlib
-import http.client
-import json
 import os
 import random
 import re
@@ -37,18 +34,26 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from chaos_proxy import ChaosProxy  # noqa: E402
+from chaos_proxy import DEFAULT_WEIGHTS, ChaosProxy  # noqa: E402
 from loopback_nginx import Nginx, unused_port  # noqa: E402
 
 MAX_SIZE = 4 * 1024 * 1024
 # Batches: each runs harvex-cli once over its share of the jobs.
+# Batches: each runs harvex-cli once over its share of the jobs, through a proxy of its own.
+#   http10     HTTP/1.0: every reply has a Content-Length (206 ranges on a retry)
+#   http11     HTTP/1.1: half of the files come chunked (and ignore ranges)
+#   keepalive  the same with kept-alive connections
+#   closed     HTTP/1.0 replies without a length, ended by the server's close (RFC 9112
+#              §6.3). A close there is the end of the body by definition, and Qt reads a
+#              reset (ECONNRESET) as the end of the stream too, so no client can tell a
+#              cut from the end: this batch gets every fault but the two cuts.
 BATCHES = (
     ("http10", []),
     ("http11", ["--http11"]),
     ("keepalive", ["--http11", "--keep-alive"]),
+    ("closed", []),
 )
-# What the downloader asks for; nginx gzips text only when gzip is accepted.
-REFERENCE_HEADERS = {"Accept-Encoding": "gzip, deflate"}
+NO_CUTS = {f: w for f, w in DEFAULT_WEIGHTS.items() if f not in ("cut_close", "cut_reset")}
 
 
 class Source:
@@ -60,8 +65,6 @@ class Source:
         self.mtime = mtime
         self.batch = batch
         self.sha = hashlib.sha256(data).hexdigest()
-        self.gzip_sha = None  # the gzip body nginx sends to HTTP/1.1, for text files
-        self.gzip_size = 0
 
     @property
     def last_modified(self):
@@ -108,7 +111,11 @@ def make_sources(rng, count, doc_root):
         if text and size > (1 << 20):
             size = rng.randint(1 << 16, 1 << 20)  # text up to 1 MiB keeps the run quick
         folder = "lm" if rng.random() < 0.7 else "nolm"
-        path = f"/{folder}/d{i % 7}/f{i:04d}_{size}.{'txt' if text else 'bin'}"
+        # One file in eight goes to the close-delimited batch.
+        batch = "closed" if i % 8 == 7 else BATCHES[i % 3][0]
+        # Folders named c* have no Content-Length: chunked to HTTP/1.1, closed to HTTP/1.0.
+        kind = "c" if batch == "closed" or (batch != "http10" and rng.random() < 0.5) else "d"
+        path = f"/{folder}/{kind}{i % 7}/f{i:04d}_{size}.{'txt' if text else 'bin'}"
         data = text_bytes(rng, size) if text else rng.randbytes(size)
         mtime = rng.randint(978307200, 1577836800)  # 2001..2020, whole seconds
         full = doc_root + path
@@ -116,27 +123,8 @@ def make_sources(rng, count, doc_root):
         with open(full, "wb") as f:
             f.write(data)
         os.utime(full, (mtime, mtime))
-        sources.append(Source(path, data, mtime, BATCHES[i % len(BATCHES)][0]))
+        sources.append(Source(path, data, mtime, batch))
     return sources
-
-
-def fetch_gzip_references(sources, port):
-    """The gzip body nginx sends for each text file over HTTP/1.1 (chunked)."""
-    for s in sources:
-        if not s.path.endswith(".txt") or s.batch == "http10":
-            continue
-        conn = http.client.HTTPConnection("127.0.0.1", port, timeout=30)
-        conn.request("GET", s.path, headers=REFERENCE_HEADERS)
-        reply = conn.getresponse()
-        body = reply.read()
-        conn.close()
-        if reply.status != 200:
-            raise RuntimeError(f"nginx answered {reply.status} for {s.path}")
-        if reply.getheader("Content-Encoding") == "gzip":
-            if gzip.decompress(body) != s.data:
-                raise RuntimeError(f"the gzip reference of {s.path} does not inflate to the file")
-            s.gzip_sha = hashlib.sha256(body).hexdigest()
-            s.gzip_size = len(body)
 
 
 def local_path(base, url):
@@ -165,6 +153,7 @@ class Soak:
         self.args = args
         self.violations = []
         self.notes = []
+        self.batch_failed = {}  # URL path -> batch, for failed jobs
 
     def violation(self, text):
         self.violations.append(text)
@@ -189,26 +178,31 @@ class Soak:
         print(f"  replay: {sys.argv[0]} --cli {a.cli} --files {a.files} --seed {seed} -j {a.jobs}", flush=True)
         work = tempfile.mkdtemp(prefix="harvex-soak-")
         nginx = Nginx(os.path.join(work, "nginx"))
-        proxy = None
+        self.records = []
         try:
             nginx.start()
             rng = random.Random(seed)
             sources = make_sources(rng, a.files, nginx.doc_root)
-            fetch_gzip_references(sources, nginx.port)
-            hints = {s.path: max(len(s.data) if not s.gzip_sha else s.gzip_size, 1) for s in sources}
+            # Replies without a length: the proxy draws its cuts from these sizes.
+            hints = {s.path: max(len(s.data), 1) for s in sources}
             timeout_ms = max(a.timeout, 10) * a.tick_ms
-            proxy = ChaosProxy(("127.0.0.1", nginx.port), seed, timeout_ms, size_hint=hints).start()
             dead_port = unused_port()
             for name, options in BATCHES:
                 mine = [s for s in sources if s.batch == name]
-                self.run_batch(work, name, options, mine, proxy, dead_port, rng)
-            self.check_proxy(proxy, sources)
+                weights = NO_CUTS if name == "closed" else DEFAULT_WEIGHTS
+                # Faults are drawn from (seed, batch, connection number).
+                proxy = ChaosProxy(("127.0.0.1", nginx.port), f"{seed}/{name}", timeout_ms, weights, hints)
+                proxy.start()
+                try:
+                    self.run_batch(work, name, options, mine, proxy, dead_port, rng)
+                    self.check_proxy(name, proxy)
+                finally:
+                    proxy.stop()
+                    proxy.write_log(os.path.join(work, f"{name}.proxy.jsonl"))
+                    self.records += proxy.records
         finally:
-            if proxy:
-                proxy.stop()
-                proxy.write_log(os.path.join(work, "proxy.jsonl"))
             nginx.stop()
-        self.report(proxy)
+        self.report()
         ok = not self.violations
         if ok and not a.keep:
             shutil.rmtree(work, ignore_errors=True)
@@ -279,7 +273,6 @@ class Soak:
         failed_set = set(listed)
         by_url = {prefix + s.path: s for s in sources}
         expected_files = set()
-        self.batch_failed = getattr(self, "batch_failed", {})
         for url, s in by_url.items():
             path = local_path(base, url)
             expected_files.add(path)
@@ -289,14 +282,10 @@ class Soak:
             if not os.path.isfile(path):
                 self.violation(f"[{name}] {url} reported complete, but {path} does not exist")
                 continue
-            digest = sha256_file(path)
-            if digest == s.gzip_sha:
-                pass
-            elif digest != s.sha:
+            if sha256_file(path) != s.sha:
                 size = os.path.getsize(path)
                 self.violation(
-                    f"[{name}] {url} reported complete, but the file differs: {size} bytes, "
-                    f"source {len(s.data)} bytes" + (f", gzip body {s.gzip_size} bytes" if s.gzip_sha else "")
+                    f"[{name}] {url} reported complete, but the file differs: {size} bytes, source {len(s.data)}"
                 )
                 continue
             if s.last_modified and int(os.stat(path).st_mtime) != s.mtime:
@@ -310,20 +299,22 @@ class Soak:
                     continue
                 self.violation(f"[{name}] unexpected file in the base folder: {os.path.relpath(full, base)}")
 
-    def check_proxy(self, proxy, sources):
+    def check_proxy(self, name, proxy):
         # A slot that gave up must have closed its socket: give them a moment.
         deadline = time.monotonic() + 5
         while proxy.open_connections() and time.monotonic() < deadline:
             time.sleep(0.1)
         if proxy.open_connections():
-            self.violation(f"{proxy.open_connections()} connections still open at the proxy after the runs")
+            self.violation(f"[{name}] {proxy.open_connections()} connections still open at the proxy after the run")
         clean, tries = {}, {}
         for r in sorted(proxy.records, key=lambda r: r["conn"]):
             for q in r["requests"]:
                 tries.setdefault(q["path"], []).append(r)
                 if r["fault"] in ("pass", "split", "delay") and r["outcome"] == "complete":
                     clean.setdefault(q["path"], r["conn"])
-        for path, batch in sorted(getattr(self, "batch_failed", {}).items()):
+        for path, batch in sorted(self.batch_failed.items()):
+            if batch != name:
+                continue
             if path in clean:
                 self.note(f"[{batch}] {path} failed although connection {clean[path]} served it cleanly")
             seen = tries.get(path, [])
@@ -335,10 +326,10 @@ class Soak:
                     f"at byte {last.get('cut', last.get('sent'))}"
                 )
 
-    def report(self, proxy):
-        if proxy:
+    def report(self):
+        if self.records:
             counts = {}
-            for r in proxy.records:
+            for r in self.records:
                 key = r["fault"] if r["outcome"] in ("complete", "refused") else f"{r['fault']}:{r['outcome']}"
                 counts[key] = counts.get(key, 0) + 1
             print("  connections: " + ", ".join(f"{k} {v}" for k, v in sorted(counts.items())))
