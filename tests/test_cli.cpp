@@ -26,6 +26,7 @@ private Q_SLOTS:
     void badUsageDownloadsNothing();
     void missingBaseFolderExitsTwo();
     void noDownloadPrintsTheJobList();
+    void harvestsPagesIntoTheJobList();
 };
 
 struct CliResult
@@ -323,6 +324,43 @@ void TestCli::noDownloadPrintsTheJobList()
     r = home.run(base + QStringList{QStringLiteral("-i"), home.file(QStringLiteral("nope.txt"))});
     QCOMPARE(r.exitCode, 2);
     QVERIFY(r.err.startsWith("harvex-cli: " + home.file(QStringLiteral("nope.txt")).toUtf8()));
+}
+
+void TestCli::harvestsPagesIntoTheJobList()
+{
+    NginxFixture nginx;
+    QString error;
+    QVERIFY2(nginx.start(&error), qPrintable(error));
+    nginx.writeFile(
+        QStringLiteral("site/index.html"),
+        "<html><body><a href=\"files/a.zip\">a</a> <a href=\"/site/files/B.JPG\">b</a>"
+        "<a href=\"files/a.zip\">again</a> <img src=\"shot.png\"> <a href=\"x.bin\">x</a>"
+        " <a href=\"more/p2.html\">next</a></body></html>");
+    nginx.writeFile(QStringLiteral("site/files/a.zip"), "zip bytes");
+    nginx.writeFile(QStringLiteral("site/files/B.JPG"), "jpeg bytes");
+    nginx.writeFile(QStringLiteral("site/shot.png"), "png bytes");
+    CliHome home;
+    const QString page = nginx.url(QStringLiteral("/site/index.html"));
+    const QString site = nginx.url(QStringLiteral("/site/"));
+
+    CliResult r = home.run({QStringLiteral("-d"), home.base(), QStringLiteral("--no-download"),
+                            QStringLiteral("--pages"), QStringLiteral("--harvest"), page});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out, ("page: " + page + "\npage: " + site + "more/p2.html\n" + site +
+                     "files/B.JPG\n" + site + "shot.png\n" + site + "files/a.zip\n")
+                        .toUtf8());
+
+    // Harvested, then downloaded; a page that cannot be fetched makes the run fail.
+    r = home.run({QStringLiteral("-d"), home.base(), QStringLiteral("--tick-ms"),
+                  QStringLiteral("20"), QStringLiteral("--harvest"), page,
+                  QStringLiteral("--harvest"), nginx.url(QStringLiteral("/missing.html"))});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY(r.out.endsWith("Completed: 3  Failed: 0\n"));
+    QVERIFY2(r.err.contains("404"), r.err.constData());
+    QCOMPARE(readAll(home.local(nginx.port(), QStringLiteral("/site/files/a.zip"))),
+             QByteArray("zip bytes"));
+    QCOMPARE(readAll(home.local(nginx.port(), QStringLiteral("/site/files/B.JPG"))),
+             QByteArray("jpeg bytes"));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -2,6 +2,7 @@
 #include "manager/CliRunner.h"
 
 #include "harvest/FileTypeList.h"
+#include "harvest/PageHarvester.h"
 #include "harvest/UrlLines.h"
 #include "manager/DownloadManager.h"
 #include "manager/JobList.h"
@@ -85,7 +86,7 @@ int CliRunner::RunParsed(const CliOptions& options)
             for (int row = 0; row < manager.List2().ListCount(); ++row)
                 std::printf("%s\n", qPrintable(manager.List2().List(row)));
             std::fflush(stdout);
-            status = ExitCompleted;
+            status = m_harvestFailed ? ExitSomeFailed : ExitCompleted;
         } else {
             status = Download(manager, options);
         }
@@ -114,6 +115,8 @@ void CliRunner::ApplyOptions(DownloadManager& m, const CliOptions& o)
         opt.setConnectAtOnce(true);
     if (o.ReuseConnections)
         opt.setReuseConnections(true);
+    if (o.Pages)
+        opt.setListUrl(true);
     if (o.LogRequest)
         opt.setLogRequest(true);
     if (o.LogReply)
@@ -212,12 +215,34 @@ bool CliRunner::LoadListFile(DownloadManager& m, const QString& path, bool filte
     return true;
 }
 
-bool CliRunner::HarvestPages(DownloadManager&, const CliOptions& o)
+bool CliRunner::HarvestPages(DownloadManager& m, const CliOptions& o)
 {
-    if (o.Harvest.isEmpty())
-        return true;
-    PrintError(QStringLiteral("--harvest is not available in this build"));
-    return false;
+    PageHarvester& harvester = m.Harvester();
+    for (const QString& page : o.Harvest) {
+        // One page at a time: each is fetched, parsed and filed before the next.
+        QEventLoop loop;
+        QString error;
+        const auto filed = connect(&harvester, &PageHarvester::PageFiled, &loop,
+                                   [&](const QString&, int, int, const QString& why) {
+                                       error = why;
+                                       loop.quit();
+                                   });
+        if (harvester.ParseWebPage(page))
+            loop.exec();
+        else
+            error = QStringLiteral("cannot fetch ") + page;
+        disconnect(filed);
+        if (!error.isEmpty())
+            m_harvestFailed = true;
+    }
+    if (o.Pages) {
+        // The web page list: every page parsed and the page links found on them.
+        const Rowvane& pages = m.List4();
+        for (int row = 0; row < pages.ListCount(); ++row)
+            std::printf("page: %s\n", qPrintable(pages.List(row)));
+        std::fflush(stdout);
+    }
+    return true;
 }
 
 int CliRunner::Download(DownloadManager& m, const CliOptions& o)
@@ -265,7 +290,7 @@ int CliRunner::Download(DownloadManager& m, const CliOptions& o)
         WriteFailedList(m, o.FailedList);
     if (m_interrupted)
         return ExitInterrupted;
-    return failed == 0 ? ExitCompleted : ExitSomeFailed;
+    return failed == 0 && !m_harvestFailed ? ExitCompleted : ExitSomeFailed;
 }
 
 void CliRunner::WriteFailedList(DownloadManager& m, const QString& path)

@@ -46,4 +46,5 @@ private:
     DownloadManager* m_manager = nullptr;
     std::unique_ptr<QSocketNotifier> m_interruptNotifier;
     bool m_interrupted = false;
+    bool m_harvestFailed = false; // a page given to --harvest could not be fetched
 };

@@ -3,6 +3,7 @@
 
 #include "engine/HttpFiles.h"
 #include "harvest/FileTypeList.h"
+#include "harvest/PageHarvester.h"
 #include "harvest/UrlListIO.h"
 #include "manager/DownloadLogs.h"
 #include "manager/JobList.h"
@@ -17,12 +18,16 @@ DownloadManager::DownloadManager(Dialogs& dialogs, SettingsStore& store, QObject
       m_pageTypes(std::make_unique<FileTypeList>()),
       m_naming(std::make_unique<LocalFileNaming>(*m_logs, dialogs)),
       m_listIO(std::make_unique<UrlListIO>(*m_jobs, dialogs)),
+      m_harvester(std::make_unique<PageHarvester>(*m_jobs, m_list4, *m_dataTypes, *m_pageTypes,
+                                                  *m_listIO, m_options, dialogs)),
       m_scheduler(std::make_unique<Scheduler>(*this)), m_events(std::make_unique<SlotEvents>(*this))
 {
     m_list4.setStyle(1);
     m_list4.setCheckStyle(1);
     m_list4.setManualClick(false);
     m_list4.setDenyStrategy(1);
+    // Pages are fetched with the user agent the downloads send.
+    m_harvester->SetUserAgentSource([this] { return CurrentSlotSettings().Compatible; });
     m_timer.setInterval(m_tickMs);
     connect(&m_timer, &QTimer::timeout, this, &DownloadManager::OnTimer);
     connect(m_jobs.get(), &JobList::Changed, this, &DownloadManager::CommandsChanged);

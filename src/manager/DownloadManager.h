@@ -23,6 +23,7 @@ class DownloadLogs;
 class FileTypeList;
 class HttpFiles;
 class JobList;
+class PageHarvester;
 class Scheduler;
 class SettingsStore;
 class SlotEvents;
@@ -82,6 +83,7 @@ public:
     FileTypeList& PageTypes() { return *m_pageTypes; }
     LocalFileNaming& Naming() { return *m_naming; }
     UrlListIO& ListIO() { return *m_listIO; }
+    PageHarvester& Harvester() { return *m_harvester; }
     SlotMonitor& Monitor() { return m_monitor; }
     SpeedMeter& Meter() { return m_meter; }
     Scheduler& scheduler() { return *m_scheduler; }
@@ -190,6 +192,7 @@ private:
     std::unique_ptr<FileTypeList> m_pageTypes;
     std::unique_ptr<LocalFileNaming> m_naming;
     std::unique_ptr<UrlListIO> m_listIO;
+    std::unique_ptr<PageHarvester> m_harvester;
     SlotMonitor m_monitor;
     SpeedMeter m_meter;
     QVector<HttpFiles*> m_slots;
