@@ -17,7 +17,7 @@ With --strict also:
   * a job whose URL got at least one clean, complete reply is complete;
   * a completed file served with Last-Modified carries that time.
 
-  python3 soak.py --cli build/app/harvex-cli --short          # 100 files, seed 1
+  python3 soak.py --cli build/app/harvex-cli --short          # 100 files, seed 1, strict
   python3 soak.py --cli build/app/harvex-cli --files 500      # random seed, printed
   python3 soak.py --cli build/app/harvex-cli --files 500 --seed 1234   # replay
 """
@@ -346,7 +346,7 @@ def main():
     parser.add_argument("--cli", required=True, help="the harvex-cli program")
     parser.add_argument("--files", type=int, default=500)
     parser.add_argument("--seed", type=int, default=None, help="default: random, printed")
-    parser.add_argument("--short", action="store_true", help="the CI form: 100 files, seed 1")
+    parser.add_argument("--short", action="store_true", help="the CI form: 100 files, seed 1, --strict")
     parser.add_argument("-j", "--jobs", type=int, default=8, help="parallel slots")
     parser.add_argument("--max-try", type=int, default=16)
     parser.add_argument("--busy-wait", type=int, default=10, help="seconds (ticks) between tries")
@@ -357,6 +357,7 @@ def main():
     args = parser.parse_args()
     if args.short:
         args.files = 100
+        args.strict = True
         if args.seed is None:
             args.seed = 1
     if not os.access(args.cli, os.X_OK):
