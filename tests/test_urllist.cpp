@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 const QString Template = QStringLiteral("(https?://[^<=\\?\\+>]+$Ext)");
@@ -188,6 +190,51 @@ private slots:
         f.io.LoadFromFile();
         QVERIFY(f.list.InList("http://h/ok.jpg", 0));
         QVERIFY(f.list.ListCount() > 2);
+    }
+
+    void overlongLinesAreSkippedAndSaid()
+    {
+        const QByteArray huge(LineSplitState::MaxLine + 10, 'x');
+        // The splitter drops the long line whatever the cuts, and keeps the next one.
+        const QByteArray input = "a\n" + huge + "\r\nb\n" + huge;
+        for (qsizetype cut : {qsizetype(1), qsizetype(3), LineSplitState::MaxLine,
+                              LineSplitState::MaxLine + 12, LineSplitState::MaxLine + 13}) {
+            LineSplitState state;
+            QList<QByteArray> lines;
+            UrlLines::Feed(state, QByteArrayView(input).first(cut), lines);
+            UrlLines::Feed(state, QByteArrayView(input).sliced(cut), lines);
+            UrlLines::Finish(state, lines);
+            QCOMPARE(lines, QList<QByteArray>({"a", "b"}));
+            QCOMPARE(state.skipped, 2);
+        }
+        Fixture f;
+        f.jobs.setDataFilter(QString());
+        f.dialogs.files.enqueue(writeFile(m_dir, "huge.txt", input));
+        f.io.LoadFromFile();
+        QCOMPARE(rows(f.list), QStringList({"a", "b"}));
+        QCOMPARE(f.dialogs.messages().size(), 1);
+        QVERIFY(f.dialogs.messages().at(0).startsWith("2 line(s) longer than 1 MiB"));
+    }
+
+    void specialAndMissingFilesClearNothing()
+    {
+        Fixture f;
+        f.jobs.AddJobs("http://h/keep.jpg");
+        // A missing file is reported before the clear option empties anything.
+        f.io.LoadDroppedFile(m_dir.filePath("missing.txt"), f.list, DataExt, true);
+        QCOMPARE(f.list.ListCount(), 1);
+        // A device never ends and a FIFO blocks: both are refused, by drop and by menu.
+        f.io.LoadDroppedFile("/dev/zero", f.list, DataExt, true);
+        QCOMPARE(f.list.ListCount(), 1);
+        const QString fifo = m_dir.filePath("fifo");
+        QVERIFY(mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        f.io.LoadDroppedFile(fifo, f.list, DataExt, true);
+        f.dialogs.files.enqueue(fifo);
+        f.io.LoadFromFile();
+        QCOMPARE(f.list.ListCount(), 1);
+        QCOMPARE(f.dialogs.messages().size(), 4);
+        QVERIFY(f.dialogs.messages().at(1).startsWith("Not a regular file: "));
+        QVERIFY(f.dialogs.messages().at(3).startsWith("Not a regular file: "));
     }
 
     void listStopsAtItsLimit()

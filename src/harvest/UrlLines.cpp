@@ -1,6 +1,34 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "harvest/UrlLines.h"
 
+namespace {
+
+void appendPart(LineSplitState& state, const char* data, qsizetype size)
+{
+    if (state.tooLong)
+        return;
+    if (state.partial.size() + size > LineSplitState::MaxLine) {
+        state.tooLong = true;
+        state.partial.clear();
+        state.partial.squeeze();
+        return;
+    }
+    state.partial.append(data, size);
+}
+
+void endLine(LineSplitState& state, QList<QByteArray>& lines)
+{
+    if (state.tooLong) {
+        ++state.skipped;
+        state.tooLong = false;
+    } else {
+        lines.append(std::move(state.partial));
+    }
+    state.partial.clear();
+}
+
+} // namespace
+
 void UrlLines::Feed(LineSplitState& state, QByteArrayView bytes, QList<QByteArray>& lines)
 {
     qsizetype start = 0;
@@ -14,9 +42,8 @@ void UrlLines::Feed(LineSplitState& state, QByteArrayView bytes, QList<QByteArra
         const char c = bytes.at(i);
         if (c != '\n' && c != '\r')
             continue;
-        state.partial.append(bytes.data() + start, i - start);
-        lines.append(std::move(state.partial));
-        state.partial.clear();
+        appendPart(state, bytes.data() + start, i - start);
+        endLine(state, lines);
         if (c == '\r') {
             if (i + 1 < size) {
                 if (bytes.at(i + 1) == '\n')
@@ -28,14 +55,16 @@ void UrlLines::Feed(LineSplitState& state, QByteArrayView bytes, QList<QByteArra
         start = i + 1;
     }
     if (start < size)
-        state.partial.append(bytes.data() + start, size - start);
+        appendPart(state, bytes.data() + start, size - start);
 }
 
 void UrlLines::Finish(LineSplitState& state, QList<QByteArray>& lines)
 {
-    if (!state.partial.isEmpty())
-        lines.append(std::move(state.partial));
+    if (!state.partial.isEmpty() || state.tooLong)
+        endLine(state, lines);
+    const qsizetype skipped = state.skipped;
     state = LineSplitState();
+    state.skipped = skipped;
 }
 
 QStringList UrlLines::SplitText(const QString& text)

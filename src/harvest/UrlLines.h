@@ -11,8 +11,14 @@
 // whole state in LineSplitState, so any cut of the input gives the same lines.
 struct LineSplitState
 {
-    QByteArray partial;   // bytes of the line not yet ended
-    bool afterCR = false; // the last byte seen was CR: a following LF belongs to it
+    // No URL list line is this long: a longer one (binary data, a file without line
+    // ends) is skipped whole instead of filling memory.
+    static constexpr qsizetype MaxLine = 1024 * 1024;
+
+    QByteArray partial;    // bytes of the line not yet ended
+    bool afterCR = false;  // the last byte seen was CR: a following LF belongs to it
+    bool tooLong = false;  // the current line passed MaxLine: drop it at its end
+    qsizetype skipped = 0; // lines dropped for their length
 };
 
 class UrlLines

@@ -20,8 +20,15 @@ void UrlListIO::showError(const QString& text)
 // --- Reading ----------------------------------------------------------------------------
 
 bool UrlListIO::ReadLines(const QString& path, const std::function<bool(const QString&)>& onLine,
-                          QString* error)
+                          QString* error, qsizetype* skippedLines)
 {
+    // Only regular files: a FIFO would block the open, a device never ends.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) {
+        if (error)
+            *error = QStringLiteral("Not a regular file: ") + path;
+        return false;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         if (error)
@@ -63,7 +70,20 @@ bool UrlListIO::ReadLines(const QString& path, const std::function<bool(const QS
         UrlLines::Finish(state, lines);
         deliver();
     }
+    if (skippedLines)
+        *skippedLines = state.skipped;
     return true;
+}
+
+void UrlListIO::readInto(const QString& path, const std::function<bool(const QString&)>& onLine)
+{
+    QString error;
+    qsizetype skipped = 0;
+    if (!ReadLines(path, onLine, &error, &skipped))
+        showError(error);
+    else if (skipped > 0)
+        showError(QString::number(skipped) +
+                  QStringLiteral(" line(s) longer than 1 MiB were skipped in ") + path);
 }
 
 QString UrlListIO::ShowOpenDialog(const QString& filter)
@@ -77,16 +97,10 @@ void UrlListIO::LoadLinesIntoList(const QString& path, Rowvane& target)
     if (path.isEmpty())
         return;
     RowvaneBulkChange bulk(target);
-    QString error;
-    const bool ok = ReadLines(
-        path,
-        [&](const QString& line) {
-            target.AddItem(line, 0, 0, 1);
-            return target.ListCount() < Rowvane::MaxRows;
-        },
-        &error);
-    if (!ok)
-        showError(error);
+    readInto(path, [&](const QString& line) {
+        target.AddItem(line, 0, 0, 1);
+        return target.ListCount() < Rowvane::MaxRows;
+    });
 }
 
 void UrlListIO::LoadFromFile()
@@ -114,9 +128,16 @@ void UrlListIO::LoadDroppedFile(const QString& path, Rowvane& target, const QStr
         showError(QStringLiteral("Can't parse folders."));
         return;
     }
+    // A path that cannot be read is reported before anything is cleared.
+    QFile probe(path);
+    if (!info.isFile() || !probe.open(QIODevice::ReadOnly)) {
+        showError(info.exists() && !info.isFile() ? QStringLiteral("Not a regular file: ") + path
+                                                  : probe.errorString());
+        return;
+    }
+    probe.close();
     if (clearOption && !m_jobs.ClearIfIdle(m_jobs.List()))
         return;
-    // A missing file is reported by the reader with the system's own words.
     LoadUrlFile(path, target, extPattern, clearOption);
 }
 
@@ -131,17 +152,11 @@ void UrlListIO::LoadUrlFile(const QString& path, Rowvane& target, const QString&
     }
     const LinkPattern& pattern = m_jobs.Pattern(extPattern);
     RowvaneBulkChange bulk(target);
-    QString error;
-    const bool ok = ReadLines(
-        path,
-        [&](const QString& line) {
-            if (pattern.Matches(line) && !target.InList(line, 1))
-                target.AddItem(line, 0, 0, 1);
-            return target.ListCount() < Rowvane::MaxRows;
-        },
-        &error);
-    if (!ok)
-        showError(error);
+    readInto(path, [&](const QString& line) {
+        if (pattern.Matches(line) && !target.InList(line, 1))
+            target.AddItem(line, 0, 0, 1);
+        return target.ListCount() < Rowvane::MaxRows;
+    });
 }
 
 void UrlListIO::LoadCommandLine(const QString& argument, const QString& extPattern,

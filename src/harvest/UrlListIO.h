@@ -28,8 +28,9 @@ public:
 
     // Reads a list file line by line, each stripped of blanks; empty lines are skipped.
     // onLine returns false to stop early. False with error set when the file fails.
+    // Lines too long to be a URL are skipped and counted in skippedLines.
     static bool ReadLines(const QString& path, const std::function<bool(const QString&)>& onLine,
-                          QString* error);
+                          QString* error, qsizetype* skippedLines = nullptr);
 
     // --- Loading ---
     QString ShowOpenDialog(const QString& filter);
@@ -76,6 +77,7 @@ private:
     bool writeRows(const QString& path, const Rowvane& list,
                    const std::function<bool(int)>& wanted);
     void showError(const QString& text);
+    void readInto(const QString& path, const std::function<bool(const QString&)>& onLine);
 
     JobList& m_jobs;
     Dialogs& m_dialogs;
