@@ -38,8 +38,7 @@ from chaos_proxy import DEFAULT_WEIGHTS, ChaosProxy  # noqa: E402
 from loopback_nginx import Nginx, unused_port  # noqa: E402
 
 MAX_SIZE = 4 * 1024 * 1024
-# Batches: each runs harvex-cli once over its share of the jobs.
-# Batches: each runs harvex-cli once over its share of the jobs, through a proxy of its own.
+# Batches: each runs harvex-cli over its share of the jobs, through a proxy of its own.
 #   http10     HTTP/1.0: every reply has a Content-Length (206 ranges on a retry)
 #   http11     HTTP/1.1: half of the files come chunked (and ignore ranges)
 #   keepalive  the same with kept-alive connections
@@ -47,13 +46,20 @@ MAX_SIZE = 4 * 1024 * 1024
 #              §6.3). A close there is the end of the body by definition, and Qt reads a
 #              reset (ECONNRESET) as the end of the stream too, so no client can tell a
 #              cut from the end: this batch gets every fault but the two cuts.
-BATCHES = (
-    ("http10", []),
-    ("http11", ["--http11"]),
-    ("keepalive", ["--http11", "--keep-alive"]),
-    ("closed", []),
-)
+#   resume     HTTP/1.1 with one try only, so that many jobs fail part-way; then a
+#              second run with --resume over the failed list continues the partial files.
 NO_CUTS = {f: w for f, w in DEFAULT_WEIGHTS.items() if f not in ("cut_close", "cut_reset")}
+BATCHES = (
+    {"name": "http10", "options": []},
+    {"name": "http11", "options": ["--http11"]},
+    {"name": "keepalive", "options": ["--http11", "--keep-alive"]},
+    {"name": "closed", "options": [], "weights": NO_CUTS},
+    {"name": "resume", "options": ["--http11", "--resume"], "max_try": 1},
+)
+
+
+def batch_of(i):
+    return "closed" if i % 8 == 7 else "resume" if i % 8 == 3 else BATCHES[i % 3]["name"]
 
 
 class Source:
@@ -111,8 +117,7 @@ def make_sources(rng, count, doc_root):
         if text and size > (1 << 20):
             size = rng.randint(1 << 16, 1 << 20)  # text up to 1 MiB keeps the run quick
         folder = "lm" if rng.random() < 0.7 else "nolm"
-        # One file in eight goes to the close-delimited batch.
-        batch = "closed" if i % 8 == 7 else BATCHES[i % 3][0]
+        batch = batch_of(i)
         # Folders named c* have no Content-Length: chunked to HTTP/1.1, closed to HTTP/1.0.
         kind = "c" if batch == "closed" or (batch != "http10" and rng.random() < 0.5) else "d"
         path = f"/{folder}/{kind}{i % 7}/f{i:04d}_{size}.{'txt' if text else 'bin'}"
@@ -153,7 +158,8 @@ class Soak:
         self.args = args
         self.violations = []
         self.notes = []
-        self.batch_failed = {}  # URL path -> batch, for failed jobs
+        self.batch_failed = {}  # URL path -> run, for failed jobs
+        self.max_try = {}  # run -> --max-try
 
     def violation(self, text):
         self.violations.append(text)
@@ -161,15 +167,15 @@ class Soak:
     def note(self, text):
         (self.violations if self.args.strict else self.notes).append(text)
 
-    def bound_seconds(self, jobs, total_bytes):
-        """The longest a batch may take when no slot hangs: every job uses all its
+    def bound_seconds(self, jobs, total_bytes, max_try):
+        """The longest a run may take when no slot hangs: every job uses all its
         tries, each paying the start delay, the wait between tries and the timeout."""
         a = self.args
         tick = a.tick_ms / 1000
         per_try = (max(a.busy_wait, 10) + max(a.timeout, 10) + 2) * tick
         rounds = -(-jobs // a.jobs)
-        transfer = total_bytes * a.max_try / (a.jobs * 4e6)  # at least 4 MB/s per slot
-        return 30 + rounds * a.max_try * per_try + transfer
+        transfer = total_bytes * max_try / (a.jobs * 4e6)  # at least 4 MB/s per slot
+        return 30 + rounds * max_try * per_try + transfer
 
     def run(self):
         a = self.args
@@ -187,19 +193,9 @@ class Soak:
             hints = {s.path: max(len(s.data), 1) for s in sources}
             timeout_ms = max(a.timeout, 10) * a.tick_ms
             dead_port = unused_port()
-            for name, options in BATCHES:
-                mine = [s for s in sources if s.batch == name]
-                weights = NO_CUTS if name == "closed" else DEFAULT_WEIGHTS
-                # Faults are drawn from (seed, batch, connection number).
-                proxy = ChaosProxy(("127.0.0.1", nginx.port), f"{seed}/{name}", timeout_ms, weights, hints)
-                proxy.start()
-                try:
-                    self.run_batch(work, name, options, mine, proxy, dead_port, rng)
-                    self.check_proxy(name, proxy)
-                finally:
-                    proxy.stop()
-                    proxy.write_log(os.path.join(work, f"{name}.proxy.jsonl"))
-                    self.records += proxy.records
+            for batch in BATCHES:
+                mine = [s for s in sources if s.batch == batch["name"]]
+                self.run_batch(work, batch, mine, nginx.port, hints, seed, dead_port, rng)
         finally:
             nginx.stop()
         self.report()
@@ -211,8 +207,13 @@ class Soak:
         print(f"chaos soak seed {seed}: {'PASS' if ok else 'FAIL'}")
         return 0 if ok else 1
 
-    def run_batch(self, work, name, options, sources, proxy, dead_port, rng):
+    def run_batch(self, work, batch, sources, upstream, hints, seed, dead_port, rng):
         a = self.args
+        name = batch["name"]
+        timeout_ms = max(a.timeout, 10) * a.tick_ms
+        weights = batch.get("weights", DEFAULT_WEIGHTS)
+        # Faults are drawn from (seed, batch, connection number).
+        proxy = ChaosProxy(("127.0.0.1", upstream), f"{seed}/{name}", timeout_ms, weights, hints).start()
         prefix = f"http://127.0.0.1:{proxy.port}"
         jobs = [prefix + s.path for s in sources]
         # Jobs that can never succeed, among the others.
@@ -222,6 +223,51 @@ class Soak:
             jobs.insert(rng.randint(0, len(jobs)), url)
         base = os.path.join(work, "out", name)
         os.makedirs(base)
+        try:
+            failed = self.run_pass(work, name, batch, jobs, doomed, sources, base, proxy, batch.get("max_try"))
+        finally:
+            self.end_proxy(work, name, proxy)
+        if "--resume" not in batch["options"]:
+            return
+        # The same base folder and the same host and port, so the same local files.
+        again = f"{name}-again"
+        proxy = ChaosProxy(("127.0.0.1", upstream), f"{seed}/{again}", timeout_ms, weights, hints, proxy.port)
+        proxy.start()
+        rest = [s for s in sources if prefix + s.path in failed]
+        partial = {}
+        for s in rest:
+            path = local_path(base, prefix + s.path)
+            if os.path.isfile(path) and os.path.getsize(path) > 0:
+                partial[s.path] = os.path.getsize(path)
+        try:
+            self.run_pass(work, again, batch, [u for u in jobs if u in failed], doomed, rest, base, proxy, None, sources)
+        finally:
+            self.end_proxy(work, again, proxy)
+        # Each partial file is asked for from where it ends (RFC 9110 §14.2).
+        first = {}
+        for r in sorted(proxy.records, key=lambda r: r["conn"]):
+            for q in r["requests"]:
+                first.setdefault(q["path"], q["header"])
+        resumed = 0
+        for path, size in sorted(partial.items()):
+            if f"\r\nRange: bytes={size}-" in first.get(path, ""):
+                resumed += 1
+            else:
+                self.note(f"[{again}] {path}: {size} bytes on disk, but the first request was not for bytes={size}-")
+        print(f"    {resumed} of {len(partial)} partial files asked for from where they end")
+
+    def end_proxy(self, work, name, proxy):
+        try:
+            self.check_proxy(name, proxy)
+        finally:
+            proxy.stop()
+            proxy.write_log(os.path.join(work, f"{name}.proxy.jsonl"))
+            self.records += proxy.records
+
+    def run_pass(self, work, name, batch, jobs, doomed, sources, base, proxy, max_try, all_sources=None):
+        """One run of harvex-cli over jobs; checks it and returns the set of failed URLs."""
+        a = self.args
+        self.max_try[name] = max_try or a.max_try
         lists = os.path.join(work, f"{name}.list")
         failed_list = os.path.join(work, f"{name}.failed")
         with open(lists, "w") as f:
@@ -229,10 +275,10 @@ class Soak:
         config = os.path.join(work, "config", name)
         os.makedirs(config)
         env = dict(os.environ, XDG_CONFIG_HOME=config, HOME=os.path.join(work, "home"))
-        command = [a.cli, "-i", lists, "-d", base, "-j", str(a.jobs), "--max-try", str(a.max_try)]
+        command = [a.cli, "-i", lists, "-d", base, "-j", str(a.jobs), "--max-try", str(self.max_try[name])]
         command += ["--busy-wait", str(a.busy_wait), "--timeout", str(a.timeout), "--tick-ms", str(a.tick_ms)]
-        command += ["--failed-list", failed_list, "-q"] + options
-        bound = self.bound_seconds(len(jobs), sum(len(s.data) for s in sources))
+        command += ["--failed-list", failed_list, "-q"] + batch["options"]
+        bound = self.bound_seconds(len(jobs), sum(len(s.data) for s in sources), self.max_try[name])
         started = time.monotonic()
         process = subprocess.Popen(command, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
         try:
@@ -245,13 +291,16 @@ class Soak:
         print(f"  [{name}] {len(jobs)} jobs in {took:.1f} s (bound {bound:.0f} s), exit {process.returncode}")
         if err.strip():
             print("    stderr: " + err.strip().replace("\n", "\n    ")[:4000])
-        self.check_batch(name, base, jobs, doomed, sources, out, process.returncode, failed_list, prefix)
+        prefix = f"http://127.0.0.1:{proxy.port}"
+        return self.check_batch(
+            name, base, jobs, doomed, sources, out, process.returncode, failed_list, prefix, all_sources or sources
+        )
 
-    def check_batch(self, name, base, jobs, doomed, sources, out, code, failed_list, prefix):
+    def check_batch(self, name, base, jobs, doomed, sources, out, code, failed_list, prefix, all_sources):
         m = re.search(r"Completed: (\d+)\s+Failed: (\d+)", out)
         if not m:
             self.violation(f"[{name}] no 'Completed: N  Failed: M' line in: {out[-500:]!r}")
-            return
+            return set(jobs)
         completed, failed = int(m.group(1)), int(m.group(2))
         print(f"    Completed: {completed}  Failed: {failed}")
         if completed + failed != len(jobs):
@@ -271,11 +320,10 @@ class Soak:
             if url not in listed:
                 self.violation(f"[{name}] {url} cannot succeed but is not listed failed")
         failed_set = set(listed)
-        by_url = {prefix + s.path: s for s in sources}
-        expected_files = set()
-        for url, s in by_url.items():
+        expected_files = {local_path(base, prefix + s.path) for s in all_sources}
+        for s in sources:
+            url = prefix + s.path
             path = local_path(base, url)
-            expected_files.add(path)
             if url in failed_set:
                 self.batch_failed[s.path] = name
                 continue
@@ -298,6 +346,7 @@ class Soak:
                 if full in expected_files or (root == base and f.startswith("Harvex_")):
                     continue
                 self.violation(f"[{name}] unexpected file in the base folder: {os.path.relpath(full, base)}")
+        return failed_set
 
     def check_proxy(self, name, proxy):
         # A slot that gave up must have closed its socket: give them a moment.
@@ -318,10 +367,10 @@ class Soak:
             if path in clean:
                 self.note(f"[{batch}] {path} failed although connection {clean[path]} served it cleanly")
             seen = tries.get(path, [])
-            if len(seen) < self.args.max_try:
+            if len(seen) < self.max_try[name]:
                 last = seen[-1] if seen else {}
                 self.note(
-                    f"[{batch}] {path} failed after {len(seen)} of {self.args.max_try} tries; the last "
+                    f"[{batch}] {path} failed after {len(seen)} of {self.max_try[name]} tries; the last "
                     f"(connection {last.get('conn')}) was {last.get('fault')}/{last.get('outcome')} "
                     f"at byte {last.get('cut', last.get('sent'))}"
                 )
