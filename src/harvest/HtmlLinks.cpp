@@ -181,10 +181,11 @@ QString HtmlLinks::Resolve(const QString& rawValue, const QUrl& base)
         }
     }
 
+    // RFC 3986 §5.2.2: an empty reference is the base without its fragment.
     const QUrl relative(value, QUrl::TolerantMode);
-    if (!relative.isValid())
+    if (!value.isEmpty() && !relative.isValid())
         return rawValue;
-    QUrl absolute = base.resolved(relative);
+    QUrl absolute = value.isEmpty() ? base.adjusted(QUrl::RemoveFragment) : base.resolved(relative);
     if (!absolute.isValid())
         return rawValue;
     const QString absoluteScheme = absolute.scheme().toLower();
