@@ -171,9 +171,13 @@ void TestScheduler::loweredSliderStopsRefillingHigherSlots()
     QCOMPARE(m.State().SlotCount, 4);
     m.options().setMaxParallel(2);
     QCOMPARE(m.State().SlotCount, 2);
+    QCOMPARE(m.SliderCaption(), QStringLiteral(" 2 [ Session MAX= 4 ]"));
     QCOMPARE(m.SessionMax(), 4);
     QVERIFY(rig.waitIdle());
     QCOMPARE(m.State().CompletedJobs, 8);
+    m.options().setMaxParallel(9); // takes full effect at the next start only
+    QCOMPARE(m.State().SlotCount, 4);
+    QCOMPARE(m.SliderCaption(), QStringLiteral(" 9 [ Limit exceeded! ][ Session MAX= 4 ]"));
     QList<int> perSlot(4, 0);
     for (const auto& [slot, row] : std::as_const(rig.connections))
         perSlot[slot]++;

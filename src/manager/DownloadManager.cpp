@@ -164,6 +164,15 @@ void DownloadManager::SliderChanged()
     m_scheduler->UpdateSlotCount();
 }
 
+QString DownloadManager::SliderCaption() const
+{
+    const QString value = QLatin1Char(' ') + QString::number(m_options.MaxParallel());
+    const QString max =
+        QStringLiteral("[ Session MAX= ") + QString::number(SessionMax()) + QStringLiteral(" ]");
+    return SliderOverLimit() ? value + QStringLiteral(" [ Limit exceeded! ]") + max
+                             : value + QLatin1Char(' ') + max;
+}
+
 bool DownloadManager::ConfirmExit()
 {
     if (!StopEnabled())

@@ -122,6 +122,10 @@ public:
     void RemoveBlock();
     // The slider was moved (Options::SliderMouseUp) or set: SlotCount follows it.
     void SliderChanged();
+    // The slider's caption: " 5 [ Session MAX= 7 ]", or with "[ Limit exceeded! ]" (shown
+    // in red) when the value is above the slots created at start-up.
+    QString SliderCaption() const;
+    bool SliderOverLimit() const { return m_options.MaxParallel() > SessionMax(); }
 
     // Leaving the program: while a run is going asks "Downloads in progress!" and, on Yes,
     // stops every slot. False when the user chose to stay.
