@@ -28,7 +28,8 @@ void Scheduler::StartJob(int slot, int row)
     HttpFiles* http = m.Http(slot);
     if (!http || row < 0 || row >= m.List2().ListCount())
         return;
-    const QString url = m.List2().List(row);
+    // The row keeps its text as added; blanks around it are no part of the address.
+    const QString url = m.List2().List(row).trimmed();
     const JobFile file = m.PrepareJobFile(slot, row, url);
 
     m.State().IsIdle = false;
