@@ -321,6 +321,15 @@ void TestCli::noDownloadPrintsTheJobList()
     QCOMPARE(r.out, QByteArray("http://a.example/one.zip\n"));
     QCOMPARE(server.connectionCount(), 0);
 
+    // More URLs than the job list holds: refused as a whole, nothing silently left out.
+    QByteArray many;
+    for (int i = 0; i < 32002; ++i)
+        many += "http://h.example/" + QByteArray::number(i) + "\n";
+    r = home.run(base + QStringList{QStringLiteral("-i"), QStringLiteral("-")}, many);
+    QCOMPARE(r.exitCode, 2);
+    QVERIFY(r.err.contains("the job list holds at most 32001 URLs"));
+    QVERIFY(r.out.isEmpty());
+
     r = home.run(base + QStringList{QStringLiteral("-i"), home.file(QStringLiteral("nope.txt"))});
     QCOMPARE(r.exitCode, 2);
     QVERIFY(r.err.startsWith("harvex-cli: " + home.file(QStringLiteral("nope.txt")).toUtf8()));

@@ -154,6 +154,11 @@ bool CliRunner::LoadInputs(DownloadManager& m, const CliOptions& o)
             PrintError(arg + QStringLiteral(": Can't parse folders."));
             return false;
         } else if (!arg.trimmed().isEmpty()) {
+            if (m.List2().ListCount() >= Rowvane::MaxRows) {
+                PrintError(QStringLiteral("the job list holds at most ") +
+                           QString::number(Rowvane::MaxRows) + QStringLiteral(" URLs"));
+                return false;
+            }
             m.Jobs().AddJobs(arg.trimmed());
         }
     }
@@ -206,7 +211,13 @@ bool CliRunner::LoadListFile(DownloadManager& m, const QString& path, bool filte
         const QString line = UrlLines::StripBlanks(QString::fromUtf8(bytes));
         if (line.isEmpty() || (pattern && !pattern->Matches(line)))
             continue;
-        list.AddItem(line);
+        if (!list.AddItem(line) && list.ListCount() >= Rowvane::MaxRows) {
+            // The list is full: running the part that fits would silently drop the rest.
+            list.Update();
+            PrintError(path + QStringLiteral(": the job list holds at most ") +
+                       QString::number(Rowvane::MaxRows) + QStringLiteral(" URLs"));
+            return false;
+        }
     }
     if (!block)
         jobs.SetBlockOff();
