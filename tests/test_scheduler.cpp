@@ -23,6 +23,7 @@ private Q_SLOTS:
     void resumeWithEveryRowHandedOutSaysSo();
     void runNeverFallsIdleWhileJobsStart();
     void jobWhoseFileCannotOpenFailsAndNextFollows();
+    void jobsNamingTheSameFileNeverShareIt();
 };
 
 // A reply served slowly enough for the test to act during the run.
@@ -332,6 +333,28 @@ void TestScheduler::jobWhoseFileCannotOpenFailsAndNextFollows()
     QVERIFY(m.Jobs().IsFailed(0));
     QVERIFY(m.Jobs().IsCompleted(1));
     QCOMPARE(rig.read(rig.local(server.port(), QStringLiteral("/ok.bin"))), QByteArray("fine"));
+}
+
+void TestScheduler::jobsNamingTheSameFileNeverShareIt()
+{
+    NginxFixture nginx;
+    QString error;
+    QVERIFY2(nginx.start(&error), qPrintable(error));
+    const QByteArray index = NginxFixture::randomBytes(30000, 1);
+    const QByteArray named = NginxFixture::randomBytes(20000, 2);
+    nginx.writeFile(QStringLiteral("dup/index.html"), index);
+    nginx.writeFile(QStringLiteral("dup/_index.htm"), named);
+    ManagerRig rig(2);
+    DownloadManager& m = *rig.m;
+    // Both rows name the local file dup/_index.htm.
+    m.Jobs().AddJobs(nginx.url(QStringLiteral("/dup/")) + QStringLiteral("\r\n") +
+                     nginx.url(QStringLiteral("/dup/_index.htm")));
+    m.StartDownloads();
+    QCOMPARE(m.Http(1)->LocalFile(), rig.local(nginx.port(), QStringLiteral("/dup/_index[1].htm")));
+    QVERIFY(rig.waitIdle());
+    QCOMPARE(m.State().CompletedJobs, 2);
+    QCOMPARE(rig.read(rig.local(nginx.port(), QStringLiteral("/dup/_index.htm"))), index);
+    QCOMPARE(rig.read(rig.local(nginx.port(), QStringLiteral("/dup/_index[1].htm"))), named);
 }
 
 QTEST_GUILESS_MAIN(TestScheduler)

@@ -34,6 +34,10 @@ public:
     // No job left to hand out.
     bool NoJobLeft() const;
 
+    // The path itself, or when another slot is writing that file right now, the first
+    // numbered variant of it that no slot writes and no earlier download holds.
+    QString PathNotInUse(int slot, const QString& path) const;
+
 private:
     // The run is over when no slot holds a job.
     bool NothingRunning() const;
