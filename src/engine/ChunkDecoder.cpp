@@ -176,6 +176,7 @@ qint64 ChunkDecoder::Decode(QByteArray& buffer)
             break;
         }
         case Stage::Done:
+            m_afterEnd += n - in;
             in = n; // bytes after the body belong to no file
             break;
         case Stage::Broken:

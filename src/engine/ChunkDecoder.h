@@ -24,6 +24,7 @@ public:
     bool Failed() const;       // a malformed size line was met (the transfer must end incomplete)
     QString ErrorText() const; // plain description of that failure
     bool Finished() const;     // the last chunk and the trailer section were consumed completely
+    qint64 BytesAfterEnd() const { return m_afterEnd; } // bytes met after the body's end
 
 private:
     enum class Stage
@@ -49,5 +50,6 @@ private:
     qint64 m_lineBytes = 0; // bytes of the current size line so far
     qint64 m_left = 0;      // data bytes of the current chunk still to come
     qint64 m_result = 0;    // the last value Decode returned
+    qint64 m_afterEnd = 0;  // bytes after the end of the body (never another reply's start)
     QString m_error;
 };

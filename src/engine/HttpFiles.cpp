@@ -25,6 +25,8 @@ HttpFiles::HttpFiles(QObject* parent)
     : QObject(parent), m_chunks(new ChunkDecoder), m_socket(new StreamSocket(this))
 {
     m_timer.setInterval(1000);
+    // The pacing is counted in ticks: a coarse timer may drift by 5 % of each one.
+    m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &HttpFiles::onTick);
     connect(m_socket, &StreamSocket::ConnectEvent, this, &HttpFiles::onSocketConnect);
     connect(m_socket, &StreamSocket::DataArrival, this, &HttpFiles::onSocketData);
@@ -162,7 +164,8 @@ bool HttpFiles::GetRemoteFile(const QString& url, const QString& localFile, qint
     Q_UNUSED(port);
     Q_UNUSED(unused);
     ++m_generation;
-    m_socket->Close();
+    const bool kept = m_kept;
+    m_kept = false;
     stopTimer();
     closeLocalFile();
     m_info = DownloadInfo();
@@ -176,18 +179,76 @@ bool HttpFiles::GetRemoteFile(const QString& url, const QString& localFile, qint
     // A refused job still ends with its events, but on the next turn of the event loop,
     // so a caller that starts the next job from Disconnected cannot recurse.
     if (!splitUrl(url)) {
+        m_socket->Close();
         failLater(0, QStringLiteral("Unsupported URL: ") + url);
         return false;
     }
     if (localFile.isEmpty()) {
+        m_socket->Close();
         failLater(0, QStringLiteral("No local file name specified!"));
         return false;
     }
     ChkCreateDir(getDirName(localFile));
-    // A connected socket is never reused: every ended transfer closes it, so one still
-    // open belongs to a reply whose remaining bytes would be read as the new reply.
-    startTimer(QStringLiteral("D"), 2);
+    // Only a connection kept by a cleanly ended reply is used again; any other one still
+    // open may hold the rest of a reply that would be read as the new one.
+    if (kept && reuseKept())
+        return false;
+    m_socket->Close();
+    connectSoon(m_connectAtOnce);
     return true;
+}
+
+void HttpFiles::connectSoon(bool atOnce)
+{
+    m_phase = Phase::Delay;
+    if (!atOnce) {
+        startTimer(QStringLiteral("D"), 2);
+        return;
+    }
+    const quint64 generation = m_generation;
+    QTimer::singleShot(0, this, [this, generation] {
+        if (generation == m_generation && m_phase == Phase::Delay && m_timerMode.isEmpty())
+            OpenConnection();
+    });
+}
+
+bool HttpFiles::reuseKept()
+{
+    if (!m_reuseConnections || m_info.Host != m_keptHost || m_info.Port != m_keptPort ||
+        m_info.Secure != m_keptSecure || !m_socket->QuietlyOpen())
+        return false;
+    // The request goes at once over the open connection (the connected-socket path of
+    // GetRemoteFile); it counts as an attempt like a new connection.
+    ++m_info.Try;
+    m_info.ReqStr = getRequest(m_info.Host, m_info.Path, m_info.CurPos - 1, 0, m_info.KeepAlive);
+    QString why;
+    if (!openLocalFile(&why)) {
+        m_socket->Close();
+        failLater(0, why);
+        return true;
+    }
+    m_reusing = true;
+    startTimer(QStringLiteral("C"), m_connectTimeout);
+    NewRequest();
+    return true;
+}
+
+bool HttpFiles::openLocalFile(QString* why)
+{
+    closeLocalFile();
+    m_file = std::make_unique<QFile>(m_info.LocalFile);
+    // ReadWrite opens without truncating and creates a missing file.
+    if (!m_info.LocalFile.isEmpty() && m_file->open(QIODevice::ReadWrite)) {
+        resetReply();
+        m_info.Status = 0;
+        m_info.StatusText.clear();
+        m_info.Packets = 0;
+        return true;
+    }
+    *why = QStringLiteral("[OpenConnection]: Cannot open the local file \"%1\": %2")
+               .arg(m_info.LocalFile, m_file->errorString());
+    m_file.reset();
+    return false;
 }
 
 void HttpFiles::OpenConnection()
@@ -195,20 +256,13 @@ void HttpFiles::OpenConnection()
     ++m_info.Try;
     m_info.ReqStr = getRequest(m_info.Host, m_info.Path, m_info.CurPos - 1, 0, m_info.KeepAlive);
     stopTimer();
-    closeLocalFile();
-    m_file = std::make_unique<QFile>(m_info.LocalFile);
-    // ReadWrite opens without truncating and creates a missing file.
-    if (m_info.LocalFile.isEmpty() || !m_file->open(QIODevice::ReadWrite)) {
-        const QString why = m_file->errorString();
-        m_file.reset();
-        failJob(0, QStringLiteral("[OpenConnection]: Cannot open the local file \"%1\": %2")
-                       .arg(m_info.LocalFile, why));
+    m_kept = false;
+    m_reusing = false;
+    QString why;
+    if (!openLocalFile(&why)) {
+        failJob(0, why);
         return;
     }
-    resetReply();
-    m_info.Status = 0;
-    m_info.StatusText.clear();
-    m_info.Packets = 0;
     m_socket->Close();
     m_socket->setLocalPort(0);
     m_socket->setRemoteHost(m_info.Host);
@@ -219,6 +273,38 @@ void HttpFiles::OpenConnection()
     // connection ends through secureClose like a closed one.
     startTimer(QStringLiteral("C"), m_connectTimeout);
     m_socket->Connect();
+}
+
+bool HttpFiles::reconnectStale()
+{
+    // RFC 9112 §9.3.1: a server may close an idle connection at any time; a request it
+    // closed without a byte of reply is sent again on a new connection, and the lost
+    // attempt is not counted.
+    if (!m_reusing || m_info.Packets > 0 || m_phase != Phase::Requesting)
+        return false;
+    m_reusing = false;
+    m_socket->Close();
+    stopTimer();
+    --m_info.Try;
+    connectSoon(true);
+    return true;
+}
+
+void HttpFiles::keepConnection()
+{
+    m_kept = true;
+    m_keptHost = m_info.Host;
+    m_keptPort = m_info.Port;
+    m_keptSecure = m_info.Secure;
+    startTimer(QStringLiteral("K"), IdleKeepTicks);
+}
+
+void HttpFiles::dropKept()
+{
+    m_kept = false;
+    m_socket->Close();
+    if (m_timerMode == QLatin1String("K"))
+        stopTimer();
 }
 
 void HttpFiles::NewRequest()
@@ -243,7 +329,13 @@ void HttpFiles::onSocketConnect()
 
 void HttpFiles::onSocketClose()
 {
+    if (m_kept && (m_phase == Phase::Idle || m_phase == Phase::Ended)) {
+        dropKept(); // the server ended the kept connection between jobs
+        return;
+    }
     if (m_phase != Phase::Connecting && m_phase != Phase::Requesting && m_phase != Phase::Receiving)
+        return;
+    if (reconnectStale())
         return;
     m_socket->Close();
     secureClose();
@@ -251,7 +343,13 @@ void HttpFiles::onSocketClose()
 
 void HttpFiles::onSocketError(int number, const QString& description)
 {
+    if (m_kept && (m_phase == Phase::Idle || m_phase == Phase::Ended)) {
+        dropKept();
+        return;
+    }
     if (m_phase != Phase::Connecting && m_phase != Phase::Requesting && m_phase != Phase::Receiving)
+        return;
+    if (reconnectStale())
         return;
     const bool tls = m_socket->TlsFailed();
     m_socket->Close();
@@ -283,7 +381,9 @@ void HttpFiles::onTick()
     }
     const QString mode = m_timerMode;
     stopTimer();
-    if (mode == QLatin1String("D")) {
+    if (mode == QLatin1String("K")) {
+        dropKept(); // idle too long: the server would soon close it anyway
+    } else if (mode == QLatin1String("D")) {
         OpenConnection();
     } else if (mode == QLatin1String("C")) {
         // A silent server is a broken transfer, never the end of a body.
@@ -339,6 +439,8 @@ void HttpFiles::resetReply()
     m_sizeKnown = false;
     m_socketFailed = false;
     m_headerDone = false;
+    m_cleanEnd = false;
+    m_reusing = false;
     m_arrivedSinceTick = false;
 }
 
@@ -358,9 +460,19 @@ void HttpFiles::Halt()
 
 void HttpFiles::BeIdeal()
 {
+    m_kept = false;
+    EndJob();
+}
+
+void HttpFiles::EndJob()
+{
     ++m_generation;
-    m_socket->Close();
-    stopTimer();
+    const bool keep = m_kept && m_socket->State() == StreamSocket::ConnectedState;
+    if (!keep) {
+        m_kept = false;
+        m_socket->Close();
+        stopTimer();
+    }
     closeLocalFile();
     m_info = DownloadInfo();
     resetReply();

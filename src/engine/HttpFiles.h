@@ -57,6 +57,14 @@ public:
     void setTag(const QString& value) { m_tag = value; }
     double MeterValue() const { return m_info.MeterValue; }
     void setMeterValue(double value);
+    // A new job connects on the next turn of the event loop instead of after the
+    // two-tick start delay (retry waits keep TryInterval).
+    bool ConnectAtOnce() const { return m_connectAtOnce; }
+    void setConnectAtOnce(bool value) { m_connectAtOnce = value; }
+    // A reply that ended cleanly on a persistent HTTP/1.1 connection leaves the connection
+    // open for the next job to the same host and port (Protocol 1 with keep-alive only).
+    bool ReuseConnections() const { return m_reuseConnections; }
+    void setReuseConnections(bool value) { m_reuseConnections = value; }
 
     // Transfer state, read-only.
     int DownloadStatus() const { return m_info.DownloadStatus; }
@@ -89,6 +97,13 @@ public:
     void Halt();
     // Drops the connection, the timer and the file and returns to idle (DownloadStatus 0).
     void BeIdeal();
+    // The end of a job: like BeIdeal, but a connection the ended reply left reusable stays
+    // open for the next job (closed after IdleKeepTicks ticks without one).
+    void EndJob();
+    // No job in hand, an open connection kept for the next one: the socket's State 7
+    // then says nothing about a running job.
+    bool KeepsIdleConnection() const { return m_kept; }
+    static constexpr int IdleKeepTicks = 15;
 
     // The folder part of a path ("" when it has none) and making sure a folder exists.
     static QString getDirName(const QString& path);
@@ -160,6 +175,13 @@ private:
     void onTick();
 
     void OpenConnection();
+    void connectSoon(bool atOnce);
+    bool openLocalFile(QString* why);
+    bool reuseKept();
+    bool reusableEnd() const;
+    void keepConnection();
+    void dropKept();
+    bool reconnectStale();
     void NewRequest();
     enum class HeaderStep
     {
@@ -206,6 +228,14 @@ private:
     bool m_sizeKnown = false;    // FileSize is announced (0 is a known empty file)
     bool m_socketFailed = false; // the transfer ended by a socket error, not a clean close
     bool m_headerDone = false;   // the final reply header of this request was read
+    bool m_cleanEnd = false;     // the body ended by its own framing, not by a close
+    bool m_reusing = false;      // the request in hand went over a kept connection
+    bool m_kept = false;         // the socket is kept open for the next job
+    QString m_keptHost;          // where the kept connection goes
+    int m_keptPort = 0;
+    bool m_keptSecure = false;
+    bool m_connectAtOnce = false;
+    bool m_reuseConnections = false;
 
     int m_protocol = 0;
     int m_maxTry = 6;

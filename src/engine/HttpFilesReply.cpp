@@ -24,6 +24,9 @@ void HttpFiles::onSocketData(qint64 bytesTotal)
     QByteArray packet;
     if (m_phase != Phase::Requesting && m_phase != Phase::Receiving) {
         m_socket->GetData(packet, bytesTotal); // late bytes of an ended transfer
+        // Bytes on a kept connection that no request asked for: it is no longer clean.
+        if (m_kept)
+            dropKept();
         return;
     }
     HARVEX_EMIT_OR_RETURN(DataArrival(bytesTotal));
@@ -40,8 +43,10 @@ void HttpFiles::onSocketData(qint64 bytesTotal)
     }
     if (!packet.isEmpty() && !writeBody(packet))
         return;
-    if (bodyEnded())
+    if (bodyEnded()) {
+        m_cleanEnd = true;
         secureClose();
+    }
 }
 
 bool HttpFiles::bodyEnded() const
@@ -216,6 +221,7 @@ bool HttpFiles::writeBody(QByteArray& packet)
             return false;
         }
         if (m_info.ChunkLeft == ChunkDecoder::LastChunkAtStart) {
+            m_cleanEnd = true;
             secureClose();
             return false;
         }
@@ -254,8 +260,10 @@ void HttpFiles::secureClose()
         return;
     m_phase = Phase::Ended;
     const bool wrote = m_file != nullptr;
+    const bool reusable = reusableEnd();
     closeLocalFile();
-    m_socket->Close();
+    if (!reusable)
+        m_socket->Close();
     stopTimer();
     if (!m_refused && m_info.Status < 300) {
         bool retry = false;
@@ -281,6 +289,8 @@ void HttpFiles::secureClose()
         } else {
             verdict = 1;
         }
+        if (retry || verdict != 1)
+            m_socket->Close();
         if (retry && m_info.Try < m_maxTry) {
             if (m_info.Packets >= 1)
                 HARVEX_EMIT_OR_RETURN(Retrying());
@@ -307,6 +317,30 @@ void HttpFiles::secureClose()
             if (!date.isEmpty())
                 SetFileDate(m_info.LocalFile, date);
         }
+    } else {
+        m_socket->Close();
     }
+    if (m_socket->State() == StreamSocket::ConnectedState)
+        keepConnection();
     emit Disconnected();
+}
+
+bool HttpFiles::reusableEnd() const
+{
+    if (!m_reuseConnections || m_protocol != 1 || m_info.KeepAlive == 0 || !m_cleanEnd ||
+        m_refused || m_socketFailed || m_overrun || !m_headerDone || m_info.Status < 200 ||
+        m_info.Status >= 300 || !m_header.Persistent())
+        return false;
+    // Never a byte of this reply left for the next one to read: the body ended exactly
+    // at its framing and nothing more is waiting.
+    if (m_bodyEnd == BodyEnd::Length) {
+        if (m_bodyLeft != 0)
+            return false;
+    } else if (m_bodyEnd == BodyEnd::Chunked) {
+        if (!m_chunks->Finished() || m_chunks->BytesAfterEnd() > 0)
+            return false;
+    } else {
+        return false;
+    }
+    return m_header.PendingBytes() == 0 && m_socket->QuietlyOpen();
 }

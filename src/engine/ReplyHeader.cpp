@@ -196,3 +196,24 @@ bool ReplyHeader::ContentLength(qint64* value, bool* present, QString* problem) 
     }
     return true;
 }
+
+bool ReplyHeader::Persistent() const
+{
+    if (!m_statusValid || m_vars.isEmpty())
+        return false;
+    bool close = false, keepAlive = false;
+    for (const QString& value : Values(QStringLiteral("Connection"))) {
+        for (const QString& option : value.split(QLatin1Char(','))) {
+            const QString token = option.trimmed();
+            close = close || token.compare(QLatin1String("close"), Qt::CaseInsensitive) == 0;
+            keepAlive =
+                keepAlive || token.compare(QLatin1String("keep-alive"), Qt::CaseInsensitive) == 0;
+        }
+    }
+    if (close)
+        return false;
+    const QString version = m_vars.first().Name;
+    if (version.compare(QLatin1String("HTTP/1.0"), Qt::CaseInsensitive) == 0)
+        return keepAlive;
+    return version.startsWith(QLatin1String("HTTP/1."), Qt::CaseInsensitive);
+}

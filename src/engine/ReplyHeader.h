@@ -58,6 +58,10 @@ public:
     // Content-Length of the reply: false with problem set when it is present but invalid or
     // given twice with different values (RFC 9112 §6.3); *present tells if it was there.
     bool ContentLength(qint64* value, bool* present, QString* problem) const;
+    // The server lets the connection stay open after this reply (RFC 9112 §9.3): an
+    // HTTP/1.1 (or later 1.x) reply without the "close" option, or an HTTP/1.0 reply
+    // that names "keep-alive".
+    bool Persistent() const;
 
 private:
     void parseFinal(const QByteArray& header);

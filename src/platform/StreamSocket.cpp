@@ -6,6 +6,9 @@
 #include <QSslError>
 #include <QSslSocket>
 
+#include <cerrno>
+#include <sys/socket.h>
+
 StreamSocket::StreamSocket(QObject* parent) : QObject(parent), m_socket(new QSslSocket(this))
 {
     connect(m_socket, &QSslSocket::connected, this, &StreamSocket::onConnected);
@@ -101,6 +104,20 @@ void StreamSocket::GetData(QByteArray& data, qint64 count)
     data = m_socket->read(qMax<qint64>(0, count));
 }
 
+bool StreamSocket::QuietlyOpen() const
+{
+    if (State() != ConnectedState || m_socket->bytesAvailable() > 0)
+        return false;
+    const qintptr fd = m_socket->socketDescriptor();
+    if (fd < 0)
+        return false;
+    // Asks the kernel without taking anything: 0 is the peer's FIN, a byte is data nobody
+    // asked for, and only "would block" means the connection is open and silent.
+    char byte = 0;
+    const ssize_t got = ::recv(int(fd), &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    return got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+}
+
 QString StreamSocket::RemoteHostIP() const
 {
     return m_socket->peerAddress().toString();
@@ -118,6 +135,8 @@ qintptr StreamSocket::SocketHandle() const
 
 void StreamSocket::onConnected()
 {
+    // Requests are written whole; waiting for more to fill a segment only delays them.
+    m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     if (m_secure)
         return; // ConnectEvent waits for the handshake
     m_open = true;

@@ -47,6 +47,9 @@ public:
     void GetData(QByteArray& data, qint64 count);
     void setTag(const QString& tag) { m_tag = tag; }
     QString Tag() const { return m_tag; }
+    // Connected, and nothing has come since the last read: no byte waits and the peer has
+    // not closed. A connection kept between replies is used again only then.
+    bool QuietlyOpen() const;
     QString RemoteHostIP() const;
     qint64 BytesReceived() const;
     qintptr SocketHandle() const;
