@@ -71,8 +71,10 @@ def table(results):
             elif harvex and r.ok:
                 ratio = r.wall / harvex.wall
             label = f"{workload} ({_label(r)})"
+            # Small ratios keep their digits: 0.003 is not 0.
+            digits = 4 if ratio < 0.1 else 2
             rows.append([label, r.tool, f"{len(r.samples)}", _num(r.wall, 3), _num(r.cpu),
-                         _num(r.peak_mib, 1), _num(ratio), note.replace("|", "/")])
+                         _num(r.peak_mib, 1), _num(ratio, digits), note.replace("|", "/")])
     widths = [max(len(str(x)) for x in col) for col in zip(head, *rows)]
     widths[-1] = 0  # the note column is not padded
 
