@@ -52,7 +52,7 @@ for t in "${targets[@]}"; do
         tail -40 "$log"
         failed=$((failed + 1))
     else
-        grep -E 'stat::number_of_executed_units|stat::peak_rss_mb' "$log" | tr '\n' ' ' || true
+        grep -aE 'stat::number_of_executed_units|stat::peak_rss_mb' "$log" | tr '\n' ' ' || true
         echo
         passed=$((passed + 1))
     fi

@@ -3,6 +3,8 @@
 
 #include <QUrl>
 
+#include <algorithm>
+
 UrlSplit UrlSplit::Parse(const QString& url)
 {
     UrlSplit split;
@@ -34,7 +36,12 @@ UrlSplit UrlSplit::Parse(const QString& url)
         split.Port = rest.left(n).toInt();
         split.Host.truncate(colon);
     }
-    split.Supported = !split.Host.isEmpty() && split.Port > 0 && split.Port < 65536;
+    // RFC 3986 §3.2.2: a host holds no blank or control character; one that did would
+    // also break the request's Host line (RFC 9112 §2.2, §3.2), so such a URL is refused.
+    const bool plainHost = std::none_of(split.Host.cbegin(), split.Host.cend(), [](QChar c) {
+        return c.unicode() <= 0x20 || c.unicode() == 0x7F;
+    });
+    split.Supported = !split.Host.isEmpty() && plainHost && split.Port > 0 && split.Port < 65536;
     return split;
 }
 
