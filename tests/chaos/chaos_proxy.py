@@ -210,14 +210,18 @@ class ChaosProxy:
 
     def _run(self, client, plan, record):
         if plan.fault == "refuse":
-            # A glance at the request the client may already have sent, only to name
-            # the URL in the record; the client sees a reset before any reply byte.
-            ready, _, _ = select.select([client], [], [], 0.02)
-            if ready:
+            # A glance at the request (sent right after connecting), only to name the
+            # URL in the record; the client sees a reset before any reply byte.
+            deadline = time.monotonic() + 1.0
+            while not record["requests"] and time.monotonic() < deadline:
+                ready, _, _ = select.select([client], [], [], 0.05)
                 try:
-                    self._record_requests(client.recv(65536, socket.MSG_PEEK), record)
+                    peeked = client.recv(65536, socket.MSG_PEEK) if ready else b"-"
                 except OSError:
-                    pass
+                    break
+                if not peeked:
+                    break
+                self._record_requests(peeked, record)
             record["outcome"] = "refused"
             _reset(client)
             return

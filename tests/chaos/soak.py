@@ -356,6 +356,8 @@ class Soak:
         if proxy.open_connections():
             self.violation(f"[{name}] {proxy.open_connections()} connections still open at the proxy after the run")
         clean, tries = {}, {}
+        # Connections that closed before their request could be read name no URL.
+        unnamed = sum(1 for r in proxy.records if not r["requests"])
         for r in sorted(proxy.records, key=lambda r: r["conn"]):
             for q in r["requests"]:
                 tries.setdefault(q["path"], []).append(r)
@@ -367,7 +369,7 @@ class Soak:
             if path in clean:
                 self.note(f"[{batch}] {path} failed although connection {clean[path]} served it cleanly")
             seen = tries.get(path, [])
-            if len(seen) < self.max_try[name]:
+            if len(seen) + unnamed < self.max_try[name]:
                 last = seen[-1] if seen else {}
                 self.note(
                     f"[{batch}] {path} failed after {len(seen)} of {self.max_try[name]} tries; the last "
