@@ -82,8 +82,10 @@ bool DownloadManager::SlotBusy(int slot) const
         return false;
     // A verdict given (1, 2) still has its Disconnected to come; a socket that is
     // resolving, connecting or connected is in use whatever the transfer record says.
+    // A connection kept open between jobs holds no job.
     const int socket = http->State();
-    return http->DownloadStatus() != 0 || socket == 4 || socket == 6 || socket == 7;
+    return http->DownloadStatus() != 0 || socket == 4 || socket == 6 ||
+           (socket == 7 && !http->KeepsIdleConnection());
 }
 
 bool DownloadManager::AnySlotBusy() const

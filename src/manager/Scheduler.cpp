@@ -56,6 +56,9 @@ void Scheduler::StartJob(int slot, int row)
     http->setTag(QString::number(row));
     http->setMaxTry(s.MaxTry);
     http->setRedirection(s.Redirection);
+    http->setConnectAtOnce(m.options().ConnectAtOnce());
+    // A connection is kept only where the request asked for it to stay open.
+    http->setReuseConnections(m.options().ReuseConnections() && s.Protocol == 1 && s.KeepAlive);
     http->GetRemoteFile(url, file.Path, file.ResumeFrom, s.KeepAlive ? 1 : 0, 80, 0);
 }
 

@@ -96,7 +96,8 @@ void SlotEvents::Disconnected(int slot)
         m.State().CompletedJobs++;
     else
         m.State().FailedJobs++;
-    http->BeIdeal();
+    // As BeIdeal, but a connection the reply left reusable waits for the next job.
+    http->EndJob();
     if (validRow)
         m.EmitJobEnded(row, completed);
     if (m.options().TimerSchedule()) {
