@@ -7,6 +7,7 @@
 #include "support/ScriptedServer.h"
 #include "support/SlotRecorder.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -27,6 +28,7 @@ private Q_SLOTS:
     void idleKeptConnectionClosesAfterItsTicks();
     void endJobKeepsAndBeIdealCloses();
     void otherServerGetsANewConnection();
+    void folderRemovedBetweenJobsIsMadeAgain();
 };
 
 namespace {
@@ -315,6 +317,28 @@ void TestSlotSpeed::otherServerGetsANewConnection()
     QCOMPARE(b.connectionCount(), 1);
     QCOMPARE(a.requests().size(), 1);
     QCOMPARE(readAll(run.file(2)), QByteArray("defg"));
+}
+
+void TestSlotSpeed::folderRemovedBetweenJobsIsMadeAgain()
+{
+    ScriptedServer server;
+    server.addConnection(ServerScript()
+                             .expectRequest()
+                             .send(lengthReply("abc"))
+                             .expectRequest()
+                             .send(lengthReply("defg"))
+                             .hold());
+    Run run;
+    const QString folder = run.dir.filePath(QStringLiteral("sub/deeper"));
+    run.slot.GetRemoteFile(server.url(QStringLiteral("/one.bin")), folder + "/1.bin", 0, 1);
+    WAIT_ENDED(run.rec, 10000);
+    QVERIFY(QDir(run.dir.filePath(QStringLiteral("sub"))).removeRecursively());
+    // The slot made this folder for its last job; it must not take it for granted.
+    run.rec.events.clear();
+    run.slot.GetRemoteFile(server.url(QStringLiteral("/two.bin")), folder + "/2.bin", 0, 1);
+    WAIT_ENDED(run.rec, 10000);
+    QCOMPARE(run.rec.count(QStringLiteral("DownloadComplete")), 1);
+    QCOMPARE(readAll(folder + "/2.bin"), QByteArray("defg"));
 }
 
 QTEST_GUILESS_MAIN(TestSlotSpeed)

@@ -188,7 +188,13 @@ bool HttpFiles::GetRemoteFile(const QString& url, const QString& localFile, qint
         failLater(0, QStringLiteral("No local file name specified!"));
         return false;
     }
-    ChkCreateDir(getDirName(localFile));
+    // Jobs of a slot mostly share a folder: it is made once, and made again when the file
+    // cannot be opened (someone removed it meanwhile).
+    const QString dir = getDirName(localFile);
+    if (dir != m_madeDir) {
+        ChkCreateDir(dir);
+        m_madeDir = dir;
+    }
     // Only a connection kept by a cleanly ended reply is used again; any other one still
     // open may hold the rest of a reply that would be read as the new one.
     if (kept && reuseKept())
@@ -237,8 +243,16 @@ bool HttpFiles::openLocalFile(QString* why)
 {
     closeLocalFile();
     m_file = std::make_unique<QFile>(m_info.LocalFile);
-    // ReadWrite opens without truncating and creates a missing file.
-    if (!m_info.LocalFile.isEmpty() && m_file->open(QIODevice::ReadWrite)) {
+    // A new file is known to be empty without asking for its size; ReadWrite opens an
+    // existing one without truncating it.
+    m_fileIsNew =
+        !m_info.LocalFile.isEmpty() && m_file->open(QIODevice::ReadWrite | QIODevice::NewOnly);
+    bool open = m_fileIsNew || (!m_info.LocalFile.isEmpty() && m_file->open(QIODevice::ReadWrite));
+    if (!open && !m_info.LocalFile.isEmpty()) {
+        ChkCreateDir(getDirName(m_info.LocalFile));
+        open = m_file->open(QIODevice::ReadWrite);
+    }
+    if (open) {
         resetReply();
         m_info.Status = 0;
         m_info.StatusText.clear();

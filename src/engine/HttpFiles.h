@@ -234,6 +234,8 @@ private:
     QString m_keptHost;          // where the kept connection goes
     int m_keptPort = 0;
     bool m_keptSecure = false;
+    bool m_fileIsNew = false; // the local file was created empty by this attempt
+    QString m_madeDir;        // the folder made for the last job (made again on a failure)
     bool m_connectAtOnce = false;
     bool m_reuseConnections = false;
 

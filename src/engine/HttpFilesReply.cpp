@@ -165,7 +165,7 @@ HttpFiles::HeaderStep HttpFiles::acceptReply()
         }
         // A whole file (the server ignored the range, or none was asked for): it replaces
         // whatever is on disk, from its first byte.
-        if (m_file && m_file->size() > 0)
+        if (m_file && !m_fileIsNew && m_file->size() > 0)
             m_file->resize(0);
         m_info.CurPos = 1;
         if (m_info.Chunked) {
@@ -237,7 +237,8 @@ bool HttpFiles::writeBody(QByteArray& packet)
     }
     if (packet.isEmpty() || !m_file)
         return true;
-    if (!m_file->seek(m_info.CurPos - 1) || m_file->write(packet) != packet.size()) {
+    const bool placed = m_file->pos() == m_info.CurPos - 1 || m_file->seek(m_info.CurPos - 1);
+    if (!placed || m_file->write(packet) != packet.size()) {
         m_refused = true;
         HARVEX_EMIT_OR_RETURN(Error(0, QStringLiteral("[DataArrival]: Cannot write to \"%1\": %2")
                                            .arg(m_info.LocalFile, m_file->errorString())),
@@ -308,11 +309,12 @@ void HttpFiles::secureClose()
         }
         // A file that received nothing and is too small to keep goes; one that received
         // a body carries the server's date (RFC 9110 §8.8.2).
-        const QFileInfo file(m_info.LocalFile);
-        if (m_info.CurPos < 2 && m_info.FileSize < m_minimumFileSize && file.isFile() &&
-            file.size() == 0) {
+        // (Stamping a missing file fails harmlessly, so only the removal looks first.)
+        const bool unwanted = m_info.CurPos < 2 && m_info.FileSize < m_minimumFileSize;
+        const QFileInfo file(unwanted ? m_info.LocalFile : QString());
+        if (unwanted && file.isFile() && file.size() == 0) {
             QFile::remove(m_info.LocalFile);
-        } else if (wrote && m_headerDone && file.isFile()) {
+        } else if (wrote && m_headerDone) {
             const QString date = m_header.Var(QStringLiteral("Last-Modified"));
             if (!date.isEmpty())
                 SetFileDate(m_info.LocalFile, date);

@@ -97,6 +97,9 @@ int StreamSocket::State() const
 void StreamSocket::SendData(const QByteArray& data)
 {
     m_socket->write(data);
+    // Out now rather than on the next turn of the event loop: a request is small and the
+    // reply cannot start before it leaves.
+    m_socket->flush();
 }
 
 void StreamSocket::GetData(QByteArray& data, qint64 count)
