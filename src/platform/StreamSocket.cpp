@@ -9,14 +9,31 @@
 #include <cerrno>
 #include <sys/socket.h>
 
-StreamSocket::StreamSocket(QObject* parent) : QObject(parent), m_socket(new QSslSocket(this))
+StreamSocket::StreamSocket(QObject* parent) : QObject(parent)
 {
-    connect(m_socket, &QSslSocket::connected, this, &StreamSocket::onConnected);
-    connect(m_socket, &QSslSocket::encrypted, this, &StreamSocket::onEncrypted);
-    connect(m_socket, &QSslSocket::readyRead, this, &StreamSocket::onReadyRead);
-    connect(m_socket, &QSslSocket::disconnected, this, &StreamSocket::onDisconnected);
-    connect(m_socket, &QSslSocket::errorOccurred, this, &StreamSocket::onError);
-    connect(m_socket, &QSslSocket::sslErrors, this, [this](const QList<QSslError>& errors) {
+    makeSocket(false);
+}
+
+void StreamSocket::makeSocket(bool secure)
+{
+    if (m_socket) {
+        // It may be the sender of the signal being handled: it goes once that returns.
+        m_socket->disconnect(this);
+        m_socket->abort();
+        m_socket->deleteLater();
+    }
+    // A plain socket for plain HTTP: the TLS library is loaded only when a connection
+    // asks for it.
+    QSslSocket* tls = secure ? new QSslSocket(this) : nullptr;
+    m_socket = tls ? tls : new QTcpSocket(this);
+    connect(m_socket, &QTcpSocket::connected, this, &StreamSocket::onConnected);
+    connect(m_socket, &QTcpSocket::readyRead, this, &StreamSocket::onReadyRead);
+    connect(m_socket, &QTcpSocket::disconnected, this, &StreamSocket::onDisconnected);
+    connect(m_socket, &QTcpSocket::errorOccurred, this, &StreamSocket::onError);
+    if (!tls)
+        return;
+    connect(tls, &QSslSocket::encrypted, this, &StreamSocket::onEncrypted);
+    connect(tls, &QSslSocket::sslErrors, this, [this](const QList<QSslError>& errors) {
         QStringList texts;
         for (const QSslError& e : errors)
             texts.append(e.errorString());
@@ -63,13 +80,18 @@ void StreamSocket::Connect()
     Close();
     m_tlsFailed = false;
     m_tlsProblems.clear();
-    if (m_secure) {
+    QSslSocket* tls = qobject_cast<QSslSocket*>(m_socket);
+    if (m_secure != (tls != nullptr)) {
+        makeSocket(m_secure);
+        tls = qobject_cast<QSslSocket*>(m_socket);
+    }
+    if (tls) {
         ApplyExtraCa();
-        m_socket->setSslConfiguration(QSslConfiguration::defaultConfiguration());
+        tls->setSslConfiguration(QSslConfiguration::defaultConfiguration());
         // The name checked against the certificate and sent as SNI (RFC 6066 §3).
-        m_socket->setPeerVerifyName(m_remoteHost);
-        m_socket->setPeerVerifyMode(QSslSocket::VerifyPeer);
-        m_socket->connectToHostEncrypted(m_remoteHost, quint16(m_remotePort));
+        tls->setPeerVerifyName(m_remoteHost);
+        tls->setPeerVerifyMode(QSslSocket::VerifyPeer);
+        tls->connectToHostEncrypted(m_remoteHost, quint16(m_remotePort));
     } else {
         m_socket->connectToHost(m_remoteHost, quint16(m_remotePort));
     }

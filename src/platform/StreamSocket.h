@@ -5,7 +5,7 @@
 #include <QObject>
 #include <QString>
 
-class QSslSocket;
+class QTcpSocket;
 
 // The TCP client socket a download slot drives: an asynchronous connect, whole-request
 // sends, packet reads of exactly the announced count and a peer-close event. With Secure
@@ -68,13 +68,15 @@ signals:
     void Error(int number, const QString& description);
 
 private:
+    void makeSocket(bool secure);
     void onConnected();
     void onEncrypted();
     void onReadyRead();
     void onDisconnected();
     void onError();
 
-    QSslSocket* m_socket = nullptr;
+    QTcpSocket* m_socket = nullptr; // a QSslSocket while Secure
+
     QString m_remoteHost;
     QString m_tag;
     int m_remotePort = 0;
