@@ -29,6 +29,8 @@ private Q_SLOTS:
     void endJobKeepsAndBeIdealCloses();
     void otherServerGetsANewConnection();
     void folderRemovedBetweenJobsIsMadeAgain();
+    void bodiesOfManyReadsArriveWhole_data();
+    void bodiesOfManyReadsArriveWhole();
 };
 
 namespace {
@@ -339,6 +341,32 @@ void TestSlotSpeed::folderRemovedBetweenJobsIsMadeAgain()
     WAIT_ENDED(run.rec, 10000);
     QCOMPARE(run.rec.count(QStringLiteral("DownloadComplete")), 1);
     QCOMPARE(readAll(folder + "/2.bin"), QByteArray("defg"));
+}
+
+void TestSlotSpeed::bodiesOfManyReadsArriveWhole_data()
+{
+    // Sent in one burst and closed at once: the socket reads a bounded amount at a time,
+    // and the bytes still waiting at the close must all come before it.
+    const QByteArray data = body('0', 3 * 1024 * 1024 + 17);
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("length") << lengthReply(data) << data;
+    QTest::newRow("until the close") << "HTTP/1.0 200 OK\r\n\r\n" + data << data;
+    QTest::newRow("chunked") << chunkedReply(data) << data;
+}
+
+void TestSlotSpeed::bodiesOfManyReadsArriveWhole()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(QByteArray, expected);
+    ScriptedServer server;
+    server.addConnection(ServerScript::reply(reply));
+    Run run;
+    run.slot.setMaxTry(1);
+    QVERIFY(run.fetch(server.url(QStringLiteral("/big.bin")), 1));
+    QCOMPARE(run.rec.milestones(),
+             QStringList({"Connected", "HeaderCame", "DownloadComplete", "Disconnected"}));
+    QVERIFY(readAll(run.file(1)) == expected);
 }
 
 QTEST_GUILESS_MAIN(TestSlotSpeed)
