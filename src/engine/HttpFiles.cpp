@@ -166,7 +166,9 @@ bool HttpFiles::GetRemoteFile(const QString& url, const QString& localFile, qint
     ++m_generation;
     const bool kept = m_kept;
     m_kept = false;
-    stopTimer();
+    // A kept connection's idle timer runs on as the reply wait of a request sent over it.
+    if (!kept)
+        stopTimer();
     closeLocalFile();
     m_info = DownloadInfo();
     resetReply();
@@ -179,11 +181,13 @@ bool HttpFiles::GetRemoteFile(const QString& url, const QString& localFile, qint
     // A refused job still ends with its events, but on the next turn of the event loop,
     // so a caller that starts the next job from Disconnected cannot recurse.
     if (!splitUrl(url)) {
+        stopTimer();
         m_socket->Close();
         failLater(0, QStringLiteral("Unsupported URL: ") + url);
         return false;
     }
     if (localFile.isEmpty()) {
+        stopTimer();
         m_socket->Close();
         failLater(0, QStringLiteral("No local file name specified!"));
         return false;
@@ -199,6 +203,7 @@ bool HttpFiles::GetRemoteFile(const QString& url, const QString& localFile, qint
     // open may hold the rest of a reply that would be read as the new one.
     if (kept && reuseKept())
         return false;
+    stopTimer();
     m_socket->Close();
     connectSoon(m_connectAtOnce);
     return true;
@@ -229,12 +234,13 @@ bool HttpFiles::reuseKept()
     m_info.ReqStr = getRequest(m_info.Host, m_info.Path, m_info.CurPos - 1, 0, m_info.KeepAlive);
     QString why;
     if (!openLocalFile(&why)) {
+        stopTimer();
         m_socket->Close();
         failLater(0, why);
         return true;
     }
     m_reusing = true;
-    startTimer(QStringLiteral("C"), m_connectTimeout);
+    switchTimer(QStringLiteral("C"), m_connectTimeout);
     NewRequest();
     return true;
 }
@@ -310,7 +316,7 @@ void HttpFiles::keepConnection()
     m_keptHost = m_info.Host;
     m_keptPort = m_info.Port;
     m_keptSecure = m_info.Secure;
-    startTimer(QStringLiteral("K"), IdleKeepTicks);
+    switchTimer(QStringLiteral("K"), IdleKeepTicks);
 }
 
 void HttpFiles::dropKept()
@@ -414,6 +420,18 @@ void HttpFiles::startTimer(const QString& mode, qint64 count)
     m_timerMode = mode;
     m_arrivedSinceTick = false;
     m_timer.start();
+}
+
+void HttpFiles::switchTimer(const QString& mode, qint64 count)
+{
+    // Restarting a running timer costs more than the phase of its tick is worth here.
+    if (!m_timer.isActive()) {
+        startTimer(mode, count);
+        return;
+    }
+    m_timerCount = count;
+    m_timerMode = mode;
+    m_arrivedSinceTick = false;
 }
 
 void HttpFiles::stopTimer()

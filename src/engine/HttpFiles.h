@@ -201,6 +201,7 @@ private:
     bool splitUrl(const QString& url);
 
     void startTimer(const QString& mode, qint64 count);
+    void switchTimer(const QString& mode, qint64 count);
     void stopTimer();
     void startRetryWait();
     void setSocketTag(const QString& tag);

@@ -263,9 +263,10 @@ void HttpFiles::secureClose()
     const bool wrote = m_file != nullptr;
     const bool reusable = reusableEnd();
     closeLocalFile();
-    if (!reusable)
+    if (!reusable) {
         m_socket->Close();
-    stopTimer();
+        stopTimer();
+    }
     if (!m_refused && m_info.Status < 300) {
         bool retry = false;
         int verdict = 0;
@@ -290,8 +291,10 @@ void HttpFiles::secureClose()
         } else {
             verdict = 1;
         }
-        if (retry || verdict != 1)
+        if (retry || verdict != 1) {
             m_socket->Close();
+            stopTimer();
+        }
         if (retry && m_info.Try < m_maxTry) {
             if (m_info.Packets >= 1)
                 HARVEX_EMIT_OR_RETURN(Retrying());
@@ -324,6 +327,8 @@ void HttpFiles::secureClose()
     }
     if (m_socket->State() == StreamSocket::ConnectedState)
         keepConnection();
+    else
+        stopTimer();
     emit Disconnected();
 }
 
