@@ -112,11 +112,26 @@ HttpFiles::HeaderStep HttpFiles::processHeader(QByteArray& packet)
             if (m_redirection && !location.isEmpty() && followRedirect(location))
                 return HeaderStep::Stop;
         } else if (status == 416) {
-            // RFC 9110 §15.5.17: the range asked for starts at the end of the file.
-            setDownloadStatus(1);
-            HARVEX_EMIT_OR_RETURN(DownloadComplete(), HeaderStep::Stop);
-            secureClose();
-            return HeaderStep::Stop;
+            // RFC 9110 §15.5.17: the range asked for starts at or past the end of the
+            // server's file, so the file on disk is whole - unless "bytes */N" says the
+            // server's file is shorter: then the one on disk is another, older version.
+            const qint64 onDisk = m_info.CurPos - 1;
+            qint64 total = 0;
+            if (!ReplyHeader::ParseUnsatisfiedRange(m_header.Var(QStringLiteral("Content-Range")),
+                                                    &total) ||
+                total == onDisk) {
+                setDownloadStatus(1);
+                HARVEX_EMIT_OR_RETURN(DownloadComplete(), HeaderStep::Stop);
+                secureClose();
+                return HeaderStep::Stop;
+            }
+            HARVEX_EMIT_OR_RETURN(
+                Error(0, QStringLiteral("[GetLength]: %1 has %2 bytes of this file, but %3 are on "
+                                        "disk")
+                             .arg(m_info.Host)
+                             .arg(total)
+                             .arg(onDisk)),
+                HeaderStep::Stop);
         }
         setDownloadStatus(2);
         HARVEX_EMIT_OR_RETURN(DownloadFailed(), HeaderStep::Stop);

@@ -172,6 +172,17 @@ bool ReplyHeader::ParseContentRange(const QString& text, qint64* first, qint64* 
     return ParseLength(complete, total) && *last < *total;
 }
 
+bool ReplyHeader::ParseUnsatisfiedRange(const QString& text, qint64* total)
+{
+    QString spec = text.trimmed();
+    if (!spec.startsWith(QLatin1String("bytes"), Qt::CaseInsensitive))
+        return false;
+    spec = spec.mid(5).trimmed();
+    if (!spec.startsWith(QLatin1String("*/")))
+        return false;
+    return ParseLength(spec.mid(2), total);
+}
+
 bool ReplyHeader::ContentLength(qint64* value, bool* present, QString* problem) const
 {
     const QStringList values = Values(QStringLiteral("Content-Length"));

@@ -55,6 +55,8 @@ public:
     // "bytes 500-999/1000" (RFC 9110 §14.4): first and last byte and the complete length
     // (-1 for "*"). False when any part is missing or unreadable, or last < first.
     static bool ParseContentRange(const QString& text, qint64* first, qint64* last, qint64* total);
+    // "bytes */1000", the Content-Range of a 416 reply (RFC 9110 §14.4): the complete length.
+    static bool ParseUnsatisfiedRange(const QString& text, qint64* total);
     // Content-Length of the reply: false with problem set when it is present but invalid or
     // given twice with different values (RFC 9112 §6.3); *present tells if it was there.
     bool ContentLength(qint64* value, bool* present, QString* problem) const;

@@ -245,10 +245,10 @@ class Soak:
         for s in longer:
             with open(local_path(base, prefix + s.path), "ab") as f:
                 f.write(b"older and longer")
-        rest += longer
-        urls = [u for u in jobs if u in failed] + [prefix + s.path for s in longer]
+        longer_urls = [prefix + s.path for s in longer]
+        urls = [u for u in jobs if u in failed] + longer_urls
         try:
-            self.run_pass(work, again, batch, urls, doomed, rest, base, proxy, None, sources)
+            self.run_pass(work, again, batch, urls, doomed + longer_urls, rest, base, proxy, None, sources)
         finally:
             self.end_proxy(work, again, proxy)
         # Each partial file is asked for from where it ends (RFC 9110 §14.2).
@@ -420,6 +420,7 @@ def main():
     if args.short:
         args.files = 100
         args.strict = True
+        args.longer_files = True
         if args.seed is None:
             args.seed = 1
     if not os.access(args.cli, os.X_OK):
