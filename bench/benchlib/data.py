@@ -39,7 +39,7 @@ def set_files(set_name, limit=None):
 
 
 def _describe():
-    return {name: list(spec) for name, spec in SETS.items()}
+    return {name: list(files) for name, files in SETS.items()}
 
 
 def _write_set(root, set_name, log):

@@ -49,7 +49,7 @@ def run(argv, env, cwd, log_dir, timeout, output_limit=2000):
     The command runs under GNU time: a child forked from this (large) Python process starts
     with Python's resident set as its peak, so only GNU time's own child gives a true peak
     (%M). CPU comes from os.wait4 on GNU time, which includes its waited-for child. The whole
-    group runs in its own session so a time-out kills it with anything it started.
+    group runs in its own process group so a time-out kills it with anything it started.
     """
     os.makedirs(log_dir, exist_ok=True)
     out_path = os.path.join(log_dir, "stdout.txt")
@@ -74,7 +74,7 @@ def run(argv, env, cwd, log_dir, timeout, output_limit=2000):
         try:
             _pid, status, usage = os.wait4(process.pid, 0)
         except BaseException:
-            # Interrupted (Ctrl-C, SIGTERM): the child is in its own session and would
+            # Interrupted (Ctrl-C, SIGTERM): the child is in its own process group and would
             # outlive the harness, so it goes first.
             kill()
             os.wait4(process.pid, 0)

@@ -153,18 +153,18 @@ bool ReplyHeader::ParseLength(const QString& text, qint64* value)
 
 bool ReplyHeader::ParseContentRange(const QString& text, qint64* first, qint64* last, qint64* total)
 {
-    QString spec = text.trimmed();
-    if (!spec.startsWith(QLatin1String("bytes"), Qt::CaseInsensitive))
+    QString range = text.trimmed();
+    if (!range.startsWith(QLatin1String("bytes"), Qt::CaseInsensitive))
         return false;
-    spec = spec.mid(5).trimmed();
-    const qsizetype slash = spec.indexOf(QLatin1Char('/'));
-    const qsizetype dash = spec.indexOf(QLatin1Char('-'));
+    range = range.mid(5).trimmed();
+    const qsizetype slash = range.indexOf(QLatin1Char('/'));
+    const qsizetype dash = range.indexOf(QLatin1Char('-'));
     if (slash < 0 || dash < 0 || dash > slash)
         return false;
-    if (!ParseLength(spec.left(dash), first) ||
-        !ParseLength(spec.mid(dash + 1, slash - dash - 1), last) || *last < *first)
+    if (!ParseLength(range.left(dash), first) ||
+        !ParseLength(range.mid(dash + 1, slash - dash - 1), last) || *last < *first)
         return false;
-    const QString complete = spec.mid(slash + 1).trimmed();
+    const QString complete = range.mid(slash + 1).trimmed();
     if (complete == QLatin1String("*")) {
         *total = -1;
         return true;
@@ -174,13 +174,13 @@ bool ReplyHeader::ParseContentRange(const QString& text, qint64* first, qint64* 
 
 bool ReplyHeader::ParseUnsatisfiedRange(const QString& text, qint64* total)
 {
-    QString spec = text.trimmed();
-    if (!spec.startsWith(QLatin1String("bytes"), Qt::CaseInsensitive))
+    QString range = text.trimmed();
+    if (!range.startsWith(QLatin1String("bytes"), Qt::CaseInsensitive))
         return false;
-    spec = spec.mid(5).trimmed();
-    if (!spec.startsWith(QLatin1String("*/")))
+    range = range.mid(5).trimmed();
+    if (!range.startsWith(QLatin1String("*/")))
         return false;
-    return ParseLength(spec.mid(2), total);
+    return ParseLength(range.mid(2), total);
 }
 
 bool ReplyHeader::ContentLength(qint64* value, bool* present, QString* problem) const
