@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/HttpFiles.h"
+#include "engine/SlotEmit.h"
 
 #include "engine/ChunkDecoder.h"
 #include "engine/ModHTMLCap.h"
@@ -11,15 +12,6 @@
 #include <QUrl>
 
 #include <cmath>
-
-// Follows a signal: a handler that dropped or replaced the job in hand ends our part.
-#define HARVEX_EMIT_OR_RETURN(signal, ...)                                                         \
-    do {                                                                                           \
-        const quint64 generation_ = m_generation;                                                  \
-        emit signal;                                                                               \
-        if (generation_ != m_generation)                                                           \
-            return __VA_ARGS__;                                                                    \
-    } while (false)
 
 HttpFiles::HttpFiles(QObject* parent)
     : QObject(parent), m_chunks(new ChunkDecoder), m_socket(new StreamSocket(this))

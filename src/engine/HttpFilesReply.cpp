@@ -2,20 +2,14 @@
 // HttpFiles, continued: the bytes the server sends, from the status line to the verdict.
 #include "engine/ChunkDecoder.h"
 #include "engine/HttpFiles.h"
+
 #include "engine/ModHTMLCap.h"
+#include "engine/SlotEmit.h"
 #include "engine/UrlSplit.h"
 #include "platform/StreamSocket.h"
 
 #include <QFile>
 #include <QFileInfo>
-
-#define HARVEX_EMIT_OR_RETURN(signal, ...)                                                         \
-    do {                                                                                           \
-        const quint64 generation_ = m_generation;                                                  \
-        emit signal;                                                                               \
-        if (generation_ != m_generation)                                                           \
-            return __VA_ARGS__;                                                                    \
-    } while (false)
 
 static constexpr int MaxRedirections = 10;
 
