@@ -161,7 +161,12 @@ void HtmlParser::onFinished()
         onReadyRead();
     const QString url = m_urlAddress;
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    const QByteArray contentType = reply->rawHeader("Content-Type");
+    QByteArray contentType = reply->rawHeader("Content-Type");
+    // Qt joins repeated fields with ", ", and after a followed redirection it can keep the
+    // redirection's own Content-Type in front: the last value is this page's.
+    if (const qsizetype comma = contentType.lastIndexOf(',');
+        comma >= 0 && !contentType.contains('"'))
+        contentType = contentType.mid(comma + 1).trimmed();
     const QUrl finalUrl = reply->url();
     m_finalUrl = finalUrl.toString();
 
