@@ -53,19 +53,19 @@ DownloadManager::~DownloadManager()
     m_slots.clear();
 }
 
-void DownloadManager::CreateControls(int sessionMax)
+void DownloadManager::CreateControls(int slotTotal)
 {
     if (!m_slots.isEmpty())
         return;
-    sessionMax = qBound(1, sessionMax, 20);
-    for (int slot = 0; slot < sessionMax; ++slot) {
+    slotTotal = qBound(1, slotTotal, 20);
+    for (int slot = 0; slot < slotTotal; ++slot) {
         auto* http = new HttpFiles(this);
         http->setTickInterval(m_tickMs);
         m_slots.append(http);
         m_events->Attach(slot, http);
     }
-    m_state.SessionMax = sessionMax;
-    m_monitor.CreateRows(sessionMax);
+    m_state.SessionMax = slotTotal;
+    m_monitor.CreateRows(slotTotal);
     m_scheduler->UpdateSlotCount();
     LedON();
 }

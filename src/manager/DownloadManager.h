@@ -94,7 +94,7 @@ public:
     // --- Slots ---------------------------------------------------------------------------
     // Creates the slots and their monitor rows once (`CreateControls`); the count is
     // SessionMax for the rest of the run.
-    void CreateControls(int sessionMax);
+    void CreateControls(int slotTotal);
     int SessionMax() const { return int(m_slots.size()); }
     HttpFiles* Http(int slot) const;
     // A slot holds a job: started and waiting for its first tick, connecting, transferring,
