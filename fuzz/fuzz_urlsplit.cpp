@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The URL split, redirection targets and the request built from them: any URL the slot
 // accepts must give a usable port and a request whose only line breaks are the CR LF
-// pairs that end its lines (RFC 9112 §2.2), whatever bytes the list or the server's
-// Location brought.
+// pairs that end its lines (RFC 9112 §2.2) and a target and host of visible ASCII only,
+// whatever bytes the list or the server's Location brought.
 #include "engine/HttpFiles.h"
 #include "engine/UrlSplit.h"
 
@@ -26,6 +26,15 @@ void checkRequest(HttpFiles& slot, const UrlSplit& split)
     // The request line: method, target and version, one blank apart.
     if (lines.first().count(QLatin1Char(' ')) != 2)
         std::abort();
+    // Target and host are visible ASCII only: blanks, controls and other letters are escaped
+    // in the path and spelled in their ASCII form in the host.
+    const QString target = lines.first().section(QLatin1Char(' '), 1, 1);
+    for (const QString& text : {target, split.Host}) {
+        for (const QChar c : text) {
+            if (c.unicode() <= 0x20 || c.unicode() >= 0x7F)
+                std::abort();
+        }
+    }
 }
 
 void checkSplit(HttpFiles& slot, const QString& url)

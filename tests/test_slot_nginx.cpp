@@ -25,6 +25,8 @@ private Q_SLOTS:
     void redirectionsFromNginx();
     void missingFileAndFinishedFile();
     void fileCarriesServerDate();
+    void encodedNamesByteExact_data();
+    void encodedNamesByteExact();
 
 private:
     NginxFixture m_nginx;
@@ -220,6 +222,43 @@ void TestSlotNginx::fileCarriesServerDate()
     QCOMPARE(slot.GetHTTP_Var(QStringLiteral("Last-Modified")),
              QStringLiteral("Fri, 04 Mar 2011 05:06:07 GMT"));
     QCOMPARE(QFileInfo(local).lastModified().toUTC(), when);
+}
+
+void TestSlotNginx::encodedNamesByteExact_data()
+{
+    QTest::addColumn<QString>("name"); // the file on the server
+    QTest::addColumn<QString>("path"); // as a list line gives it
+    QTest::newRow("escaped blanks") << "file with spaces.dat"
+                                    << "/file%20with%20spaces.dat";
+    QTest::newRow("plain blanks") << "file with spaces.dat"
+                                  << "/file with spaces.dat";
+    QTest::newRow("escaped percent") << "100%.dat"
+                                     << "/100%25.dat";
+    QTest::newRow("bare percent") << "100%.dat"
+                                  << "/100%.dat";
+    QTest::newRow("fragment") << "frag.dat"
+                              << "/frag.dat#part-2";
+    QTest::newRow("non-ascii") << QStringLiteral("gr\u00fc\u00dfe.dat")
+                               << QStringLiteral("/gr\u00fc\u00dfe.dat");
+    QTest::newRow("escaped non-ascii")
+        << QStringLiteral("gr\u00fc\u00dfe.dat") << "/gr%C3%BC%C3%9Fe.dat";
+    QTest::newRow("escaped slash in query") << "query.dat"
+                                            << "/query.dat?x=a%2Fb";
+}
+
+void TestSlotNginx::encodedNamesByteExact()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, path);
+    const QByteArray data = NginxFixture::randomBytes(5000, 19);
+    m_nginx.writeFile(name, data);
+    HttpFiles slot;
+    SlotRecorder::makeQuick(&slot);
+    const QString local = m_dir.filePath(QStringLiteral("encoded.bin"));
+    QFile::remove(local);
+    QCOMPARE(fetch(slot, m_nginx.url(path), local),
+             QStringList({"Connected", "HeaderCame", "DownloadComplete", "Disconnected"}));
+    QCOMPARE(readAll(local), data);
 }
 
 QTEST_GUILESS_MAIN(TestSlotNginx)

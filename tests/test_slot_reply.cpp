@@ -6,6 +6,7 @@
 #include "support/SlotRecorder.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -36,6 +37,12 @@ private Q_SLOTS:
     void jobsThatCannotStart();
     void refusedJobsDoNotRecurse();
     void chunkedReplyCutAnywhere();
+    void bodyFromByteZeroReplacesTheFile_data();
+    void bodyFromByteZeroReplacesTheFile();
+    void chunkedRetryForgetsTheEarlierLength();
+    void fullDiskNeverCompletes();
+    void unfinishedJobLeavesNoEmptyFile_data();
+    void unfinishedJobLeavesNoEmptyFile();
 };
 
 static QByteArray readAll(const QString& path)
@@ -394,6 +401,15 @@ void TestSlotReply::hostileReplies_data()
                                             h + "Content-Length: 2\r\n\r\nok"
                                      << QByteArray() << QByteArray("ok") << "DownloadComplete"
                                      << "";
+    QTest::newRow("range to the end of 64 bits")
+        << QByteArray("HTTP/1.1 206 Partial\r\nContent-Range: bytes 0-9223372036854775807/*"
+                      "\r\n\r\nabc")
+        << QByteArray("keep") << QByteArray("keep") << "DownloadFailed"
+        << "Content-Range";
+    QTest::newRow("range from 0 on a longer file")
+        << QByteArray("HTTP/1.1 206 Partial\r\nContent-Range: bytes 0-4/5\r\n\r\nfresh")
+        << QByteArray("OLD AND LONGER") << QByteArray("fresh") << "DownloadComplete"
+        << "";
     QTest::newRow("listed 2xx code") << QByteArray("HTTP/1.0 203 Other\r\nContent-Length: "
                                                    "1\r\n\r\nx")
                                      << QByteArray("keep") << QByteArray("keep") << "DownloadFailed"
@@ -569,6 +585,121 @@ void TestSlotReply::chunkedReplyCutAnywhere()
                  qPrintable(QStringLiteral("cut %1: %2").arg(cut).arg(run.rec.events.join(u' '))));
         QCOMPARE(readAll(run.file()), QByteArray("abcdefghijklmnopqrstuvwxyz01234"));
     }
+}
+
+void TestSlotReply::bodyFromByteZeroReplacesTheFile_data()
+{
+    // A resumed URL now redirects to a shorter file; the redirected request asks from 0.
+    QTest::addColumn<QByteArray>("target"); // the reply of the redirection's target
+    QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<QString>("verdict");
+    const QByteArray fresh = QByteArray(20000, 'n');
+    const QByteArray old = QByteArray(50000, 'o');
+    QTest::newRow("206 from 0") << "HTTP/1.1 206 Partial\r\nContent-Range: bytes 0-19999/20000"
+                                   "\r\nContent-Length: 20000\r\n\r\n" +
+                                       fresh
+                                << fresh << "DownloadComplete";
+    QTest::newRow("200") << "HTTP/1.1 200 OK\r\nContent-Length: 20000\r\n\r\n" + fresh << fresh
+                         << "DownloadComplete";
+    QTest::newRow("416 of an empty file")
+        << QByteArray("HTTP/1.1 416 Range Not Satisfiable\r\nContent-Range: bytes */0\r\n\r\n")
+        << old << "DownloadFailed";
+    QTest::newRow("416 without a length")
+        << QByteArray("HTTP/1.1 416 Range Not Satisfiable\r\n\r\n") << old << "DownloadFailed";
+}
+
+void TestSlotReply::bodyFromByteZeroReplacesTheFile()
+{
+    QFETCH(QByteArray, target);
+    QFETCH(QByteArray, expected);
+    QFETCH(QString, verdict);
+    ScriptedServer server;
+    server.addConnection(ServerScript::reply("HTTP/1.1 302 Found\r\nLocation: /new.bin\r\n\r\n"));
+    server.addConnection(ServerScript().expectRequest().sendSplit(target, 7000, 5).close());
+    Run run;
+    run.slot.setMaxTry(1);
+    writeAll(run.file(), QByteArray(50000, 'o'));
+    run.slot.GetRemoteFile(server.url(QStringLiteral("/old.bin")), run.file(), 50000, 0);
+    WAIT_ENDED(run.rec, 10000);
+    QVERIFY(server.requests().value(1).contains("Range: bytes=0-\r\n"));
+    const QStringList m = run.rec.milestones();
+    QCOMPARE(m.value(m.size() - 2), verdict);
+    QCOMPARE(readAll(run.file()), expected);
+}
+
+void TestSlotReply::chunkedRetryForgetsTheEarlierLength()
+{
+    // The first try announces 1000 bytes and breaks; the retry comes chunked, whole.
+    const QByteArray body(1000, 'c');
+    ScriptedServer server;
+    server.addConnection(
+        ServerScript()
+            .expectRequest()
+            .send("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n" + body.left(400))
+            .close());
+    server.addConnection(
+        ServerScript::reply("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n300\r\n" +
+                            body.left(768) + "\r\ne8\r\n" + body.mid(768) + "\r\n0\r\n\r\n"));
+    Run run;
+    QList<qint64> sizes;
+    connect(&run.slot, &HttpFiles::FileDataArrival, this,
+            [&] { sizes << run.slot.FileSize() << qint64(run.slot.MeterValue()); });
+    run.slot.GetRemoteFile(server.url(QStringLiteral("/c.bin")), run.file(), 0, 0);
+    WAIT_ENDED(run.rec, 10000);
+    QCOMPARE(run.rec.milestones().value(run.rec.milestones().size() - 2), "DownloadComplete");
+    QCOMPARE(readAll(run.file()), body);
+    // The chunked reply has no length: none is shown, and the meter starts again at 0.
+    QCOMPARE(sizes.mid(sizes.size() - 2), (QList<qint64>{0, 0}));
+}
+
+void TestSlotReply::fullDiskNeverCompletes()
+{
+    // /dev/full takes the file open and fails every write with ENOSPC; a small body
+    // would sit in a buffer until close.
+    ScriptedServer server;
+    server.addConnection(ServerScript::reply(ok("a small body")));
+    Run run;
+    run.slot.setMaxTry(1);
+    run.slot.GetRemoteFile(server.url(QStringLiteral("/s.bin")), QStringLiteral("/dev/full"), 0, 0);
+    WAIT_ENDED(run.rec, 10000);
+    const QStringList m = run.rec.milestones();
+    QCOMPARE(m.value(m.size() - 2), QStringLiteral("DownloadIncomplete"));
+    QVERIFY2(run.rec.errors().join(u'|').contains(QStringLiteral("/dev/full")),
+             qPrintable(run.rec.errors().join(u'|')));
+    QVERIFY(run.slot.DownloadStatus() != 1);
+}
+
+void TestSlotReply::unfinishedJobLeavesNoEmptyFile_data()
+{
+    QTest::addColumn<QByteArray>("reply"); // "" for a refused connection
+    QTest::addColumn<bool>("existedBefore");
+    QTest::addColumn<bool>("remains");
+    QTest::newRow("404") << QByteArray("HTTP/1.0 404 Not Found\r\n\r\ngone") << false << false;
+    QTest::newRow("refused") << QByteArray() << false << false;
+    QTest::newRow("cut before the body")
+        << QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 9\r\n") << false << false;
+    QTest::newRow("empty file of an earlier run")
+        << QByteArray("HTTP/1.0 404 Not Found\r\n\r\n") << true << true;
+    QTest::newRow("empty download") << ok("") << false << true;
+}
+
+void TestSlotReply::unfinishedJobLeavesNoEmptyFile()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(bool, existedBefore);
+    QFETCH(bool, remains);
+    ScriptedServer server;
+    server.addConnection(ServerScript::reply(reply));
+    Run run;
+    run.slot.setMaxTry(1);
+    if (existedBefore)
+        writeAll(run.file(), QByteArray());
+    const QString url = reply.isEmpty()
+                            ? QStringLiteral("http://127.0.0.1:%1/f.bin").arg(unusedLoopbackPort())
+                            : server.url(QStringLiteral("/f.bin"));
+    run.slot.GetRemoteFile(url, run.file(), 0, 0);
+    WAIT_ENDED(run.rec, 10000);
+    QCOMPARE(QFileInfo::exists(run.file()), remains);
 }
 
 QTEST_GUILESS_MAIN(TestSlotReply)

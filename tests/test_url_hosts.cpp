@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Hosts with blanks or control characters, from a list or from a server's Location: the
-// URL is refused with a clear error, and never reaches a request's Host line.
+// What a URL becomes on the wire: hosts with blanks or control characters are refused and
+// never reach a request's Host line; names outside ASCII go in their ASCII form; a path
+// keeps its escapes and only what a request line cannot carry is encoded.
 #include "engine/HttpFiles.h"
 #include "engine/UrlSplit.h"
 #include "support/ScriptedServer.h"
@@ -16,6 +17,9 @@ private Q_SLOTS:
     void hostsWithControlsAreRefused_data();
     void hostsWithControlsAreRefused();
     void redirectionToSuchAHostFails();
+    void requestLines_data();
+    void requestLines();
+    void locationKeepsItsEscapes();
 };
 
 void TestUrlHosts::hostsWithControlsAreRefused_data()
@@ -62,6 +66,73 @@ void TestUrlHosts::redirectionToSuchAHostFails()
     QVERIFY(rec.errors().join(u' ').contains(QStringLiteral("Unsupported URL")));
     QCOMPARE(server.connectionCount(), 1);
     QCOMPARE(slot.DownloadStatus(), 2);
+}
+
+void TestUrlHosts::requestLines_data()
+{
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("host");
+    QTest::newRow("escapes kept") << "http://h/d1/file%20with%20spaces.dat"
+                                  << "/d1/file%20with%20spaces.dat"
+                                  << "h";
+    QTest::newRow("escaped slash in query") << "http://h/p?x=a%2Fb"
+                                            << "/p?x=a%2Fb"
+                                            << "h";
+    QTest::newRow("blank") << "http://h/a b.dat"
+                           << "/a%20b.dat"
+                           << "h";
+    QTest::newRow("bare percent") << "http://h/100%.dat?v=%zz%4"
+                                  << "/100%25.dat?v=%25zz%254"
+                                  << "h";
+    QTest::newRow("fragment") << "http://h/x.dat#part"
+                              << "/x.dat"
+                              << "h";
+    QTest::newRow("fragment with slash") << "http://h:81#a/b"
+                                         << "/"
+                                         << "h";
+    QTest::newRow("query without path") << "http://h?q=1"
+                                        << "/?q=1"
+                                        << "h";
+    QTest::newRow("non-ascii path") << QStringLiteral("http://h/\u00fc.dat") << "/%C3%BC.dat"
+                                    << "h";
+    QTest::newRow("line break") << "http://h/a\r\nX: 1"
+                                << "/a%0D%0AX:%201"
+                                << "h";
+    QTest::newRow("non-ascii host") << QStringLiteral("http://B\u00fccher.example/a") << "/a"
+                                    << "xn--bcher-kva.example";
+}
+
+void TestUrlHosts::requestLines()
+{
+    QFETCH(QString, url);
+    QFETCH(QString, target);
+    QFETCH(QString, host);
+    const UrlSplit split = UrlSplit::Parse(url);
+    QVERIFY(split.Supported);
+    HttpFiles slot;
+    const QStringList lines =
+        slot.getRequest(split.Host, split.Path, 0, 0, 0).split(QStringLiteral("\r\n"));
+    QCOMPARE(lines.value(0), QStringLiteral("GET ") + target + QStringLiteral(" HTTP/1.0"));
+    QCOMPARE(lines.value(1), QStringLiteral("Host: ") + host);
+}
+
+void TestUrlHosts::locationKeepsItsEscapes()
+{
+    ScriptedServer server;
+    server.addConnection(ServerScript::reply("HTTP/1.0 302 Found\r\n"
+                                             "Location: /new%20name.bin?k=a%2Fb#top\r\n\r\n"));
+    server.addConnection(ServerScript::reply("HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok"));
+    QTemporaryDir dir;
+    HttpFiles slot;
+    SlotRecorder rec(&slot);
+    SlotRecorder::makeQuick(&slot);
+    slot.GetRemoteFile(server.url(QStringLiteral("/old.bin")),
+                       dir.filePath(QStringLiteral("n.bin")), 0, 0);
+    WAIT_ENDED(rec, 10000);
+    QVERIFY2(server.requests().value(1).startsWith("GET /new%20name.bin?k=a%2Fb HTTP/1.0\r\n"),
+             server.requests().value(1).constData());
+    QVERIFY(rec.milestones().contains(QStringLiteral("DownloadComplete")));
 }
 
 QTEST_GUILESS_MAIN(TestUrlHosts)

@@ -9,7 +9,7 @@
 
 #include <QDir>
 #include <QFile>
-#include <QUrl>
+#include <QFileInfo>
 
 #include <cmath>
 
@@ -112,9 +112,9 @@ QString HttpFiles::getRequest(const QString& host, const QString& path, qint64 r
 {
     const QString crlf = QStringLiteral("\r\n");
     // Bytes a request line cannot carry (blanks, controls, non-ASCII) are percent-encoded,
-    // so a URL can never add lines of its own to the request (RFC 9112 §3.2).
-    const QString target = QString::fromLatin1(
-        QUrl::toPercentEncoding(path, QByteArrayLiteral("!$&'()*+,;=:@/?#[]%~")));
+    // so a URL can never add lines of its own to the request (RFC 9112 §3.2); escapes the
+    // URL already holds go as they stand.
+    const QString target = QString::fromLatin1(UrlSplit::RequestTarget(path));
     QString text = QStringLiteral("GET ") + target + QStringLiteral(" HTTP/1.") +
                    QString::number(m_protocol) + crlf;
     text += QStringLiteral("Host: ") + host + crlf;
@@ -167,6 +167,7 @@ bool HttpFiles::GetRemoteFile(const QString& url, const QString& localFile, qint
     m_redirects = 0;
     setDownloadStatus(-1);
     m_info.LocalFile = localFile;
+    m_createdFile = false;
     m_info.CurPos = qMax<qint64>(0, startPos) + 1;
     m_info.KeepAlive = keepAlive;
     m_phase = Phase::Delay;
@@ -241,16 +242,20 @@ bool HttpFiles::openLocalFile(QString* why)
 {
     closeLocalFile();
     m_file = std::make_unique<QFile>(m_info.LocalFile);
+    // Unbuffered: every write reaches the file system at once, so a full disk fails the
+    // write that met it instead of a buffer flushed unseen at close.
+    const QIODevice::OpenMode mode = QIODevice::ReadWrite | QIODevice::Unbuffered;
     // A new file is known to be empty without asking for its size; ReadWrite opens an
     // existing one without truncating it.
-    m_fileIsNew =
-        !m_info.LocalFile.isEmpty() && m_file->open(QIODevice::ReadWrite | QIODevice::NewOnly);
-    bool open = m_fileIsNew || (!m_info.LocalFile.isEmpty() && m_file->open(QIODevice::ReadWrite));
+    m_fileIsNew = !m_info.LocalFile.isEmpty() && m_file->open(mode | QIODevice::NewOnly);
+    bool open = m_fileIsNew || (!m_info.LocalFile.isEmpty() && m_file->open(mode));
     if (!open && !m_info.LocalFile.isEmpty()) {
         ChkCreateDir(getDirName(m_info.LocalFile));
-        open = m_file->open(QIODevice::ReadWrite);
+        m_fileIsNew = m_file->open(mode | QIODevice::NewOnly);
+        open = m_fileIsNew || m_file->open(mode);
     }
     if (open) {
+        m_createdFile = m_createdFile || m_fileIsNew;
         resetReply();
         m_info.Status = 0;
         m_info.StatusText.clear();
@@ -372,8 +377,15 @@ void HttpFiles::onSocketError(int number, const QString& description)
         return;
     }
     m_socketFailed = true;
+    const quint64 generation = m_generation;
+    const QString job = m_info.Host + m_info.Path;
     secureClose();
+    // The Error comes after the verdict and Disconnected of a job that has ended; by then
+    // its handlers may have started the next job, which the Error is not about.
+    if (generation != m_generation)
+        m_endedJobOfError = job;
     emit Error(number, description);
+    m_endedJobOfError.clear();
 }
 
 void HttpFiles::onTick()
@@ -476,6 +488,38 @@ void HttpFiles::closeLocalFile()
     }
 }
 
+bool HttpFiles::cutFileTo(qint64 length)
+{
+    if (!m_file || m_fileIsNew || m_file->size() <= length || m_file->resize(length))
+        return true;
+    failJob(0, QStringLiteral("[GetLength]: Cannot shorten \"%1\" to %2 bytes: %3")
+                   .arg(m_info.LocalFile)
+                   .arg(length)
+                   .arg(m_file->errorString()));
+    return false;
+}
+
+qint64 HttpFiles::lengthOnDisk() const
+{
+    if (m_file)
+        return m_file->size();
+    const QFileInfo info(m_info.LocalFile);
+    return info.isFile() ? info.size() : -1;
+}
+
+void HttpFiles::dropUnwrittenFile()
+{
+    // A job that did not complete leaves no empty file of its own making behind, which
+    // would look like a download; a file that was there before stays as it was.
+    if (!m_createdFile || m_info.DownloadStatus == 1)
+        return;
+    m_createdFile = false;
+    closeLocalFile();
+    const QFileInfo info(m_info.LocalFile);
+    if (info.isFile() && info.size() == 0)
+        QFile::remove(m_info.LocalFile);
+}
+
 void HttpFiles::Halt()
 {
     BeIdeal();
@@ -497,6 +541,7 @@ void HttpFiles::EndJob()
         m_socket->Close();
         stopTimer();
     }
+    dropUnwrittenFile();
     closeLocalFile();
     m_info = DownloadInfo();
     resetReply();

@@ -90,6 +90,10 @@ public:
     // The request text for this slot's settings.
     QString getRequest(const QString& host, const QString& path, qint64 rangeFrom, qint64 rangeTo,
                        int keepAlive);
+    // While an Error is raised about a job that has already ended (its Disconnected came
+    // first, and a handler may have started the next job): that job's host and path.
+    // Empty for an Error about the job in hand.
+    QString EndedJobOfError() const { return m_endedJobOfError; }
     // Header table of the last reply (entry 0 is the status line); names without regard to case.
     QString GetHTTP_Var(const QString& name) const;
     int GetHTTP_VarIndex(const QString& name) const;
@@ -198,6 +202,9 @@ private:
     void failJob(int number, const QString& description);
     void failLater(int number, const QString& description);
     void closeLocalFile();
+    bool cutFileTo(qint64 length);
+    qint64 lengthOnDisk() const;
+    void dropUnwrittenFile();
     bool splitUrl(const QString& url);
 
     void startTimer(const QString& mode, qint64 count);
@@ -235,8 +242,10 @@ private:
     QString m_keptHost;          // where the kept connection goes
     int m_keptPort = 0;
     bool m_keptSecure = false;
-    bool m_fileIsNew = false; // the local file was created empty by this attempt
-    QString m_madeDir;        // the folder made for the last job (made again on a failure)
+    bool m_fileIsNew = false;   // the local file was created empty by this attempt
+    bool m_createdFile = false; // the job in hand created its local file
+    QString m_endedJobOfError;
+    QString m_madeDir; // the folder made for the last job (made again on a failure)
     bool m_connectAtOnce = false;
     bool m_reuseConnections = false;
 

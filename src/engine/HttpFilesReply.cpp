@@ -108,12 +108,15 @@ HttpFiles::HeaderStep HttpFiles::processHeader(QByteArray& packet)
         } else if (status == 416) {
             // RFC 9110 §15.5.17: the range asked for starts at or past the end of the
             // server's file, so the file on disk is whole - unless "bytes */N" says the
-            // server's file is shorter: then the one on disk is another, older version.
-            const qint64 onDisk = m_info.CurPos - 1;
-            qint64 total = 0;
-            if (!ReplyHeader::ParseUnsatisfiedRange(m_header.Var(QStringLiteral("Content-Range")),
-                                                    &total) ||
-                total == onDisk) {
+            // server's file has another length: then the one on disk is another version.
+            // The length on disk counts, not the position asked from: after a redirection
+            // the request starts at 0 whatever the file holds.
+            const qint64 onDisk = lengthOnDisk();
+            qint64 total = m_info.CurPos - 1;
+            ReplyHeader::ParseUnsatisfiedRange(m_header.Var(QStringLiteral("Content-Range")),
+                                               &total);
+            if (total == onDisk) {
+                m_info.FileSize = onDisk;
                 setDownloadStatus(1);
                 HARVEX_EMIT_OR_RETURN(DownloadComplete(), HeaderStep::Stop);
                 secureClose();
@@ -157,6 +160,10 @@ HttpFiles::HeaderStep HttpFiles::acceptReply()
                            .arg(onDisk));
             return HeaderStep::Stop;
         }
+        // The body replaces the file from its first byte on: bytes past it on disk belong
+        // to another version (a redirection starts again at 0).
+        if (!cutFileTo(first))
+            return HeaderStep::Stop;
         m_info.CurPos = first + 1;
         m_info.FileSize = total < 0 ? last + 1 : total;
         m_sizeKnown = true;
@@ -174,11 +181,14 @@ HttpFiles::HeaderStep HttpFiles::acceptReply()
         }
         // A whole file (the server ignored the range, or none was asked for): it replaces
         // whatever is on disk, from its first byte.
-        if (m_file && !m_fileIsNew && m_file->size() > 0)
-            m_file->resize(0);
+        if (!cutFileTo(0))
+            return HeaderStep::Stop;
         m_info.CurPos = 1;
+        m_info.MeterValue = 0;
         if (m_info.Chunked) {
-            // RFC 9112 §6.3: with chunked coding a Content-Length is ignored.
+            // RFC 9112 §6.3: with chunked coding a Content-Length is ignored, and the
+            // length is unknown until the last chunk (whatever an earlier try said).
+            m_info.FileSize = 0;
         } else if (present || m_info.Status == 204) {
             m_info.FileSize = length;
             m_sizeKnown = true;
@@ -300,6 +310,18 @@ void HttpFiles::secureClose()
         } else {
             verdict = 1;
         }
+        // Complete means the file on disk holds exactly the reply's bytes: never more (an
+        // older, longer version), never fewer.
+        const qint64 expected = m_sizeKnown ? m_info.FileSize : m_info.CurPos - 1;
+        const qint64 onDisk = verdict == 1 ? lengthOnDisk() : expected;
+        if (onDisk != expected) {
+            verdict = 2;
+            HARVEX_EMIT_OR_RETURN(Error(0, QStringLiteral("[DataArrival]: \"%1\" holds %2 bytes, "
+                                                          "not the %3 of the reply")
+                                               .arg(m_info.LocalFile)
+                                               .arg(onDisk)
+                                               .arg(expected)));
+        }
         if (retry || verdict != 1) {
             m_socket->Close();
             stopTimer();
@@ -334,6 +356,7 @@ void HttpFiles::secureClose()
     } else {
         m_socket->Close();
     }
+    dropUnwrittenFile();
     if (m_socket->State() == StreamSocket::ConnectedState)
         keepConnection();
     else

@@ -143,7 +143,7 @@ bool ReplyHeader::ParseLength(const QString& text, qint64* value)
         if (c < QLatin1Char('0') || c > QLatin1Char('9'))
             return false;
         const int d = c.unicode() - '0';
-        if (n > (std::numeric_limits<qint64>::max() - d) / 10)
+        if (n > (MaxLength - d) / 10)
             return false;
         n = n * 10 + d;
     }

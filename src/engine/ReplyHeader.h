@@ -50,7 +50,10 @@ public:
     // Splits header text into fields: name before the first ":" (or blank), value after it;
     // one following line that begins with a blank is joined to the value.
     static QList<HttpVar> ParseFields(const QString& text);
-    // A decimal length: digits only (after trimming), at most 2^63 - 1.
+    // No length or position a server sends is larger (4 EiB), so the sum of any two of
+    // them, or one plus a body, stays inside 64 signed bits.
+    static constexpr qint64 MaxLength = Q_INT64_C(1) << 62;
+    // A decimal length: digits only (after trimming), at most MaxLength.
     static bool ParseLength(const QString& text, qint64* value);
     // "bytes 500-999/1000" (RFC 9110 §14.4): first and last byte and the complete length
     // (-1 for "*"). False when any part is missing or unreadable, or last < first.

@@ -234,12 +234,18 @@ void StreamSocket::onError()
     if (error == QAbstractSocket::RemoteHostClosedError && m_open)
         return;
     QString description = m_socket->errorString();
-    if (error == QAbstractSocket::SslHandshakeFailedError ||
-        error == QAbstractSocket::SslInternalError ||
-        error == QAbstractSocket::SslInvalidUserDataError) {
+    const bool tlsError = error == QAbstractSocket::SslHandshakeFailedError ||
+                          error == QAbstractSocket::SslInternalError ||
+                          error == QAbstractSocket::SslInvalidUserDataError;
+    if (tlsError && !m_open) {
+        // The handshake or the certificate check failed: a new try would meet the same.
         m_tlsFailed = true;
         description = QStringLiteral("TLS handshake with %1 failed: %2")
                           .arg(m_remoteHost, m_tlsProblems.isEmpty() ? description : m_tlsProblems);
+    } else if (tlsError) {
+        // A broken record after the handshake is a broken transfer like any other.
+        description =
+            QStringLiteral("TLS error on the connection to %1: %2").arg(m_remoteHost, description);
     }
     m_failed = true;
     m_open = false;

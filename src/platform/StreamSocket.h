@@ -55,7 +55,7 @@ public:
     qintptr SocketHandle() const;
 
     // The last Error was a failed TLS handshake or certificate check: trying again
-    // would meet the same certificate.
+    // would meet the same certificate. A TLS error after the handshake is not one.
     bool TlsFailed() const { return m_tlsFailed; }
 
     // Adds the PEM certificates named by HARVEX_EXTRA_CA to the trusted ones, once per run.
