@@ -24,6 +24,8 @@ private Q_SLOTS:
     void runNeverFallsIdleWhileJobsStart();
     void jobWhoseFileCannotOpenFailsAndNextFollows();
     void jobsNamingTheSameFileNeverShareIt();
+    void laterUrlOfTheSameNameNeverResumesTheEarlierFile();
+    void errorOfAnEndedJobNamesThatJob();
 };
 
 // A reply served slowly enough for the test to act during the run.
@@ -355,6 +357,62 @@ void TestScheduler::jobsNamingTheSameFileNeverShareIt()
     QCOMPARE(m.State().CompletedJobs, 2);
     QCOMPARE(rig.read(rig.local(nginx.port(), QStringLiteral("/dup/_index.htm"))), index);
     QCOMPARE(rig.read(rig.local(nginx.port(), QStringLiteral("/dup/_index[1].htm"))), named);
+}
+
+void TestScheduler::laterUrlOfTheSameNameNeverResumesTheEarlierFile()
+{
+    // One after the other, so no slot writes the first file while the second job starts.
+    const QByteArray first = NginxFixture::randomBytes(3000, 3);
+    const QByteArray second = NginxFixture::randomBytes(5000, 4);
+    ScriptedServer server;
+    server.addConnection(
+        ServerScript::reply("HTTP/1.1 206 Partial\r\nContent-Range: bytes 5-7/8\r\n\r\n678"));
+    server.addConnection(ServerScript::reply(okReply(first)));
+    server.addConnection(ServerScript::reply(okReply(second)));
+    ManagerRig rig(1, [](DownloadManager& m) { m.options().setPathOption(1); });
+    DownloadManager& m = *rig.m;
+    QVERIFY(m.options().DetectResume());
+    // A file of an earlier run is still resumed.
+    QDir().mkpath(rig.base() + QStringLiteral("/Downloads"));
+    QFile earlier(rig.base() + QStringLiteral("/Downloads/old.zip"));
+    QVERIFY(earlier.open(QIODevice::WriteOnly));
+    earlier.write("12345");
+    earlier.close();
+    m.Jobs().AddJobs(QStringList{server.url(QStringLiteral("/old.zip")),
+                                 server.url(QStringLiteral("/h1/pic.zip")),
+                                 server.url(QStringLiteral("/h2/pic.zip"))}
+                         .join(QStringLiteral("\r\n")));
+    m.StartDownloads();
+    QVERIFY(rig.waitIdle());
+    QCOMPARE(m.State().CompletedJobs, 3);
+    QCOMPARE(rig.read(rig.base() + QStringLiteral("/Downloads/old.zip")), QByteArray("12345678"));
+    QCOMPARE(rig.read(rig.base() + QStringLiteral("/Downloads/pic.zip")), first);
+    QCOMPARE(rig.read(rig.base() + QStringLiteral("/Downloads/pic[1].zip")), second);
+    const QString log = rig.programLog();
+    QVERIFY2(log.contains(QStringLiteral("***Resuming => /old.zip from position 6")),
+             qPrintable(log));
+    QCOMPARE(log.count(QStringLiteral("***Resuming")), 1);
+}
+
+void TestScheduler::errorOfAnEndedJobNamesThatJob()
+{
+    // The refused job ends (and the next one starts) before its Error is raised.
+    ScriptedServer server;
+    server.addConnection(slowReply("fine", 200));
+    ManagerRig rig(1, [](DownloadManager& m) { m.Overrides().MaxTry = 1; });
+    DownloadManager& m = *rig.m;
+    const QString refused =
+        QStringLiteral("http://127.0.0.1:%1/refused.bin").arg(unusedLoopbackPort());
+    m.Jobs().AddJobs(refused + QStringLiteral("\r\n") + server.url(QStringLiteral("/good.bin")));
+    QString monitorAfterError;
+    connect(m.Http(0), &HttpFiles::Error, this, [&] { monitorAfterError = m.Monitor().Text(0); });
+    m.StartDownloads();
+    QVERIFY(rig.waitIdle());
+    const QString log = rig.programLog();
+    QVERIFY2(log.contains(QStringLiteral("/refused.bin] Error**=> [10061]")), qPrintable(log));
+    QVERIFY2(!log.contains(QStringLiteral("/good.bin] Error")), qPrintable(log));
+    QVERIFY(!monitorAfterError.startsWith(QStringLiteral("Error**")));
+    QCOMPARE(m.State().CompletedJobs, 1);
 }
 
 QTEST_GUILESS_MAIN(TestScheduler)

@@ -305,12 +305,14 @@ void DownloadManager::WriteConLog(const QString& text)
     m_logs->WriteConLog(text);
 }
 
-JobFile DownloadManager::PrepareJobFile(int, int, const QString& url)
+JobFile DownloadManager::PrepareJobFile(int, int, const QString& url,
+                                        const std::function<bool(const QString&)>& takenInRun)
 {
     NamingOptions naming;
     naming.BaseDir = BaseDir();
     naming.PathOption = m_options.PathOption();
     naming.DetectResume = m_options.DetectResume();
     naming.MinImgSize = m_options.MinImgSize();
+    naming.TakenInRun = takenInRun;
     return m_naming->PrepareJob(url, naming);
 }

@@ -159,7 +159,8 @@ public:
 
     // --- Used by the scheduler ------------------------------------------------------------
     SlotSettings CurrentSlotSettings() const;
-    JobFile PrepareJobFile(int slot, int row, const QString& url);
+    JobFile PrepareJobFile(int slot, int row, const QString& url,
+                           const std::function<bool(const QString&)>& takenInRun);
     RunOverrides& Overrides() { return m_overrides; }
     // The run ends: keeps its counter line before the counters are cleared.
     void FinishRun();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "manager/LocalFileNaming.h"
 
+#include "engine/UrlSplit.h"
 #include "manager/DownloadLogs.h"
 #include "platform/Dialogs.h"
 
@@ -114,8 +115,10 @@ QStringList LocalFileNaming::UrlFolders(const QString& pathPart)
     return folders;
 }
 
-QString LocalFileNaming::GetLocalFileName(const QString& url, const NamingOptions& options)
+QString LocalFileNaming::GetLocalFileName(const QString& fullUrl, const NamingOptions& options)
 {
+    // The fragment names a place inside the file, not another file.
+    const QString url = UrlSplit::WithoutFragment(fullUrl);
     const QString base = withoutTrailingSlash(options.BaseDir);
     if (base.isEmpty()) {
         logError(76, QStringLiteral("Path not found"));
@@ -175,12 +178,16 @@ QString LocalFileNaming::GetLocalFileName(const QString& url, const NamingOption
             return QString();
         }
     }
-    return CheckExisting(full, UrlContent(url), options.DetectResume);
+    return CheckExisting(full, UrlContent(url), options.DetectResume, options.TakenInRun);
 }
 
 QString LocalFileNaming::CheckExisting(const QString& path, const QString& content,
-                                       bool detectResume)
+                                       bool detectResume,
+                                       const std::function<bool(const QString&)>& takenInRun)
 {
+    // Resuming another URL's file of this run would append one file to another.
+    if (takenInRun && takenInRun(path))
+        return GetNewName(path, takenInRun);
     const QFileInfo info(path);
     if (info.isFile() && info.size() >= 1) {
         if (detectResume) {
@@ -188,10 +195,10 @@ QString LocalFileNaming::CheckExisting(const QString& path, const QString& conte
                             QStringLiteral(" from position ") + QString::number(info.size() + 1));
             return path;
         }
-        return GetNewName(path);
+        return GetNewName(path, takenInRun);
     }
     if (info.isDir())
-        return GetNewName(path);
+        return GetNewName(path, takenInRun);
     // Missing or empty: an empty file is written over.
     return path;
 }
@@ -214,7 +221,8 @@ QString LocalFileNaming::ReplaceHex(const QString& text, const QString& chars)
     return result;
 }
 
-QString LocalFileNaming::GetNewName(const QString& path)
+QString LocalFileNaming::GetNewName(const QString& path,
+                                    const std::function<bool(const QString&)>& takenInRun)
 {
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
     const QString dir = path.left(slash + 1);
@@ -224,7 +232,9 @@ QString LocalFileNaming::GetNewName(const QString& path)
     const QString ext = dot >= 0 ? file.mid(dot) : QString();
 
     // Both a non-empty file and a folder of the name are taken; an empty file is reused.
-    auto taken = [](const QString& candidate) {
+    auto taken = [&](const QString& candidate) {
+        if (takenInRun && takenInRun(candidate))
+            return true;
         const QFileInfo info(candidate);
         return (info.isFile() && info.size() > 0) || info.isDir();
     };

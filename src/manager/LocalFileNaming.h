@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class Dialogs;
 class DownloadLogs;
 
@@ -14,6 +16,9 @@ struct NamingOptions
     int PathOption = 0;        // 0 "Replicate Url path", 1 "$Basedir/$filename", 2 "Ask me where ?"
     bool DetectResume = false; // continue an existing non-empty file instead of renaming
     qint64 MinImgSize = 0;     // smallest image accepted, in bytes
+    // A path that another URL's job of this run has used or uses: never resumed or
+    // written over, the job takes the next free "name[n]" instead.
+    std::function<bool(const QString& path)> TakenInRun;
 };
 
 // What a job is started with.
@@ -43,14 +48,18 @@ public:
     static qint64 MinimumImageSize(const QString& url, qint64 minImgSize);
     // The full local path, or "" after an error (logged as "[Error: n]:[GetLocalFileName]: ").
     QString GetLocalFileName(const QString& url, const NamingOptions& options);
-    // Keeps a non-empty existing file when resuming (logging the resume), else renames.
-    QString CheckExisting(const QString& path, const QString& content, bool detectResume);
+    // Keeps a non-empty existing file when resuming (logging the resume), else renames;
+    // a path taken in this run is always renamed.
+    QString CheckExisting(const QString& path, const QString& content, bool detectResume,
+                          const std::function<bool(const QString&)>& takenInRun = {});
 
     static QString getDirName(const QString& path);
     // Encodes each of chars in text as "%" + two upper-case hex digits.
     static QString ReplaceHex(const QString& text, const QString& chars);
-    // The first free "stem[n].ext" (or "name[n]" for a name without ".").
-    static QString GetNewName(const QString& path);
+    // The first free "stem[n].ext" (or "name[n]" for a name without "."): no non-empty
+    // file or folder of that name, and not taken in this run.
+    static QString GetNewName(const QString& path,
+                              const std::function<bool(const QString&)>& takenInRun = {});
     static qint64 getFilelength(const QString& path);
 
     // The path a request for url asks for ("/a/b.zip?x"), "/" when the URL has none.

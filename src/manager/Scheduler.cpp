@@ -6,8 +6,6 @@
 #include "manager/JobList.h"
 #include "platform/Dialogs.h"
 
-#include <QFileInfo>
-
 bool Scheduler::NoJobLeft() const
 {
     return m.State().NoJobLeft(m.List2().ListCount());
@@ -32,12 +30,15 @@ void Scheduler::StartJob(int slot, int row)
         return;
     // The row keeps its text as added; blanks around it are no part of the address.
     const QString url = m.List2().List(row).trimmed();
-    JobFile file = m.PrepareJobFile(slot, row, url);
-    const QString path = PathNotInUse(slot, file.Path);
-    if (path != file.Path) {
-        file.Path = path;
-        file.ResumeFrom = 0;
-    }
+    // Two URLs of one run may name one local file ("…/dir/" and "…/dir/_index.htm", or one
+    // name under "$Basedir/$filename"): the later job never resumes or shares the earlier
+    // one's file, it takes the next numbered name.
+    const JobFile file = m.PrepareJobFile(slot, row, url, [this, &url](const QString& path) {
+        const auto used = m_filesOfRun.constFind(path);
+        return used != m_filesOfRun.cend() && *used != url;
+    });
+    if (!file.Path.isEmpty())
+        m_filesOfRun.insert(file.Path, url);
 
     m.State().IsIdle = false;
     m.Jobs().SetRunning(row);
@@ -62,42 +63,12 @@ void Scheduler::StartJob(int slot, int row)
     http->GetRemoteFile(url, file.Path, file.ResumeFrom, s.KeepAlive ? 1 : 0, 80, 0);
 }
 
-QString Scheduler::PathNotInUse(int slot, const QString& path) const
-{
-    auto inUse = [&](const QString& candidate) {
-        for (int other = 0; other < m.SessionMax(); ++other) {
-            if (other != slot && m.SlotBusy(other) && m.Http(other)->LocalFile() == candidate)
-                return true;
-        }
-        return false;
-    };
-    if (path.isEmpty() || !inUse(path))
-        return path;
-    // Two jobs of one run can name the same file ("…/dir/" and "…/dir/_index.htm"); writing
-    // both into it at once would interleave their bytes.
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    const QString dir = path.left(slash + 1);
-    const QString name = path.mid(slash + 1);
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    const QString stem = dot >= 0 ? name.left(dot) : name;
-    const QString ext = dot >= 0 ? name.mid(dot) : QString();
-    for (int counter = 1; counter <= 1000; ++counter) {
-        const QString tail = QLatin1Char('[') + QString::number(counter) + QLatin1Char(']') + ext;
-        const int room = LocalFileNaming::MaxNameBytes - int(tail.toUtf8().size());
-        const QString candidate =
-            dir + (room > 0 ? LocalFileNaming::ShortenName(stem, room) : QString()) + tail;
-        const QFileInfo info(candidate);
-        if (!inUse(candidate) && !info.isDir() && !(info.isFile() && info.size() > 0))
-            return candidate;
-    }
-    return QString(); // the slot then fails the job with a clear error
-}
-
 void Scheduler::StartDownloads()
 {
     ManagerState& st = m.State();
     const int count = m.List2().ListCount();
     st.NextJob = 0;
+    m_filesOfRun.clear();
     st.ClearStatusCounters();
     st.BlockIndex = count;
     st.CompletedJobs = st.FailedJobs = 0;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QHash>
 #include <QString>
 
 class DownloadManager;
@@ -34,13 +35,11 @@ public:
     // No job left to hand out.
     bool NoJobLeft() const;
 
-    // The path itself, or when another slot is writing that file right now, the first
-    // numbered variant of it that no slot writes and no earlier download holds.
-    QString PathNotInUse(int slot, const QString& path) const;
-
 private:
     // The run is over when no slot holds a job.
     bool NothingRunning() const;
 
     DownloadManager& m;
+    // Every local file a job of this run has written or writes, with that job's URL.
+    QHash<QString, QString> m_filesOfRun;
 };

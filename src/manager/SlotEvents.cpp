@@ -116,6 +116,13 @@ void SlotEvents::Error(int slot, int number, const QString& description)
     HttpFiles* http = m.Http(slot);
     const QString error = QStringLiteral("Error**=> [") + QString::number(number) +
                           QStringLiteral("]: ") + description;
+    // An error about a job that already ended is logged under that job's address; the
+    // monitor row belongs to the slot's next job by then.
+    const QString endedJob = http->EndedJobOfError();
+    if (!endedJob.isEmpty()) {
+        m.WriteLog(QLatin1Char('[') + endedJob + QStringLiteral("] ") + error);
+        return;
+    }
     m.SetSlotStatus(slot, error);
     m.ConnectState(slot);
     m.WriteLog(QLatin1Char('[') + http->AbsUrl() + http->Content() + QStringLiteral("] ") + error);
