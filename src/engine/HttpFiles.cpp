@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/HttpFiles.h"
-#include "engine/SlotEmit.h"
 
 #include "engine/ChunkDecoder.h"
 #include "engine/ModHTMLCap.h"
@@ -156,8 +155,7 @@ bool HttpFiles::GetRemoteFile(const QString& url, const QString& localFile, qint
     Q_UNUSED(port);
     Q_UNUSED(unused);
     ++m_generation;
-    const bool kept = m_kept;
-    m_kept = false;
+    const bool kept = m_stage == Stage::Kept;
     // A kept connection's idle timer runs on as the reply wait of a request sent over it.
     if (!kept)
         stopTimer();
@@ -170,7 +168,7 @@ bool HttpFiles::GetRemoteFile(const QString& url, const QString& localFile, qint
     m_createdFile = false;
     m_info.CurPos = qMax<qint64>(0, startPos) + 1;
     m_info.KeepAlive = keepAlive;
-    m_phase = Phase::Delay;
+    setStage(Stage::Delay);
     // A refused job still ends with its events, but on the next turn of the event loop,
     // so a caller that starts the next job from Disconnected cannot recurse.
     if (!splitUrl(url)) {
@@ -202,16 +200,27 @@ bool HttpFiles::GetRemoteFile(const QString& url, const QString& localFile, qint
     return true;
 }
 
+void HttpFiles::setStage(Stage stage)
+{
+    m_stage = stage;
+}
+
+bool HttpFiles::inTransfer() const
+{
+    return m_stage == Stage::Connecting || m_stage == Stage::Requesting ||
+           m_stage == Stage::Receiving;
+}
+
 void HttpFiles::connectSoon(bool atOnce)
 {
-    m_phase = Phase::Delay;
+    setStage(Stage::Delay);
     if (!atOnce) {
-        startTimer(QStringLiteral("D"), 2);
+        startTimer(2);
         return;
     }
-    const quint64 generation = m_generation;
-    QTimer::singleShot(0, this, [this, generation] {
-        if (generation == m_generation && m_phase == Phase::Delay && m_timerMode.isEmpty())
+    const quint64 job = this->job();
+    QTimer::singleShot(0, this, [this, job] {
+        if (!dropped(job) && m_stage == Stage::Delay && !m_timer.isActive())
             OpenConnection();
     });
 }
@@ -232,8 +241,8 @@ bool HttpFiles::reuseKept()
         failLater(0, why);
         return true;
     }
-    m_reusing = true;
-    switchTimer(QStringLiteral("C"), m_connectTimeout);
+    m_reply.Reusing = true;
+    switchTimer(m_connectTimeout);
     NewRequest();
     return true;
 }
@@ -273,8 +282,6 @@ void HttpFiles::OpenConnection()
     ++m_info.Try;
     m_info.ReqStr = getRequest(m_info.Host, m_info.Path, m_info.CurPos - 1, 0, m_info.KeepAlive);
     stopTimer();
-    m_kept = false;
-    m_reusing = false;
     QString why;
     if (!openLocalFile(&why)) {
         failJob(0, why);
@@ -285,10 +292,10 @@ void HttpFiles::OpenConnection()
     m_socket->setRemoteHost(m_info.Host);
     m_socket->setRemotePort(m_info.Port);
     m_socket->setSecure(m_info.Secure);
-    m_phase = Phase::Connecting;
+    setStage(Stage::Connecting);
     // The reply wait runs from here and restarts on every packet: a stalled
     // connection ends through secureClose like a closed one.
-    startTimer(QStringLiteral("C"), m_connectTimeout);
+    startTimer(m_connectTimeout);
     m_socket->Connect();
 }
 
@@ -297,9 +304,9 @@ bool HttpFiles::reconnectStale()
     // RFC 9112 §9.3.1: a server may close an idle connection at any time; a request it
     // closed without a byte of reply is sent again on a new connection, and the lost
     // attempt is not counted.
-    if (!m_reusing || m_info.Packets > 0 || m_phase != Phase::Requesting)
+    if (!m_reply.Reusing || m_info.Packets > 0 || m_stage != Stage::Requesting)
         return false;
-    m_reusing = false;
+    m_reply.Reusing = false;
     m_socket->Close();
     stopTimer();
     --m_info.Try;
@@ -309,19 +316,18 @@ bool HttpFiles::reconnectStale()
 
 void HttpFiles::keepConnection()
 {
-    m_kept = true;
+    setStage(Stage::Kept);
     m_keptHost = m_info.Host;
     m_keptPort = m_info.Port;
     m_keptSecure = m_info.Secure;
-    switchTimer(QStringLiteral("K"), IdleKeepTicks);
+    switchTimer(IdleKeepTicks);
 }
 
 void HttpFiles::dropKept()
 {
-    m_kept = false;
     m_socket->Close();
-    if (m_timerMode == QLatin1String("K"))
-        stopTimer();
+    stopTimer();
+    setStage(m_info.DownloadStatus == 0 ? Stage::Idle : Stage::Ended);
 }
 
 void HttpFiles::NewRequest()
@@ -330,29 +336,29 @@ void HttpFiles::NewRequest()
         OpenConnection();
         return;
     }
-    setSocketTag(QStringLiteral("NR"));
-    m_phase = Phase::Requesting;
+    setStage(Stage::Requesting);
     m_socket->SendData(m_info.ReqStr.toLatin1());
 }
 
 void HttpFiles::onSocketConnect()
 {
-    if (m_phase != Phase::Connecting)
+    if (m_stage != Stage::Connecting)
         return;
-    startTimer(QStringLiteral("C"), m_connectTimeout);
-    HARVEX_EMIT_OR_RETURN(Connected());
+    startTimer(m_connectTimeout);
+    const quint64 job = this->job();
+    emit Connected();
+    if (dropped(job))
+        return;
     NewRequest();
 }
 
 void HttpFiles::onSocketClose()
 {
-    if (m_kept && (m_phase == Phase::Idle || m_phase == Phase::Ended)) {
+    if (m_stage == Stage::Kept) {
         dropKept(); // the server ended the kept connection between jobs
         return;
     }
-    if (m_phase != Phase::Connecting && m_phase != Phase::Requesting && m_phase != Phase::Receiving)
-        return;
-    if (reconnectStale())
+    if (!inTransfer() || reconnectStale())
         return;
     m_socket->Close();
     secureClose();
@@ -360,13 +366,11 @@ void HttpFiles::onSocketClose()
 
 void HttpFiles::onSocketError(int number, const QString& description)
 {
-    if (m_kept && (m_phase == Phase::Idle || m_phase == Phase::Ended)) {
+    if (m_stage == Stage::Kept) {
         dropKept();
         return;
     }
-    if (m_phase != Phase::Connecting && m_phase != Phase::Requesting && m_phase != Phase::Receiving)
-        return;
-    if (reconnectStale())
+    if (!inTransfer() || reconnectStale())
         return;
     const bool tls = m_socket->TlsFailed();
     m_socket->Close();
@@ -376,14 +380,14 @@ void HttpFiles::onSocketError(int number, const QString& description)
         failJob(number, description);
         return;
     }
-    m_socketFailed = true;
-    const quint64 generation = m_generation;
-    const QString job = m_info.Host + m_info.Path;
+    m_reply.SocketFailed = true;
+    const quint64 job = this->job();
+    const QString jobName = m_info.Host + m_info.Path;
     secureClose();
     // The Error comes after the verdict and Disconnected of a job that has ended; by then
     // its handlers may have started the next job, which the Error is not about.
-    if (generation != m_generation)
-        m_endedJobOfError = job;
+    if (dropped(job))
+        m_endedJobOfError = jobName;
     emit Error(number, description);
     m_endedJobOfError.clear();
 }
@@ -392,9 +396,9 @@ void HttpFiles::onTick()
 {
     --m_timerCount;
     if (m_timerCount > 0) {
-        if (m_timerMode == QLatin1String("D")) {
+        if (m_stage == Stage::Delay) {
             emit WaitingRetry();
-        } else if (m_timerMode == QLatin1String("C")) {
+        } else if (inTransfer()) {
             // Only a silent second counts down on screen; a flowing transfer keeps its text.
             if (!m_arrivedSinceTick)
                 emit WaitingForReply(
@@ -403,38 +407,36 @@ void HttpFiles::onTick()
         }
         return;
     }
-    const QString mode = m_timerMode;
+    const Stage stage = m_stage;
     stopTimer();
-    if (mode == QLatin1String("K")) {
+    if (stage == Stage::Kept) {
         dropKept(); // idle too long: the server would soon close it anyway
-    } else if (mode == QLatin1String("D")) {
+    } else if (stage == Stage::Delay) {
         OpenConnection();
-    } else if (mode == QLatin1String("C")) {
+    } else if (inTransfer()) {
         // A silent server is a broken transfer, never the end of a body.
-        m_socketFailed = true;
+        m_reply.SocketFailed = true;
         m_socket->Close();
         secureClose();
     }
 }
 
-void HttpFiles::startTimer(const QString& mode, qint64 count)
+void HttpFiles::startTimer(qint64 count)
 {
     m_timer.stop();
     m_timerCount = count;
-    m_timerMode = mode;
     m_arrivedSinceTick = false;
     m_timer.start();
 }
 
-void HttpFiles::switchTimer(const QString& mode, qint64 count)
+void HttpFiles::switchTimer(qint64 count)
 {
     // Restarting a running timer costs more than the phase of its tick is worth here.
     if (!m_timer.isActive()) {
-        startTimer(mode, count);
+        startTimer(count);
         return;
     }
     m_timerCount = count;
-    m_timerMode = mode;
     m_arrivedSinceTick = false;
 }
 
@@ -442,19 +444,16 @@ void HttpFiles::stopTimer()
 {
     m_timerCount = 0;
     m_timer.stop();
-    m_timerMode.clear();
 }
 
 void HttpFiles::startRetryWait()
 {
-    m_phase = Phase::Delay;
-    HARVEX_EMIT_OR_RETURN(WaitingRetry());
-    startTimer(QStringLiteral("D"), m_tryInterval);
-}
-
-void HttpFiles::setSocketTag(const QString& tag)
-{
-    m_socket->setTag(tag);
+    setStage(Stage::Delay);
+    const quint64 job = this->job();
+    emit WaitingRetry();
+    if (dropped(job))
+        return;
+    startTimer(m_tryInterval);
 }
 
 void HttpFiles::setDownloadStatus(int status)
@@ -468,15 +467,7 @@ void HttpFiles::resetReply()
     m_chunks->Reset();
     m_info.Chunked = false;
     m_info.ChunkLeft = 0;
-    m_bodyEnd = BodyEnd::None;
-    m_bodyLeft = 0;
-    m_overrun = false;
-    m_refused = false;
-    m_sizeKnown = false;
-    m_socketFailed = false;
-    m_headerDone = false;
-    m_cleanEnd = false;
-    m_reusing = false;
+    m_reply = ReplyFacts();
     m_arrivedSinceTick = false;
 }
 
@@ -528,16 +519,16 @@ void HttpFiles::Halt()
 
 void HttpFiles::BeIdeal()
 {
-    m_kept = false;
+    if (m_stage == Stage::Kept)
+        setStage(Stage::Ended); // a kept connection closes as well
     EndJob();
 }
 
 void HttpFiles::EndJob()
 {
     ++m_generation;
-    const bool keep = m_kept && m_socket->State() == StreamSocket::ConnectedState;
+    const bool keep = m_stage == Stage::Kept && m_socket->State() == StreamSocket::ConnectedState;
     if (!keep) {
-        m_kept = false;
         m_socket->Close();
         stopTimer();
     }
@@ -547,15 +538,15 @@ void HttpFiles::EndJob()
     resetReply();
     m_redirects = 0;
     m_url.clear();
-    m_phase = Phase::Idle;
+    setStage(keep ? Stage::Kept : Stage::Idle);
     setDownloadStatus(0);
 }
 
 void HttpFiles::failLater(int number, const QString& description)
 {
-    const quint64 generation = m_generation;
-    QTimer::singleShot(0, this, [this, generation, number, description] {
-        if (generation == m_generation)
+    const quint64 job = this->job();
+    QTimer::singleShot(0, this, [this, job, number, description] {
+        if (!dropped(job))
             failJob(number, description);
     });
 }
@@ -564,10 +555,24 @@ void HttpFiles::failJob(int number, const QString& description)
 {
     m_socket->Close();
     stopTimer();
-    m_refused = true;
-    m_phase = Phase::Receiving; // so that secureClose ends it
-    HARVEX_EMIT_OR_RETURN(Error(number, description));
+    m_reply.Refused = true;
+    const quint64 job = this->job();
+    emit Error(number, description);
+    if (dropped(job))
+        return;
     setDownloadStatus(2);
-    HARVEX_EMIT_OR_RETURN(DownloadFailed());
+    emit DownloadFailed();
+    if (dropped(job))
+        return;
+    finish();
+}
+
+void HttpFiles::endWith(int status, void (HttpFiles::*verdict)())
+{
+    setDownloadStatus(status);
+    const quint64 job = this->job();
+    emit(this->*verdict)();
+    if (dropped(job))
+        return;
     secureClose();
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/ReplyHeader.h"
+#include "engine/ReplyPlan.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -106,7 +107,7 @@ public:
     void EndJob();
     // No job in hand, an open connection kept for the next one: the socket's State 7
     // then says nothing about a running job.
-    bool KeepsIdleConnection() const { return m_kept; }
+    bool KeepsIdleConnection() const { return m_stage == Stage::Kept; }
     static constexpr int IdleKeepTicks = 15;
 
     // The folder part of a path ("" when it has none) and making sure a folder exists.
@@ -133,6 +134,20 @@ signals:
     void Retrying();
 
 private:
+    // Where the slot stands; the one variable that says it. The slot's timer follows it:
+    // Delay counts down to the connection, Connecting, Requesting and Receiving count the
+    // reply wait, Kept counts the idle time of a kept connection.
+    enum class Stage
+    {
+        Idle,       // no job, no connection
+        Delay,      // a job waits for its start delay or a retry
+        Connecting, // the socket connects (and for TLS, shakes hands)
+        Requesting, // the request went out; the reply header has not ended
+        Receiving,  // the header was taken; body bytes go into the file
+        Ended,      // the verdict was given; the job ends at EndJob
+        Kept        // the verdict was given (or no job), the connection stays for the next
+    };
+
     // The transfer record of the job in hand.
     struct DownloadInfo
     {
@@ -154,23 +169,24 @@ private:
         bool Chunked = false;
         int DownloadStatus = 0;
     };
-    // How the body of the reply in hand ends (RFC 9112 §6.3).
-    enum class BodyEnd
+    // What is known of the reply on the current connection; reset for each connection.
+    struct ReplyFacts
     {
-        None,      // no header yet, or no body will be written
-        Length,    // m_bodyLeft bytes
-        Chunked,   // the last chunk
-        UntilClose // the server closes the connection
+        BodyEnd End = BodyEnd::None;
+        qint64 BodyLeft = 0;       // body bytes still owed (BodyEnd::Length)
+        bool Overrun = false;      // the server sent more than it announced
+        bool Refused = false;      // the reply was refused or failed: no verdict from sizes
+        bool SizeKnown = false;    // FileSize is announced (0 is a known empty file)
+        bool SocketFailed = false; // ended by a socket error or silence, not a clean close
+        bool HeaderDone = false;   // the final reply header of this request was read
+        bool CleanEnd = false;     // the body ended by its own framing, not by a close
+        bool Reusing = false;      // the request went over a kept connection
     };
-    enum class Phase
-    {
-        Idle,
-        Delay,
-        Connecting,
-        Requesting,
-        Receiving,
-        Ended
-    };
+    // The job in hand, as a number that changes whenever it is dropped or replaced: a step
+    // that raised an event compares it afterwards, and stops when a handler of the event
+    // ended or replaced the job.
+    quint64 job() const { return m_generation; }
+    bool dropped(quint64 job) const { return job != m_generation; }
 
     void onSocketConnect();
     void onSocketData(qint64 bytesTotal);
@@ -178,6 +194,8 @@ private:
     void onSocketError(int number, const QString& description);
     void onTick();
 
+    void setStage(Stage stage);
+    bool inTransfer() const;
     void OpenConnection();
     void connectSoon(bool atOnce);
     bool openLocalFile(QString* why);
@@ -187,18 +205,17 @@ private:
     void dropKept();
     bool reconnectStale();
     void NewRequest();
-    enum class HeaderStep
-    {
-        Wait, // the header has not ended yet
-        Stop, // the reply was handled (refused, redirected, ended)
-        Body  // body bytes may follow
-    };
-    HeaderStep processHeader(QByteArray& packet);
-    HeaderStep acceptReply();
+    bool takeHeader(QByteArray& packet);
+    bool carryOut(const ReplyPlan& plan);
     bool followRedirect(const QString& location);
     bool writeBody(QByteArray& packet);
     bool bodyEnded() const;
+    // The end of a transfer in progress (ignored in any other stage): finish().
     void secureClose();
+    // The end of the attempt: the verdict, or a retry wait, then Disconnected.
+    void finish();
+    void stampFile(bool wrote);
+    void endWith(int status, void (HttpFiles::*verdict)());
     void failJob(int number, const QString& description);
     void failLater(int number, const QString& description);
     void closeLocalFile();
@@ -207,39 +224,28 @@ private:
     void dropUnwrittenFile();
     bool splitUrl(const QString& url);
 
-    void startTimer(const QString& mode, qint64 count);
-    void switchTimer(const QString& mode, qint64 count);
+    void startTimer(qint64 count);
+    void switchTimer(qint64 count);
     void stopTimer();
     void startRetryWait();
-    void setSocketTag(const QString& tag);
     void setDownloadStatus(int status);
     void resetReply();
 
     DownloadInfo m_info;
+    ReplyFacts m_reply;
+    Stage m_stage = Stage::Idle;
     ReplyHeader m_header;
     std::unique_ptr<ChunkDecoder> m_chunks;
     std::unique_ptr<QFile> m_file;
     StreamSocket* m_socket = nullptr;
     QTimer m_timer;
-    QString m_timerMode;
     qint64 m_timerCount = 0;
     bool m_arrivedSinceTick = false;
 
-    Phase m_phase = Phase::Idle;
-    quint64 m_generation = 0; // bumped whenever the job in hand is dropped or replaced
+    quint64 m_generation = 0; // see job()
     QString m_url;            // URL of the request in hand (base of a relative Location)
     int m_redirects = 0;
-    BodyEnd m_bodyEnd = BodyEnd::None;
-    qint64 m_bodyLeft = 0;       // body bytes the reply still owes (BodyEnd::Length)
-    bool m_overrun = false;      // the server sent more than it announced
-    bool m_refused = false;      // the reply was refused or failed: no verdict from the sizes
-    bool m_sizeKnown = false;    // FileSize is announced (0 is a known empty file)
-    bool m_socketFailed = false; // the transfer ended by a socket error, not a clean close
-    bool m_headerDone = false;   // the final reply header of this request was read
-    bool m_cleanEnd = false;     // the body ended by its own framing, not by a close
-    bool m_reusing = false;      // the request in hand went over a kept connection
-    bool m_kept = false;         // the socket is kept open for the next job
-    QString m_keptHost;          // where the kept connection goes
+    QString m_keptHost; // where the kept connection goes
     int m_keptPort = 0;
     bool m_keptSecure = false;
     bool m_fileIsNew = false;   // the local file was created empty by this attempt
