@@ -7,7 +7,7 @@
 #   harvex_install_deps bench   test + curl, wget2, aria2 and timing tools
 
 HARVEX_PKGS_BUILD="g++ cmake ninja-build pkg-config ccache qt6-base-dev libgl-dev libgumbo-dev libssl3 ca-certificates"
-HARVEX_PKGS_TEST="nginx openssl xvfb xauth python3 clang libclang-rt-14-dev"
+HARVEX_PKGS_TEST="nginx openssl xvfb xauth python3 clang libclang-rt-14-dev clang-format git"
 HARVEX_PKGS_BENCH="curl wget2 aria2 time valgrind"
 
 harvex_install_deps() {

@@ -66,7 +66,7 @@ public:
         std::optional<QString> BaseDir;
     };
 
-    // --- Parts -------------------------------------------------------------------------
+    // --- What the manager owns ------------------------------------------------------------
     Dialogs& dialogs() { return m_dialogs; }
     SettingsStore& Store() { return m_store; }
     ManagerState& State() { return m_state; }
@@ -147,7 +147,7 @@ public:
     // The status label: "Status: " + text, or the counter line when text is empty.
     void gStatEx(bool flag, const QString& text = QString());
 
-    // --- Monitor (Part of the slot event handling, used by the scheduler too) -----------
+    // --- Monitor rows (written by the slot event handlers and the scheduler) -------------
     void SetSlotStatus(int slot, const QString& text);
     void ConnectState(int slot);
     void ShowProgress(int slot, bool frame);
