@@ -276,8 +276,6 @@ private slots:
 
     void helpers()
     {
-        QCOMPARE(LocalFileNaming::getDirName("/a/b/c.txt"), QString("/a/b"));
-        QCOMPARE(LocalFileNaming::getDirName("c.txt"), QString());
         QCOMPARE(LocalFileNaming::ReplaceHex("a:*?\"<>|b", LocalFileNaming::ForbiddenChars()),
                  QString("a%3A%2A%3F%22%3C%3E%7Cb"));
         QCOMPARE(LocalFileNaming::UrlContent("http://h/a/b?c"), QString("/a/b?c"));

@@ -25,8 +25,6 @@ private Q_SLOTS:
     void headerRefusedPastLimit();
     void headerFields();
     void lengthsAndRanges();
-    void settingsAreKeptAsTold();
-    void folderHelpers();
 };
 
 static const QByteArray kAccept =
@@ -298,33 +296,6 @@ void TestSlotRequest::lengthsAndRanges()
                             "bytes */10", "items 0-1/2", "bytes a-b/c", ""})
         QVERIFY2(!ReplyHeader::ParseContentRange(QString::fromLatin1(bad), &first, &last, &total),
                  bad);
-}
-
-void TestSlotRequest::settingsAreKeptAsTold()
-{
-    HttpFiles slot;
-    slot.setConnectTimeout(5);
-    QCOMPARE(slot.ConnectTimeout(), 10);
-    slot.setMeterValue(150);
-    QCOMPARE(slot.MeterValue(), 100.0);
-    slot.setMeterValue(-1);
-    QCOMPARE(slot.MeterValue(), 0.0);
-    slot.setMeterValue(qQNaN());
-    QCOMPARE(slot.MeterValue(), 0.0);
-    QCOMPARE(slot.ErrorCodes(), QStringLiteral("301|302|303|304|305|306|307|308|"));
-    QCOMPARE(slot.DownloadStatus(), 0);
-    QCOMPARE(slot.State(), 0);
-}
-
-void TestSlotRequest::folderHelpers()
-{
-    QCOMPARE(HttpFiles::getDirName(QStringLiteral("/a/b/c.txt")), QStringLiteral("/a/b"));
-    QCOMPARE(HttpFiles::getDirName(QStringLiteral("c.txt")), QString());
-    QTemporaryDir dir;
-    const QString deep = dir.filePath(QStringLiteral("x/y/z"));
-    HttpFiles::ChkCreateDir(deep);
-    QVERIFY(QFileInfo(deep).isDir());
-    HttpFiles::ChkCreateDir(deep); // again: harmless
 }
 
 QTEST_GUILESS_MAIN(TestSlotRequest)

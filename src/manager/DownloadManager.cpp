@@ -10,6 +10,7 @@
 #include "manager/Scheduler.h"
 #include "manager/SlotEvents.h"
 #include "platform/Dialogs.h"
+#include "platform/StreamSocket.h"
 
 DownloadManager::DownloadManager(Dialogs& dialogs, SettingsStore& store, QObject* parent)
     : QObject(parent), m_dialogs(dialogs), m_store(store), m_status(m_state, m_list2),
@@ -22,10 +23,6 @@ DownloadManager::DownloadManager(Dialogs& dialogs, SettingsStore& store, QObject
                                                   *m_listIO, m_options, dialogs)),
       m_scheduler(std::make_unique<Scheduler>(*this)), m_events(std::make_unique<SlotEvents>(*this))
 {
-    m_list4.setStyle(1);
-    m_list4.setCheckStyle(1);
-    m_list4.setManualClick(false);
-    m_list4.setDenyStrategy(1);
     // Pages are fetched with the user agent the downloads send.
     m_harvester->SetUserAgentSource([this] { return CurrentSlotSettings().Compatible; });
     m_timer.setInterval(m_tickMs);
@@ -84,8 +81,9 @@ bool DownloadManager::SlotBusy(int slot) const
     // resolving, connecting or connected is in use whatever the transfer record says.
     // A connection kept open between jobs holds no job.
     const int socket = http->State();
-    return http->DownloadStatus() != 0 || socket == 4 || socket == 6 ||
-           (socket == 7 && !http->KeepsIdleConnection());
+    return http->DownloadStatus() != 0 || socket == StreamSocket::Resolving ||
+           socket == StreamSocket::Connecting ||
+           (socket == StreamSocket::ConnectedState && !http->KeepsIdleConnection());
 }
 
 bool DownloadManager::AnySlotBusy() const
@@ -255,7 +253,7 @@ void DownloadManager::ShowProgress(int slot, bool)
         return;
     m_monitor.SetProgress(slot, http->MeterValue());
     const QString percent = QString::asprintf("%.1f", http->MeterValue());
-    if (http->State() == 7) {
+    if (http->State() == StreamSocket::ConnectedState) {
         m_monitor.SetSlotStatus(
             slot, percent + QStringLiteral("% of ") +
                       QString::asprintf("%.1fKB", double(http->FileSize()) / 1024.0) +

@@ -203,12 +203,6 @@ QString LocalFileNaming::CheckExisting(const QString& path, const QString& conte
     return path;
 }
 
-QString LocalFileNaming::getDirName(const QString& path)
-{
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    return slash >= 0 ? path.left(slash) : QString();
-}
-
 QString LocalFileNaming::ReplaceHex(const QString& text, const QString& chars)
 {
     QString result = text;

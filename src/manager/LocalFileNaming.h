@@ -53,7 +53,6 @@ public:
     QString CheckExisting(const QString& path, const QString& content, bool detectResume,
                           const std::function<bool(const QString&)>& takenInRun = {});
 
-    static QString getDirName(const QString& path);
     // Encodes each of chars in text as "%" + two upper-case hex digits.
     static QString ReplaceHex(const QString& text, const QString& chars);
     // The first free "stem[n].ext" (or "name[n]" for a name without "."): no non-empty

@@ -127,18 +127,19 @@ void Options::resetToDefaults()
         m_checks[i] = Defs[i].checkBox && Defs[i].defaultText[0] == '1';
     m_baseDir = DefaultBaseDir();
     m_baseDirIsDefault = true;
-    m_maxParallel = 7;
-    m_pathOption = 0;
-    m_pbarStyle = 1;
-    m_tbarStyle = 7;
+    // Every default comes from the one table above.
+    m_maxParallel = text(Option::MaxParallel).toInt();
+    m_pathOption = text(Option::PathOption).toInt();
+    m_pbarStyle = text(Option::PBarStyle).toInt();
+    m_tbarStyle = text(Option::TBarStyle).toInt();
     m_colorSettings = text(Option::ColorSettings);
     m_colors = *ParseColors(m_colorSettings, Colors{});
-    m_minImgSizeText = QStringLiteral("0");
+    m_minImgSizeText = text(Option::MinImgSize);
     m_dataExt = text(Option::DataExt);
     m_urlExt = text(Option::UrlExt);
-    m_tryCount = 6;
-    m_busyWait = 10;
-    m_connTimeout = 20;
+    m_tryCount = text(Option::TryCount).toInt();
+    m_busyWait = text(Option::BusyWait).toInt();
+    m_connTimeout = text(Option::ConnTimeout).toInt();
     m_maxTryText = QString::number(m_tryCount);
     m_busyWaitText = QString::number(m_busyWait);
     m_connTimeoutText = QString::number(m_connTimeout);

@@ -211,20 +211,21 @@ private:
     std::array<bool, OptionCount> m_checks{};
     bool m_saveEnabled = false;
 
+    // Set from the defaults table by resetToDefaults.
     QString m_baseDir;
     bool m_baseDirIsDefault = true;
-    int m_maxParallel = 7;
+    int m_maxParallel = 0;
     int m_pathOption = 0;
-    int m_pbarStyle = 1;
-    int m_tbarStyle = 7;
+    int m_pbarStyle = 0;
+    int m_tbarStyle = 0;
     QString m_colorSettings;
     Colors m_colors{};
     QString m_minImgSizeText;
     QString m_dataExt;
     QString m_urlExt;
-    int m_tryCount = 6;
-    int m_busyWait = 10;
-    int m_connTimeout = 20;
+    int m_tryCount = 0;
+    int m_busyWait = 0;
+    int m_connTimeout = 0;
     QString m_maxTryText;
     QString m_busyWaitText;
     QString m_connTimeoutText;
