@@ -1,8 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Numbered URL ranges: the page address dialog's fields and harvex-cli's URL patterns.
+// Numbered URL ranges (dialog fields and harvex-cli patterns), the folder-tree delete on a
+// real temporary tree, and the new-folder command.
 #include "harvest/NumberedRange.h"
+#include "platform/FolderTreeDelete.h"
+#include "platform/NewFolder.h"
 
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QStorageInfo>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
 
 class TestRangesAndTree : public QObject
 {
@@ -12,6 +22,13 @@ private Q_SLOTS:
     void rangeFromFields();
     void rangeFromPattern_data();
     void rangeFromPattern();
+    void deletesTreeButNotLinkTargets();
+    void cancelDuringFilePassKeepsEveryFolder();
+    void reportsItemsThatStay();
+    void refusesProtectedFolders_data();
+    void refusesProtectedFolders();
+    void newFolderNames_data();
+    void newFolderNames();
 };
 
 namespace {
@@ -44,6 +61,56 @@ void CheckExpansion(const NumberedRange::Expansion& got)
         QCOMPARE(got.Urls.at(1), second);
     QCOMPARE(got.Urls.last(), last);
 }
+
+// A tree with everything a delete can trip on, and two targets outside it reached by
+// links, each holding a sentinel.
+struct Tree
+{
+    QTemporaryDir dir;
+    QString root() const { return dir.filePath(QStringLiteral("tree")); }
+    QString at(const QString& relative) const { return root() + QLatin1Char('/') + relative; }
+    QString outside(const QString& relative) const { return dir.filePath(relative); }
+    QStringList folders() const
+    {
+        return {root(), at(QStringLiteral(".dots")), at(QStringLiteral("read-only")),
+                at(QStringLiteral("sub")), at(QStringLiteral("sub/deeper"))};
+    }
+
+    Tree()
+    {
+        for (const QString& folder : folders())
+            QDir().mkpath(folder);
+        QDir().mkpath(outside(QStringLiteral("target")));
+        for (const QString& file :
+             {at(QStringLiteral("a.txt")), at(QStringLiteral(".hidden")),
+              at(QStringLiteral(".dots/.inner")), at(QStringLiteral("read-only/in.txt")),
+              at(QStringLiteral("read-only-file.txt")), at(QStringLiteral("sub/b.txt")),
+              at(QStringLiteral("sub/deeper/c.txt")), outside(QStringLiteral("target/sentinel")),
+              outside(QStringLiteral("sentinel-file"))}) {
+            QFile f(file);
+            f.open(QIODevice::WriteOnly);
+            f.write("x");
+        }
+        QFile::link(outside(QStringLiteral("target")), at(QStringLiteral("link-to-folder")));
+        QFile::link(outside(QStringLiteral("target")), at(QStringLiteral("sub/deeper/link2")));
+        QFile::link(outside(QStringLiteral("sentinel-file")), at(QStringLiteral("link-to-file")));
+        QFile::setPermissions(at(QStringLiteral("read-only-file.txt")), QFileDevice::ReadOwner);
+        QFile::setPermissions(at(QStringLiteral("read-only")),
+                              QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    }
+    ~Tree()
+    {
+        // Let the temporary folder go even when a test failed half-way.
+        QFile::setPermissions(at(QStringLiteral("read-only")), QFileDevice::ReadOwner |
+                                                                   QFileDevice::WriteOwner |
+                                                                   QFileDevice::ExeOwner);
+    }
+    bool sentinelsStay() const
+    {
+        return QFile::exists(outside(QStringLiteral("target/sentinel"))) &&
+               QFile::exists(outside(QStringLiteral("sentinel-file")));
+    }
+};
 
 } // namespace
 
@@ -197,6 +264,201 @@ void TestRangesAndTree::rangeFromPattern()
     QFETCH(QString, url);
     QFETCH(int, freeRows);
     CheckExpansion(NumberedRange::FromPattern(url, freeRows));
+}
+
+void TestRangesAndTree::deletesTreeButNotLinkTargets()
+{
+    Tree tree;
+    QVERIFY(FolderTreeDelete::IsReadOnly(tree.at(QStringLiteral("read-only"))));
+    QVERIFY(!FolderTreeDelete::IsReadOnly(tree.root()));
+
+    FolderTreeDelete deleter;
+    deleter.setBatchSize(3);
+    QStringList texts;
+    connect(&deleter, &FolderTreeDelete::Progress, this,
+            [&](const QString& text) { texts.append(text); });
+    QSignalSpy finished(&deleter, &FolderTreeDelete::Finished);
+    QString error;
+    QVERIFY(deleter.Start(tree.root(), tree.outside(QStringLiteral("base")),
+                          tree.outside(QStringLiteral("home")), error));
+    QVERIFY(deleter.IsRunning());
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(finished.first(), QVariantList({false, 0, QString()}));
+
+    QVERIFY(!QFileInfo::exists(tree.root()));
+    QVERIFY(tree.sentinelsStay());
+    // Every file before any folder; each folder after its children; links as files.
+    const QString fileText = QStringLiteral("Deleting File:");
+    const QString dirText = QStringLiteral("Deleting Directory:");
+    qsizetype firstDir = 0;
+    while (firstDir < texts.size() && texts[firstDir].startsWith(fileText))
+        ++firstDir;
+    QVERIFY(std::all_of(texts.cbegin() + firstDir, texts.cend(),
+                        [&](const QString& t) { return t.startsWith(dirText); }));
+    QCOMPARE(texts.size() - firstDir, tree.folders().size());
+    QVERIFY(texts.contains(fileText + tree.at(QStringLiteral("read-only/in.txt"))));
+    QVERIFY(texts.contains(fileText + tree.at(QStringLiteral("sub/deeper/link2"))));
+    QVERIFY(texts.indexOf(dirText + tree.at(QStringLiteral("sub/deeper"))) <
+            texts.indexOf(dirText + tree.at(QStringLiteral("sub"))));
+    QCOMPARE(texts.last(), dirText + tree.root());
+}
+
+void TestRangesAndTree::cancelDuringFilePassKeepsEveryFolder()
+{
+    Tree tree;
+    FolderTreeDelete deleter;
+    deleter.setBatchSize(100);
+    QStringList texts;
+    connect(&deleter, &FolderTreeDelete::Progress, this, [&](const QString& text) {
+        texts.append(text);
+        if (texts.size() == 4)
+            deleter.Cancel();
+    });
+    QSignalSpy finished(&deleter, &FolderTreeDelete::Finished);
+    QString error;
+    QVERIFY(deleter.Start(tree.root(), {}, {}, error));
+    QTRY_COMPARE(finished.size(), 1);
+    QCOMPARE(finished.first().first(), QVariant(true));
+    QVERIFY(!deleter.IsRunning());
+
+    QCOMPARE(texts.size(), 4); // stopped within its batch
+    QVERIFY(texts.last().startsWith(QStringLiteral("Deleting File:")));
+    // The item shown when Cancel came is not deleted.
+    QVERIFY(QFileInfo(texts.last().mid(14)).exists() ||
+            QFileInfo(texts.last().mid(14)).isSymLink());
+    for (const QString& folder : tree.folders())
+        QVERIFY2(QFileInfo(folder).isDir(), qPrintable(folder));
+    QVERIFY(tree.sentinelsStay());
+    // The read-only folder was opened to empty it; it is read-only again.
+    QVERIFY(FolderTreeDelete::IsReadOnly(tree.at(QStringLiteral("read-only"))));
+}
+
+void TestRangesAndTree::reportsItemsThatStay()
+{
+    Tree tree;
+    FolderTreeDelete deleter;
+    // A file that appears after its folder was emptied keeps the folder: the only failure.
+    const QString late = tree.at(QStringLiteral("late.txt"));
+    connect(&deleter, &FolderTreeDelete::Progress, this, [&](const QString& text) {
+        if (text.startsWith(QStringLiteral("Deleting Directory:")) && !QFile::exists(late)) {
+            QFile f(late);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+    });
+    QSignalSpy finished(&deleter, &FolderTreeDelete::Finished);
+    QString error;
+    QVERIFY(deleter.Start(tree.root(), {}, {}, error));
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(finished.first().at(1).toInt(), 1);
+    QCOMPARE(finished.first().at(2).toString(), QStringLiteral("1 item could not be deleted: ") +
+                                                    tree.root() +
+                                                    QStringLiteral(" (Directory not empty)"));
+    QVERIFY(QFile::exists(late));
+    QCOMPARE(QDir(tree.root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList{QStringLiteral("late.txt")});
+}
+
+void TestRangesAndTree::refusesProtectedFolders_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("refusal"); // the end of the message
+    QTest::newRow("filesystem root") << "/"
+                                     << " is the root of a filesystem and cannot be deleted.";
+    QTest::newRow("mount point") << QStorageInfo(QDir::tempPath()).rootPath()
+                                 << " is the root of a filesystem and cannot be deleted.";
+    QTest::newRow("home") << "home/user"
+                          << " is your home folder and cannot be deleted.";
+    QTest::newRow("home, written untidily") << "home//user/./"
+                                            << " is your home folder and cannot be deleted.";
+    QTest::newRow("above home") << "home"
+                                << " holds your home folder and cannot be deleted.";
+    QTest::newRow("base") << "base"
+                          << " is the base folder and cannot be deleted.";
+    QTest::newRow("base through a link") << "link-to-base"
+                                         << " is the base folder and cannot be deleted.";
+    QTest::newRow("missing") << "missing"
+                             << " does not exist.";
+    QTest::newRow("a file") << "home/user/file"
+                            << " is not a folder.";
+    QTest::newRow("relative") << "@relative"
+                              << "Choose a folder by its full path.";
+}
+
+void TestRangesAndTree::refusesProtectedFolders()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, refusal);
+    QTemporaryDir dir;
+    const QString home = dir.filePath(QStringLiteral("home/user"));
+    const QString base = dir.filePath(QStringLiteral("dl/base"));
+    QDir().mkpath(home);
+    QDir().mkpath(base);
+    QFile(home + QStringLiteral("/file")).open(QIODevice::WriteOnly);
+    // The link itself is no base folder: a path through it is resolved before the check.
+    QFile::link(dir.filePath(QStringLiteral("dl")), dir.filePath(QStringLiteral("link-to-dl")));
+    if (path == QLatin1String("base"))
+        path = base;
+    else if (path == QLatin1String("link-to-base"))
+        path = dir.filePath(QStringLiteral("link-to-dl/base"));
+    else if (path.startsWith(QLatin1Char('@')))
+        path = path.mid(1);
+    else if (!path.startsWith(QLatin1Char('/')))
+        path = dir.path() + QLatin1Char('/') + path;
+
+    FolderTreeDelete deleter;
+    QSignalSpy finished(&deleter, &FolderTreeDelete::Finished);
+    QString error;
+    QVERIFY(!deleter.Start(path, base, home, error));
+    QVERIFY2(error.endsWith(refusal), qPrintable(error));
+    QCOMPARE(error, FolderTreeDelete::Refusal(path, base, home));
+    QVERIFY(!deleter.IsRunning());
+    QVERIFY(QFile::exists(home + QStringLiteral("/file")));
+    QVERIFY(QFileInfo(base).isDir());
+    QCOMPARE(finished.size(), 0);
+}
+
+void TestRangesAndTree::newFolderNames_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("error"); // empty: created
+    QTest::newRow("plain") << "New Directory"
+                           << "";
+    QTest::newRow("dot name") << ".config"
+                              << "";
+    QTest::newRow("empty") << ""
+                           << "Enter a name for the new folder.";
+    QTest::newRow("dot") << "."
+                         << "\".\" cannot be a folder name.";
+    QTest::newRow("dot dot") << ".."
+                             << "\"..\" cannot be a folder name.";
+    QTest::newRow("slash") << "a/b"
+                           << "A folder name cannot contain \"/\".";
+    QTest::newRow("exists") << "taken"
+                            << "Cannot create %1/taken: File exists";
+    QTest::newRow("too long") << QString(300, QLatin1Char('n'))
+                              << "Cannot create %1/" + QString(300, QLatin1Char('n')) +
+                                     ": File name too long";
+}
+
+void TestRangesAndTree::newFolderNames()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, error);
+    QTemporaryDir dir;
+    QDir().mkdir(dir.filePath(QStringLiteral("taken")));
+    QString created;
+    QString got;
+    const bool ok = NewFolder::Create(dir.path() + QLatin1Char('/'), name, created, got);
+    if (error.isEmpty()) {
+        QVERIFY2(ok, qPrintable(got));
+        QCOMPARE(created, dir.filePath(name));
+        QVERIFY(QFileInfo(created).isDir());
+    } else {
+        QVERIFY(!ok);
+        QCOMPARE(got, error.contains(QLatin1String("%1")) ? error.arg(dir.path()) : error);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 QStringList{QStringLiteral("taken")});
+    }
 }
 
 QTEST_GUILESS_MAIN(TestRangesAndTree)
