@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
-#include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -154,11 +153,6 @@ void TestRangesAndTree::rangeFromFields_data()
                                       << ""
                                       << ""
                                       << "Range End must be";
-    QTest::newRow("End empty") << a << "1"
-                               << "" << false << 100 << 0 << ""
-                               << ""
-                               << ""
-                               << "Range End must be";
     QTest::newRow("fills the list exactly") << a << "1"
                                             << "16" << false << 16 << 16 << a + "1.jpg"
                                             << "" << a + "16.jpg"
@@ -169,23 +163,12 @@ void TestRangesAndTree::rangeFromFields_data()
         << ""
         << ""
         << "The range gives 16 URLs, but the download list has room for 15 more.";
-    QTest::newRow("list full") << a << "1"
-                               << "1" << false << 0 << 0 << ""
-                               << ""
-                               << ""
-                               << "The range gives 1 URLs";
     QTest::newRow("no scheme") << "h.example/p"
                                << "1"
                                << "2" << false << 100 << 0 << ""
                                << ""
                                << ""
                                << "Not a valid URL: h.example/p1.jpg";
-    QTest::newRow("other scheme") << "ftp://h.example/"
-                                  << "1"
-                                  << "2" << false << 100 << 0 << ""
-                                  << ""
-                                  << ""
-                                  << "Not a valid URL: ftp://";
 }
 
 void TestRangesAndTree::rangeFromFields()
@@ -217,11 +200,6 @@ void TestRangesAndTree::rangeFromPattern_data()
     QTest::newRow("two ranges, last fastest")
         << h + "[1-2]/[8-10].png" << 6 << 6 << h + "1/8.png" << h + "1/9.png" << h + "2/10.png"
         << "";
-    QTest::newRow("range in the host")
-        << "http://s[1-3].h.example/a" << 3 << 3 << "http://s1.h.example/a"
-        << "http://s2.h.example/a"
-        << "http://s3.h.example/a"
-        << "";
     QTest::newRow("brackets that are no range stay")
         << "http://[::1]:8080/[a-z]/[x][[1-2]]" << 32001 << 2 << "http://[::1]:8080/[a-z]/[x][1]"
         << ""
@@ -232,9 +210,6 @@ void TestRangesAndTree::rangeFromPattern_data()
         << ""
         << "not a url [1-]"
         << "";
-    QTest::newRow("unclosed bracket") << h + "[1-2" << 5 << 1 << h + "[1-2"
-                                      << "" << h + "[1-2"
-                                      << "";
     QTest::newRow("counts down") << h + "[5-3]" << 32001 << 0 << ""
                                  << ""
                                  << ""
@@ -249,10 +224,6 @@ void TestRangesAndTree::rangeFromPattern_data()
         << ""
         << ""
         << "The ranges give too many URLs";
-    QTest::newRow("number too long") << h + "[1-1234567890123456789]" << 32001 << 0 << ""
-                                     << ""
-                                     << ""
-                                     << "The last number of [1-1234567890123456789] is";
     QTest::newRow("generated URL not valid") << "[1-2]http://h.example/" << 32001 << 0 << ""
                                              << ""
                                              << ""
@@ -364,8 +335,6 @@ void TestRangesAndTree::refusesProtectedFolders_data()
     QTest::addColumn<QString>("refusal"); // the end of the message
     QTest::newRow("filesystem root") << "/"
                                      << " is the root of a filesystem and cannot be deleted.";
-    QTest::newRow("mount point") << QStorageInfo(QDir::tempPath()).rootPath()
-                                 << " is the root of a filesystem and cannot be deleted.";
     QTest::newRow("home") << "home/user"
                           << " is your home folder and cannot be deleted.";
     QTest::newRow("home, written untidily") << "home//user/./"
@@ -435,9 +404,6 @@ void TestRangesAndTree::newFolderNames_data()
                            << "A folder name cannot contain \"/\".";
     QTest::newRow("exists") << "taken"
                             << "Cannot create %1/taken: File exists";
-    QTest::newRow("too long") << QString(300, QLatin1Char('n'))
-                              << "Cannot create %1/" + QString(300, QLatin1Char('n')) +
-                                     ": File name too long";
 }
 
 void TestRangesAndTree::newFolderNames()

@@ -7,6 +7,7 @@
 #include <QStorageInfo>
 
 #include <cerrno>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -123,8 +124,23 @@ void FolderTreeDelete::Step()
 
 void FolderTreeDelete::OpenFolder(const QString& folder)
 {
-    if (QFileInfo(folder).isSymLink()) {
+    struct stat status
+    {
+    };
+    if (::lstat(QFile::encodeName(folder).constData(), &status) != 0) {
+        if (errno != ENOENT)
+            Failed(folder, qt_error_string(errno));
+        return;
+    }
+    if (!S_ISDIR(status.st_mode)) {
         m_files.append(folder); // became a link since it was listed: never enter it
+        return;
+    }
+    if (m_visited.isEmpty()) {
+        m_device = status.st_dev;
+    } else if (status.st_dev != m_device) {
+        // Like a filesystem root given to Start: what is mounted here is not ours to delete.
+        Failed(folder, QStringLiteral("another filesystem is mounted here"));
         return;
     }
     // Emptying a folder needs its owner's write right (and read and search to list it);

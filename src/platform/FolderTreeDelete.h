@@ -11,7 +11,8 @@
 // Deletes a folder tree a few items per timer step, so the event loop keeps running and a
 // Cancel is seen before the next deletion. Files go first, then folders, children before
 // their parents: a cancel during the file pass leaves every folder in place. A symbolic
-// link is never followed: the link itself is removed and what it points to stays.
+// link is never followed: the link itself is removed and what it points to stays; a
+// filesystem mounted inside the tree is not entered.
 class FolderTreeDelete : public QObject
 {
     Q_OBJECT
@@ -68,6 +69,7 @@ private:
     // Folders given their owner's rights to empty them, with their rights before; restored
     // on any that survive the run.
     QList<QPair<QString, QFileDevice::Permissions>> m_opened;
+    quint64 m_device = 0; // the filesystem of the tree's top folder; others are not entered
     int m_failed = 0;
     QString m_firstFailure;
 };
