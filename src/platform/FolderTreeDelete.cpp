@@ -144,12 +144,12 @@ void FolderTreeDelete::OpenFolder(const QString& folder)
         return;
     }
     // Emptying a folder needs its owner's write right (and read and search to list it);
-    // the files' own rights do not matter.
-    const QFileDevice::Permissions rights = QFileInfo(folder).permissions();
-    const QFileDevice::Permissions owner =
-        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
-    if ((rights & owner) != owner && QFile::setPermissions(folder, rights | owner))
-        m_opened.append({folder, rights});
+    // the files' own rights do not matter. The mode bits are used as they are: Qt's
+    // permissions() would add the "User" rights that access() grants root.
+    const mode_t mode = status.st_mode & 07777;
+    if ((mode & S_IRWXU) != S_IRWXU &&
+        ::chmod(QFile::encodeName(folder).constData(), mode | S_IRWXU) == 0)
+        m_opened.append({folder, mode});
     m_visited.append(folder);
 
     const QFileInfoList entries = QDir(folder).entryInfoList(
@@ -195,10 +195,13 @@ void FolderTreeDelete::Finish(bool cancelled)
 {
     m_timer.stop();
     m_stage = Stage::Idle;
-    for (const auto& [folder, rights] : std::as_const(m_opened)) {
-        const QFileInfo info(folder);
-        if (info.isDir() && !info.isSymLink())
-            QFile::setPermissions(folder, rights);
+    for (const auto& [folder, mode] : std::as_const(m_opened)) {
+        struct stat status
+        {
+        };
+        const QByteArray name = QFile::encodeName(folder);
+        if (::lstat(name.constData(), &status) == 0 && S_ISDIR(status.st_mode))
+            ::chmod(name.constData(), mode);
     }
     m_opened.clear();
     QString message;

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QFileDevice>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -66,9 +65,9 @@ private:
     QStringList m_files;         // files and links of the open folder, still to delete
     QStringList m_visited;       // folders opened, each parent before its children
     qsizetype m_nextFolder = -1; // the folder pass walks m_visited backwards
-    // Folders given their owner's rights to empty them, with their rights before; restored
-    // on any that survive the run.
-    QList<QPair<QString, QFileDevice::Permissions>> m_opened;
+    // Folders given their owner's rights to empty them, with their mode bits before;
+    // restored on any that survive the run.
+    QList<QPair<QString, uint>> m_opened;
     quint64 m_device = 0; // the filesystem of the tree's top folder; others are not entered
     int m_failed = 0;
     QString m_firstFailure;
