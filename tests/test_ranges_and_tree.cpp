@@ -93,6 +93,7 @@ struct Tree
         QFile::link(outside(QStringLiteral("target")), at(QStringLiteral("link-to-folder")));
         QFile::link(outside(QStringLiteral("target")), at(QStringLiteral("sub/deeper/link2")));
         QFile::link(outside(QStringLiteral("sentinel-file")), at(QStringLiteral("link-to-file")));
+        QFile::link(outside(QStringLiteral("gone")), at(QStringLiteral(".dots/dangling")));
         QFile::setPermissions(at(QStringLiteral("read-only-file.txt")), QFileDevice::ReadOwner);
         QFile::setPermissions(at(QStringLiteral("read-only")),
                               QFileDevice::ReadOwner | QFileDevice::ExeOwner);
