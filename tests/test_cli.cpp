@@ -27,6 +27,7 @@ private Q_SLOTS:
     void missingBaseFolderExitsTwo();
     void noDownloadPrintsTheJobList();
     void harvestsPagesIntoTheJobList();
+    void expandsUrlPatterns();
 };
 
 struct CliResult
@@ -370,6 +371,31 @@ void TestCli::harvestsPagesIntoTheJobList()
              QByteArray("zip bytes"));
     QCOMPARE(readAll(home.local(nginx.port(), QStringLiteral("/site/files/B.JPG"))),
              QByteArray("jpeg bytes"));
+}
+
+void TestCli::expandsUrlPatterns()
+{
+    CliHome home;
+    const QStringList base{QStringLiteral("-d"), home.base(), QStringLiteral("--no-download")};
+    const QString pattern = QStringLiteral("http://h.example/img[08-10].jpg");
+    const QString literal = QStringLiteral("http://[::1]/a[b]");
+
+    CliResult r = home.run(base + QStringList{pattern, literal});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out, QByteArray("http://h.example/img08.jpg\nhttp://h.example/img09.jpg\n"
+                               "http://h.example/img10.jpg\nhttp://[::1]/a[b]\n"));
+
+    r = home.run(base + QStringList{QStringLiteral("--no-glob"), pattern});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out, pattern.toUtf8() + '\n');
+
+    // The list has room for 32001 rows: one already taken leaves too few for 32001 more.
+    r = home.run(base + QStringList{literal, QStringLiteral("http://h.example/[1-32001]")});
+    QCOMPARE(r.exitCode, 2);
+    QVERIFY2(r.err.startsWith("harvex-cli: http://h.example/[1-32001]: The range gives 32001 "
+                              "URLs, but the download list has room for 32000 more."),
+             r.err.constData());
+    QVERIFY(r.out.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -175,6 +175,8 @@ bool CliOptions::Parse(const QStringList& arguments, CliOptions& out, QString& e
             ok = flag(out.Pages);
         } else if (arg == QLatin1String("--no-download")) {
             ok = flag(out.NoDownload);
+        } else if (arg == QLatin1String("--no-glob")) {
+            ok = flag(out.NoGlob);
         } else if (arg == QLatin1String("-q") || arg == QLatin1String("--quiet")) {
             ok = flag(out.Quiet);
         } else if (arg == QLatin1String("--version")) {
@@ -226,6 +228,9 @@ QString CliOptions::Usage()
         "                         and print the web page list as lines \"page: URL\"\n"
         "  --failed-list FILE     append the URLs of the jobs that did not complete to FILE\n"
         "  --no-download          print the job list, one URL per line, and download nothing\n"
+        "  --no-glob              take URL arguments as written; by default a URL argument\n"
+        "                         with [N-M] ranges stands for every number between\n"
+        "                         (\"img[001-120].jpg\": img001.jpg to img120.jpg)\n"
         "  -q, --quiet            no live display\n"
         "  --version              print the version\n"
         "  -h, --help             print this help\n"

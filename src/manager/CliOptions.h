@@ -35,6 +35,7 @@ struct CliOptions
 
     QString FailedList; // append the URLs of jobs that did not complete
     bool NoDownload = false;
+    bool NoGlob = false; // URL arguments as written: no "[1-9]" ranges
     bool Quiet = false;
     bool Version = false;
     bool Help = false;

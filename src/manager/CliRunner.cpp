@@ -2,6 +2,7 @@
 #include "manager/CliRunner.h"
 
 #include "harvest/FileTypeList.h"
+#include "harvest/NumberedRange.h"
 #include "harvest/PageHarvester.h"
 #include "harvest/UrlLines.h"
 #include "manager/DownloadManager.h"
@@ -139,6 +140,28 @@ void CliRunner::ApplyOptions(DownloadManager& m, const CliOptions& o)
         m.setTickInterval(o.TickMs);
 }
 
+namespace {
+
+// A URL of the command line; with `glob`, its "[N-M]" ranges stand for every number between.
+// A pattern that does not fit the job list, or gives a URL no slot can fetch, adds nothing.
+bool AddUrlArgument(DownloadManager& m, const QString& url, bool glob)
+{
+    if (!glob) {
+        m.Jobs().AddJobs(url);
+        return true;
+    }
+    const auto expansion =
+        NumberedRange::FromPattern(url, Rowvane::MaxRows - m.List2().ListCount());
+    if (!expansion.Error.isEmpty()) {
+        PrintError(url + QStringLiteral(": ") + expansion.Error);
+        return false;
+    }
+    m.Jobs().AddJobs(expansion.Urls.join(QStringLiteral("\r\n")));
+    return true;
+}
+
+} // namespace
+
 bool CliRunner::LoadInputs(DownloadManager& m, const CliOptions& o)
 {
     for (const QString& input : o.Inputs) {
@@ -159,7 +182,8 @@ bool CliRunner::LoadInputs(DownloadManager& m, const CliOptions& o)
                            QString::number(Rowvane::MaxRows) + QStringLiteral(" URLs"));
                 return false;
             }
-            m.Jobs().AddJobs(arg.trimmed());
+            if (!AddUrlArgument(m, arg.trimmed(), !o.NoGlob))
+                return false;
         }
     }
     return true;
