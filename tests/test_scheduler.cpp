@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The scheduler over real loopback sockets: which rows go to which slots, the block, the
-// slider, rows added during a run, stop and resume, and a run that never falls idle while
-// its jobs are still starting.
+// The scheduler over real slots and loopback sockets: rows added during a run, stop and
+// start again, busy slots in their start delay, files that cannot open or that two URLs
+// name, and errors of ended jobs. The scheduling rules alone are in test_scheduler_rules.
 #include "ManagerRig.h"
 
 #include "manager/JobList.h"
@@ -13,14 +13,9 @@ class TestScheduler : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void startHandsFirstRowsToFirstSlots();
-    void blockStopsTheRunAndRemovingItLetsEveryRowRun();
-    void blockRefusedOnLastRowAndBeforeNextJob();
-    void loweredSliderStopsRefillingHigherSlots();
     void rowsAddedDuringRunJoinUnlessBlocked();
     void stopThenStartAgainResumesPartialFile();
     void resumeDuringStartDelayKeepsStartingJobs();
-    void resumeWithEveryRowHandedOutSaysSo();
     void runNeverFallsIdleWhileJobsStart();
     void jobWhoseFileCannotOpenFailsAndNextFollows();
     void jobsNamingTheSameFileNeverShareIt();
@@ -41,152 +36,6 @@ static void addRows(DownloadManager& m, const ScriptedServer& server, int count,
     for (int i = 0; i < count; ++i)
         urls << server.url(prefix + QString::number(i) + QStringLiteral(".bin"));
     m.Jobs().AddJobs(urls.join(QStringLiteral("\r\n")));
-}
-
-void TestScheduler::startHandsFirstRowsToFirstSlots()
-{
-    NginxFixture nginx;
-    QString error;
-    QVERIFY2(nginx.start(&error), qPrintable(error));
-    QList<QByteArray> bodies;
-    for (int i = 0; i < 3; ++i) {
-        bodies << NginxFixture::randomBytes(20000 + i * 7000, quint32(i + 1));
-        nginx.writeFile(QStringLiteral("d/f%1.bin").arg(i), bodies.last());
-    }
-    ManagerRig rig(7);
-    QVERIFY(rig.baseDirOk);
-    DownloadManager& m = *rig.m;
-    QCOMPARE(m.SessionMax(), 7);
-    QVERIFY(!m.StartEnabled()); // empty list
-    for (int i = 0; i < 3; ++i)
-        m.Jobs().AddJobs(nginx.url(QStringLiteral("/d/f%1.bin").arg(i)));
-    QVERIFY(m.StartEnabled());
-
-    m.StartDownloads();
-    QVERIFY(m.StopEnabled() && m.ResumeEnabled() && !m.StartEnabled());
-    QCOMPARE(m.State().NextJob, 3);
-    for (int slot = 0; slot < 7; ++slot) {
-        HttpFiles* http = m.Http(slot);
-        QCOMPARE(http->DownloadStatus(), slot < 3 ? -1 : 0);
-        QCOMPARE(http->Tag(), slot < 3 ? QString::number(slot) : QString());
-    }
-    for (int row = 0; row < 3; ++row)
-        QCOMPARE(m.List2().BackColorID(row), m.Jobs().ClrRunning());
-
-    QVERIFY(rig.waitIdle());
-    QCOMPARE(m.State().CompletedJobs, 3);
-    QCOMPARE(m.State().FailedJobs, 0);
-    for (int row = 0; row < 3; ++row) {
-        QVERIFY(m.List2().Selected(row));
-        QVERIFY(m.Jobs().IsCompleted(row));
-        QCOMPARE(rig.read(rig.local(nginx.port(), QStringLiteral("/d/f%1.bin").arg(row))),
-                 bodies[row]);
-    }
-    // Idle again: counters cleared, commands switched back, status shows the queue.
-    QVERIFY(m.StartEnabled() && !m.StopEnabled());
-    QCOMPARE(m.State().NextJob, 0);
-    QCOMPARE(m.State().BlockIndex, -1);
-    QCOMPARE(m.State().DoneCount, 0);
-    QCOMPARE(m.LastCounterLine(), QStringLiteral("Status: Total:3   Done:3   Connect Fail:0   "
-                                                 "Redirected:0   Download Fail:0  "));
-}
-
-void TestScheduler::blockStopsTheRunAndRemovingItLetsEveryRowRun()
-{
-    for (const bool removeBlock : {false, true}) {
-        ScriptedServer server;
-        server.addConnection(slowReply("first", 400));
-        for (int i = 1; i < 6; ++i)
-            server.addConnection(ServerScript::reply(okReply("next")));
-        ManagerRig rig(1);
-        DownloadManager& m = *rig.m;
-        addRows(m, server, 6);
-        m.StartDownloads();
-        QCOMPARE(m.State().NextJob, 1);
-
-        m.List2().setListIndex(3);
-        m.SetBlock();
-        QCOMPARE(m.State().BlockIndex, 3);
-        QCOMPARE(m.Jobs().BlockCaption(), QStringLiteral("Block: ON"));
-        QCOMPARE(m.List2().BackColorID(3), m.Jobs().ClrFailed());
-        QCOMPARE(m.List2().ForeColorID(3), 0);
-        if (removeBlock) {
-            m.RemoveBlock();
-            QCOMPARE(m.State().BlockIndex, 6);
-            QCOMPARE(m.Jobs().BlockCaption(), QStringLiteral("Block: OFF"));
-            QCOMPARE(m.List2().BackColorID(3), 0);
-            QCOMPARE(m.List2().ForeColorID(3), 1);
-        }
-        QVERIFY(rig.waitIdle());
-        const int ran = removeBlock ? 6 : 3;
-        QCOMPARE(m.State().CompletedJobs, ran);
-        for (int row = 0; row < 6; ++row)
-            QCOMPARE(m.List2().Selected(row), row < ran);
-        QCOMPARE(server.connectionCount(), ran);
-    }
-}
-
-void TestScheduler::blockRefusedOnLastRowAndBeforeNextJob()
-{
-    ScriptedServer server;
-    server.addConnection(slowReply("a", 300));
-    server.addConnection(slowReply("b", 300));
-    ManagerRig rig(2);
-    DownloadManager& m = *rig.m;
-    addRows(m, server, 4);
-
-    QCOMPARE(m.State().BlockIndex, 4); // rows added to an empty list join the next run
-    m.List2().setListIndex(2);
-    m.SetBlock(); // not running: refused
-    QCOMPARE(m.State().BlockIndex, 4);
-    QCOMPARE(m.Jobs().BlockCaption(), QStringLiteral("Block: OFF"));
-
-    m.StartDownloads();
-    QCOMPARE(m.State().NextJob, 2);
-    m.List2().setListIndex(3); // the last row
-    m.SetBlock();
-    QCOMPARE(m.State().BlockIndex, 4);
-    m.List2().setListIndex(1); // already handed out
-    m.SetBlock();
-    QCOMPARE(m.State().BlockIndex, 4);
-    QCOMPARE(m.Jobs().BlockCaption(), QStringLiteral("Block: OFF"));
-    m.List2().setListIndex(2);
-    m.SetBlock();
-    QCOMPARE(m.State().BlockIndex, 2);
-    // Moving the block gives the old row its plain look back.
-    m.List2().setListIndex(2);
-    m.SetBlock();
-    QCOMPARE(m.State().BlockIndex, 2);
-    m.StopDownloads();
-    QVERIFY(!m.StopEnabled());
-}
-
-void TestScheduler::loweredSliderStopsRefillingHigherSlots()
-{
-    ScriptedServer server;
-    for (int i = 0; i < 8; ++i)
-        server.addConnection(slowReply("x" + QByteArray::number(i), 150));
-    ManagerRig rig(4);
-    DownloadManager& m = *rig.m;
-    rig.recordConnections();
-    addRows(m, server, 8);
-    m.StartDownloads();
-    QCOMPARE(m.State().SlotCount, 4);
-    m.options().setMaxParallel(2);
-    QCOMPARE(m.State().SlotCount, 2);
-    QCOMPARE(m.SliderCaption(), QStringLiteral(" 2 [ Session MAX= 4 ]"));
-    QCOMPARE(m.SessionMax(), 4);
-    QVERIFY(rig.waitIdle());
-    QCOMPARE(m.State().CompletedJobs, 8);
-    m.options().setMaxParallel(9); // takes full effect at the next start only
-    QCOMPARE(m.State().SlotCount, 4);
-    QCOMPARE(m.SliderCaption(), QStringLiteral(" 9 [ Limit exceeded! ][ Session MAX= 4 ]"));
-    QList<int> perSlot(4, 0);
-    for (const auto& [slot, row] : std::as_const(rig.connections))
-        perSlot[slot]++;
-    QCOMPARE(perSlot[2], 1);
-    QCOMPARE(perSlot[3], 1);
-    QCOMPARE(perSlot[0] + perSlot[1], 6);
 }
 
 void TestScheduler::rowsAddedDuringRunJoinUnlessBlocked()
@@ -272,23 +121,6 @@ void TestScheduler::resumeDuringStartDelayKeepsStartingJobs()
     QVERIFY(rig.dialogs.asked.isEmpty());
     QVERIFY(rig.waitIdle());
     QCOMPARE(m.State().CompletedJobs, 4);
-}
-
-void TestScheduler::resumeWithEveryRowHandedOutSaysSo()
-{
-    ScriptedServer server;
-    server.addConnection(slowReply("a", 200));
-    ManagerRig rig(2);
-    DownloadManager& m = *rig.m;
-    addRows(m, server, 1);
-    m.StartDownloads();
-    m.ResumeDownloads();
-    QCOMPARE(rig.dialogs.messages(), QStringList{QStringLiteral("No Jobs pending.. Aborting..")});
-    QCOMPARE(rig.dialogs.asked.at(0).title, QStringLiteral("No Job..?"));
-    QCOMPARE(rig.dialogs.asked.at(0).icon, Dialogs::Icon::Information);
-    QCOMPARE(m.State().NextJob, 1);
-    QVERIFY(rig.waitIdle());
-    QCOMPARE(m.State().CompletedJobs, 1);
 }
 
 void TestScheduler::runNeverFallsIdleWhileJobsStart()

@@ -21,7 +21,9 @@ DownloadManager::DownloadManager(Dialogs& dialogs, SettingsStore& store, QObject
       m_listIO(std::make_unique<UrlListIO>(*m_jobs, dialogs)),
       m_harvester(std::make_unique<PageHarvester>(*m_jobs, m_list4, *m_dataTypes, *m_pageTypes,
                                                   *m_listIO, m_options, dialogs)),
-      m_scheduler(std::make_unique<Scheduler>(*this)), m_events(std::make_unique<SlotEvents>(*this))
+      m_scheduler(std::make_unique<Scheduler>(static_cast<SchedulerHost&>(*this), *m_jobs, m_list2,
+                                              m_state, dialogs)),
+      m_events(std::make_unique<SlotEvents>(*this))
 {
     // Pages are fetched with the user agent the downloads send.
     m_harvester->SetUserAgentSource([this] { return CurrentSlotSettings().Compatible; });
@@ -63,7 +65,7 @@ void DownloadManager::CreateControls(int slotTotal)
     }
     m_state.SessionMax = slotTotal;
     m_monitor.CreateRows(slotTotal);
-    m_scheduler->UpdateSlotCount();
+    m_scheduler->UpdateSlotCount(m_options.MaxParallel());
     LedON();
 }
 
@@ -161,7 +163,7 @@ void DownloadManager::RemoveBlock()
 
 void DownloadManager::SliderChanged()
 {
-    m_scheduler->UpdateSlotCount();
+    m_scheduler->UpdateSlotCount(m_options.MaxParallel());
 }
 
 QString DownloadManager::SliderCaption() const
@@ -201,26 +203,6 @@ bool DownloadManager::StartEnabled() const
 {
     // Starting again during a run would hand rows to busy slots and drop their jobs.
     return !m_running && m_list2.ListCount() >= 1;
-}
-
-void DownloadManager::FinishRun()
-{
-    if (m_running)
-        m_lastCounterLine = m_status.CounterLine();
-}
-
-void DownloadManager::setRunning(bool running)
-{
-    if (running) {
-        if (!m_timer.isActive())
-            m_timer.start();
-    } else
-        m_timer.stop();
-    const bool ended = m_running && !running;
-    m_running = running;
-    Q_EMIT CommandsChanged();
-    if (ended)
-        Q_EMIT RunFinished();
 }
 
 // --- Views ----------------------------------------------------------------------------------
@@ -303,8 +285,8 @@ void DownloadManager::WriteConLog(const QString& text)
     m_logs->WriteConLog(text);
 }
 
-JobFile DownloadManager::PrepareJobFile(int, int, const QString& url,
-                                        const std::function<bool(const QString&)>& takenInRun)
+JobFile DownloadManager::NameJob(const QString& url,
+                                 const std::function<bool(const QString&)>& takenInRun)
 {
     NamingOptions naming;
     naming.BaseDir = BaseDir();
@@ -313,4 +295,66 @@ JobFile DownloadManager::PrepareJobFile(int, int, const QString& url,
     naming.MinImgSize = m_options.MinImgSize();
     naming.TakenInRun = takenInRun;
     return m_naming->PrepareJob(url, naming);
+}
+
+void DownloadManager::StartSlot(int slot, int row, const QString& url, const JobFile& file)
+{
+    HttpFiles* http = Http(slot);
+    const SlotSettings s = CurrentSlotSettings();
+    http->setCompatible(s.Compatible);
+    http->setAcceptParam(s.AcceptParam);
+    http->setAcceptLanguage(s.AcceptLanguage);
+    http->setAcceptEncoding(s.AcceptEncoding);
+    http->setErrorCodes(s.ErrorCodes);
+    http->setDefaultExtns(s.DefaultExtns);
+    http->setTryInterval(s.TryInterval);
+    http->setConnectTimeout(s.ConnectTimeout);
+    http->setMinimumFileSize(file.MinimumFileSize);
+    http->setProtocol(s.Protocol);
+    http->setTag(QString::number(row));
+    http->setMaxTry(s.MaxTry);
+    http->setRedirection(s.Redirection);
+    http->setConnectAtOnce(m_options.ConnectAtOnce());
+    // A connection is kept only where the request asked for it to stay open.
+    http->setReuseConnections(m_options.ReuseConnections() && s.Protocol == 1 && s.KeepAlive);
+    http->GetRemoteFile(url, file.Path, file.ResumeFrom, s.KeepAlive ? 1 : 0, 80, 0);
+}
+
+void DownloadManager::StopSlot(int slot)
+{
+    Http(slot)->BeIdeal();
+    ConnectState(slot);
+    SetSlotStatus(slot, QStringLiteral("Stopped.."));
+}
+
+void DownloadManager::RunStarts()
+{
+    Settime();
+    m_meter.BlankGraph();
+    gStatEx(true);
+    if (!m_timer.isActive())
+        m_timer.start();
+}
+
+void DownloadManager::RunEnding()
+{
+    if (m_running)
+        m_lastCounterLine = m_status.CounterLine();
+}
+
+void DownloadManager::SetRunning(bool running)
+{
+    if (running) {
+        if (!m_timer.isActive())
+            m_timer.start();
+    } else {
+        gStatEx(false, StatusLine::Tag());
+        m_meter.BlankGraph();
+        m_timer.stop();
+    }
+    const bool ended = m_running && !running;
+    m_running = running;
+    Q_EMIT CommandsChanged();
+    if (ended)
+        Q_EMIT RunFinished();
 }

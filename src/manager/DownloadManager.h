@@ -4,6 +4,7 @@
 #include "manager/LocalFileNaming.h"
 #include "manager/ManagerState.h"
 #include "manager/Rowvane.h"
+#include "manager/SchedulerHost.h"
 #include "manager/SlotMonitor.h"
 #include "manager/SpeedMeter.h"
 #include "manager/StatusLine.h"
@@ -33,7 +34,7 @@ class UrlListIO;
 // web page lists, the logs, the options and the param.dat values, and runs the
 // scheduler and the slot event handlers on the main timer. The window and harvex-cli
 // both drive it through its commands and observe its state and signals.
-class DownloadManager : public QObject
+class DownloadManager : public QObject, private SchedulerHost
 {
     Q_OBJECT
 public:
@@ -99,7 +100,7 @@ public:
     HttpFiles* Http(int slot) const;
     // A slot holds a job: started and waiting for its first tick, connecting, transferring,
     // waiting for a retry, or ended with its Disconnected still to come.
-    bool SlotBusy(int slot) const;
+    bool SlotBusy(int slot) const override;
     bool AnySlotBusy() const;
 
     // --- Timers ------------------------------------------------------------------------
@@ -157,15 +158,8 @@ public:
     void WriteLog(const QString& text);
     void WriteConLog(const QString& text);
 
-    // --- Used by the scheduler ------------------------------------------------------------
     SlotSettings CurrentSlotSettings() const;
-    JobFile PrepareJobFile(int slot, int row, const QString& url,
-                           const std::function<bool(const QString&)>& takenInRun);
     RunOverrides& Overrides() { return m_overrides; }
-    // The run ends: keeps its counter line before the counters are cleared.
-    void FinishRun();
-    // Runs or stops the main timer and tells the views; RunFinished when a run ends.
-    void setRunning(bool running);
     void EmitJobEnded(int row, bool completed) { Q_EMIT JobEnded(row, completed); }
 
 Q_SIGNALS:
@@ -182,6 +176,21 @@ Q_SIGNALS:
 
 private:
     void OnTimer();
+
+    // What the scheduler asks of the manager.
+    int SlotTotal() const override { return SessionMax(); }
+    JobFile NameJob(const QString& url,
+                    const std::function<bool(const QString&)>& takenInRun) override;
+    void StartSlot(int slot, int row, const QString& url, const JobFile& file) override;
+    void StopSlot(int slot) override;
+    void ShowSlots() override { LedON(); }
+    void CountersChanged() override { gStatEx(true); }
+    void RunStarts() override;
+    // The run ends: keeps its counter line before the counters are cleared.
+    void RunEnding() override;
+    // Runs or stops the main timer and tells the views; RunFinished when a run ends.
+    void SetRunning(bool running) override;
+    bool Running() const override { return m_running; }
 
     Dialogs& m_dialogs;
     SettingsStore& m_store;

@@ -4,7 +4,11 @@
 #include <QHash>
 #include <QString>
 
-class DownloadManager;
+class Dialogs;
+class JobList;
+class Rowvane;
+class SchedulerHost;
+struct ManagerState;
 
 // Hands the rows of the job list, in row order and each once, to the download slots,
 // refills a slot when its job ends, and keeps the commands, the main timer and the
@@ -13,10 +17,13 @@ class DownloadManager;
 class Scheduler
 {
 public:
-    explicit Scheduler(DownloadManager& manager) : m(manager) {}
+    Scheduler(SchedulerHost& host, JobList& jobs, Rowvane& list, ManagerState& state,
+              Dialogs& dialogs)
+        : m_host(host), m_jobs(jobs), m_list(list), m_state(state), m_dialogs(dialogs)
+    {
+    }
 
-    // Hands one row to one slot: local path and resume position, row look, slot
-    // settings, GetRemoteFile.
+    // Hands one row to one slot: local path and resume position, row look, slot start.
     void StartJob(int slot, int row);
     void StartDownloads();
     void ResumeDownloads(bool fromCheckIdle = false);
@@ -30,16 +37,23 @@ public:
     void SetBlock();
     void RemoveBlock();
     // SlotCount = min(slider value, SessionMax).
-    void UpdateSlotCount();
+    void UpdateSlotCount(int sliderValue);
 
     // No job left to hand out.
     bool NoJobLeft() const;
-
-private:
     // The run is over when no slot holds a job.
     bool NothingRunning() const;
 
-    DownloadManager& m;
+private:
+    // Ends the block in force: its row looks like any other again, the label says so and
+    // rows from blockIndex on may run.
+    void releaseBlock(int blockIndex);
+
+    SchedulerHost& m_host;
+    JobList& m_jobs;
+    Rowvane& m_list;
+    ManagerState& m_state;
+    Dialogs& m_dialogs;
     // Every local file a job of this run has written or writes, with that job's URL.
     QHash<QString, QString> m_filesOfRun;
 };
