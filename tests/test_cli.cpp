@@ -27,6 +27,7 @@ private Q_SLOTS:
     void missingBaseFolderExitsTwo();
     void noDownloadPrintsTheJobList();
     void harvestsPagesIntoTheJobList();
+    void terminalLinesShowNonPrintingAsQuestionMarks();
 };
 
 struct CliResult
@@ -370,6 +371,35 @@ void TestCli::harvestsPagesIntoTheJobList()
              QByteArray("zip bytes"));
     QCOMPARE(readAll(home.local(nginx.port(), QStringLiteral("/site/files/B.JPG"))),
              QByteArray("jpeg bytes"));
+}
+
+void TestCli::terminalLinesShowNonPrintingAsQuestionMarks()
+{
+    CliHome home;
+    // C0 (ESC, TAB), DEL, C1 (NEL, CSI) and format characters (LRM, RLO) in a URL and in a
+    // file name: each shows as one "?" and no byte of them reaches the terminal.
+    const QString url =
+        QStringLiteral("http://127.0.0.1:%1/a\u0085b\u202Ec\x1b[2Jd\x7f\u200Ee\tf.bin")
+            .arg(unusedLoopbackPort());
+    const QString shownUrl =
+        url.left(url.indexOf(QLatin1String("/a"))) + QStringLiteral("/a?b?c?[2Jd??e?f.bin");
+    const QString missing = home.file(QStringLiteral("no\u009B2J.txt"));
+    const CliResult failed =
+        home.run({QStringLiteral("-d"), home.base(), QStringLiteral("-j"), QStringLiteral("1"),
+                  QStringLiteral("--max-try"), QStringLiteral("1"), QStringLiteral("--tick-ms"),
+                  QStringLiteral("20"), url});
+    QCOMPARE(failed.exitCode, 1);
+    QVERIFY2(failed.err.contains("[Failed] " + shownUrl.toUtf8() + "\n"), failed.err.constData());
+    const CliResult unusable =
+        home.run({QStringLiteral("-d"), home.base(), QStringLiteral("-i"), missing});
+    QCOMPARE(unusable.exitCode, 2);
+    QVERIFY2(unusable.err.contains(home.file(QStringLiteral("no?2J.txt")).toUtf8()),
+             unusable.err.constData());
+    for (const CliResult& r : {failed, unusable}) {
+        for (const char* raw :
+             {"\x1b", "\x7f", "\t", "\xC2\x85", "\xC2\x9B", "\xE2\x80\xAE", "\xE2\x80\x8E"})
+            QVERIFY2(!r.err.contains(raw) && !r.out.contains(raw), raw);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCli)

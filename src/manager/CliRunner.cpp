@@ -10,6 +10,7 @@
 #include "manager/Startup.h"
 #include "platform/ConsoleDialogs.h"
 #include "platform/SettingsStore.h"
+#include "platform/TerminalText.h"
 #include "platform/Version.h"
 
 #include <QCoreApplication>
@@ -36,9 +37,16 @@ extern "C" void OnInterruptSignal(int)
     errno = saved;
 }
 
+// Every line for the terminal goes through TerminalText: file names and URLs come from
+// lists, pages and servers.
+void PrintLine(std::FILE* out, const QString& text)
+{
+    std::fprintf(out, "%s\n", qPrintable(TerminalText::Printable(text)));
+}
+
 void PrintError(const QString& text)
 {
-    std::fprintf(stderr, "harvex-cli: %s\n", qPrintable(text));
+    PrintLine(stderr, QStringLiteral("harvex-cli: ") + text);
 }
 
 } // namespace
@@ -84,7 +92,7 @@ int CliRunner::RunParsed(const CliOptions& options)
     if (baseDirOk && LoadInputs(manager, options) && HarvestPages(manager, options)) {
         if (options.NoDownload) {
             for (int row = 0; row < manager.List2().ListCount(); ++row)
-                std::printf("%s\n", qPrintable(manager.List2().List(row)));
+                PrintLine(stdout, manager.List2().List(row));
             std::fflush(stdout);
             status = m_harvestFailed ? ExitSomeFailed : ExitCompleted;
         } else {
@@ -250,7 +258,7 @@ bool CliRunner::HarvestPages(DownloadManager& m, const CliOptions& o)
         // The web page list: every page parsed and the page links found on them.
         const Rowvane& pages = m.List4();
         for (int row = 0; row < pages.ListCount(); ++row)
-            std::printf("page: %s\n", qPrintable(pages.List(row)));
+            PrintLine(stdout, QStringLiteral("page: ") + pages.List(row));
         std::fflush(stdout);
     }
     return true;
@@ -272,8 +280,9 @@ int CliRunner::Download(DownloadManager& m, const CliOptions& o)
             stderr);
     } else if (!o.Quiet) {
         connect(&m, &DownloadManager::JobEnded, this, [&list](int row, bool completed) {
-            std::fprintf(stderr, "%s %s\n", completed ? "[Completed]" : "[Failed]",
-                         qPrintable(list.List(row)));
+            PrintLine(stderr,
+                      (completed ? QStringLiteral("[Completed] ") : QStringLiteral("[Failed] ")) +
+                          list.List(row));
             std::fflush(stderr);
         });
     }
@@ -295,7 +304,8 @@ int CliRunner::Download(DownloadManager& m, const CliOptions& o)
     const int failed = list.ListCount() - completed;
     const QString counters =
         m.LastCounterLine().isEmpty() ? m.Status().CounterLine() : m.LastCounterLine();
-    std::printf("%s\nCompleted: %d  Failed: %d\n", qPrintable(counters), completed, failed);
+    PrintLine(stdout, counters);
+    std::printf("Completed: %d  Failed: %d\n", completed, failed);
     std::fflush(stdout);
     if (!o.FailedList.isEmpty())
         WriteFailedList(m, o.FailedList);
