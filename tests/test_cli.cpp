@@ -21,6 +21,7 @@ class TestCli : public QObject
 private Q_SLOTS:
     void parsesOptionsAndValues();
     void downloadsTwoHundredFilesByteExact();
+    void interruptStopsAndSecondRunResumes_data();
     void interruptStopsAndSecondRunResumes();
     void reportsMixedOutcomes();
     void badUsageDownloadsNothing();
@@ -166,8 +167,16 @@ void TestCli::downloadsTwoHundredFilesByteExact()
     QCOMPARE(filesBelow(home.base()).size(), 202);
 }
 
+void TestCli::interruptStopsAndSecondRunResumes_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("interrupt") << int(SIGINT);
+    QTest::newRow("terminal closed") << int(SIGHUP);
+}
+
 void TestCli::interruptStopsAndSecondRunResumes()
 {
+    QFETCH(int, signal);
     // Requests that say they are slow get a slow reply, so the first run is still busy
     // when it is interrupted.
     NginxFixture nginx(QStringLiteral("if ($http_user_agent = \"slow\") { set $limit_rate 40k; }"));
@@ -196,7 +205,7 @@ void TestCli::interruptStopsAndSecondRunResumes()
         return total;
     };
     QTRY_VERIFY_WITH_TIMEOUT(partialBytes() > 60000, 20000);
-    ::kill(pid_t(first.processId()), SIGINT);
+    ::kill(pid_t(first.processId()), signal);
     QSignalSpy finished(&first, &QProcess::finished);
     QVERIFY(first.state() == QProcess::NotRunning || finished.wait(20000));
     QCOMPARE(first.exitStatus(), QProcess::NormalExit);
@@ -204,6 +213,8 @@ void TestCli::interruptStopsAndSecondRunResumes()
     QVERIFY(first.readAllStandardOutput().endsWith("Completed: 0  Failed: 3\n"));
     const qint64 kept = partialBytes();
     QVERIFY(kept > 0 && kept < 1800000);
+    // The stop sequence ran: the connection log holds every job's line.
+    QCOMPARE(readAll(home.base() + QStringLiteral("/Harvex_0_SVR.log")).count('\n'), 3);
 
     const CliResult second = home.run(common + urls);
     QCOMPARE(second.exitCode, 0);

@@ -15,7 +15,8 @@ class QSocketNotifier;
 
 // harvex-cli: builds the job list from files, URLs and harvested pages, downloads it with
 // the manager, and reports. Exit status 0 when every job completed, 1 when any did not,
-// 2 for a usage error or a missing base folder, 130 after an interrupt.
+// 2 for a usage error or a missing base folder, 130 after an interrupt
+// (SIGINT, SIGTERM, SIGHUP).
 class CliRunner : public QObject
 {
     Q_OBJECT
