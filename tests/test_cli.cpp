@@ -24,6 +24,8 @@ private Q_SLOTS:
     void interruptStopsAndSecondRunResumes_data();
     void interruptStopsAndSecondRunResumes();
     void reportsMixedOutcomes();
+    void failedListWriteErrorsAreReported_data();
+    void failedListWriteErrorsAreReported();
     void badUsageDownloadsNothing();
     void missingBaseFolderExitsTwo();
     void noDownloadPrintsTheJobList();
@@ -259,6 +261,42 @@ void TestCli::reportsMixedOutcomes()
     // The list is appended to, in list order.
     QCOMPARE(readAll(failedList),
              "earlier\n" + (missing + refused).join(QLatin1Char('\n')).toUtf8() + "\n");
+}
+
+void TestCli::failedListWriteErrorsAreReported_data()
+{
+    QTest::addColumn<QString>("failedList");
+    QTest::addColumn<bool>("jobFails");
+    QTest::addColumn<QByteArray>("reason");
+    // A full device takes the open and refuses the bytes, at write or at flush.
+    QTest::newRow("full device") << QStringLiteral("/dev/full") << true
+                                 << QByteArray("No space left on device");
+    // Nothing to write, yet the list cannot be made: still a failure.
+    QTest::newRow("folder") << QString() << false << QByteArray("Is a directory");
+}
+
+void TestCli::failedListWriteErrorsAreReported()
+{
+    QFETCH(QString, failedList);
+    QFETCH(bool, jobFails);
+    QFETCH(QByteArray, reason);
+    NginxFixture nginx;
+    QString error;
+    QVERIFY2(nginx.start(&error), qPrintable(error));
+    nginx.writeFile(QStringLiteral("ok.txt"), "fine");
+    CliHome home;
+    if (failedList.isEmpty())
+        failedList = home.base();
+    const QString url = jobFails
+                            ? QStringLiteral("http://127.0.0.1:%1/a.bin").arg(unusedLoopbackPort())
+                            : nginx.url(QStringLiteral("/ok.txt"));
+    const CliResult r =
+        home.run({QStringLiteral("-d"), home.base(), QStringLiteral("--max-try"),
+                  QStringLiteral("1"), QStringLiteral("--tick-ms"), QStringLiteral("20"),
+                  QStringLiteral("--failed-list"), failedList, url});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains("harvex-cli: " + failedList.toUtf8() + ": " + reason + "\n"),
+             r.err.constData());
 }
 
 void TestCli::badUsageDownloadsNothing()

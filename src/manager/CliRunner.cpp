@@ -307,25 +307,32 @@ int CliRunner::Download(DownloadManager& m, const CliOptions& o)
     PrintLine(stdout, counters);
     std::printf("Completed: %d  Failed: %d\n", completed, failed);
     std::fflush(stdout);
-    if (!o.FailedList.isEmpty())
-        WriteFailedList(m, o.FailedList);
+    const bool listWritten = o.FailedList.isEmpty() || WriteFailedList(m, o.FailedList);
     if (m_interrupted)
         return ExitInterrupted;
-    return failed == 0 && !m_harvestFailed ? ExitCompleted : ExitSomeFailed;
+    return failed == 0 && !m_harvestFailed && listWritten ? ExitCompleted : ExitSomeFailed;
 }
 
-void CliRunner::WriteFailedList(DownloadManager& m, const QString& path)
+bool CliRunner::WriteFailedList(DownloadManager& m, const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
         PrintError(path + QStringLiteral(": ") + file.errorString());
-        return;
+        return false;
     }
+    QByteArray lines;
     Rowvane& list = m.List2();
     for (int row = 0; row < list.ListCount(); ++row) {
         if (!m.Jobs().IsCompleted(row))
-            file.write(list.List(row).toUtf8() + '\n');
+            lines += list.List(row).toUtf8() + '\n';
     }
+    // The file object buffers: a full disk may show only at flush, or at close.
+    bool written = file.write(lines) == lines.size() && file.flush();
+    file.close();
+    written = written && file.error() == QFileDevice::NoError;
+    if (!written)
+        PrintError(path + QStringLiteral(": ") + file.errorString());
+    return written;
 }
 
 void CliRunner::InstallInterruptHandler()
