@@ -14,6 +14,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <sys/stat.h>
 
 class TestCli : public QObject
 {
@@ -29,6 +30,8 @@ private Q_SLOTS:
     void badUsageDownloadsNothing();
     void missingBaseFolderExitsTwo();
     void noDownloadPrintsTheJobList();
+    void listFilesFollowTheWindowsRules_data();
+    void listFilesFollowTheWindowsRules();
     void harvestsPagesIntoTheJobList();
     void terminalLinesShowNonPrintingAsQuestionMarks();
 };
@@ -383,6 +386,50 @@ void TestCli::noDownloadPrintsTheJobList()
     r = home.run(base + QStringList{QStringLiteral("-i"), home.file(QStringLiteral("nope.txt"))});
     QCOMPARE(r.exitCode, 2);
     QVERIFY(r.err.startsWith("harvex-cli: " + home.file(QStringLiteral("nope.txt")).toUtf8()));
+}
+
+void TestCli::listFilesFollowTheWindowsRules_data()
+{
+    // How the list is named ("@" stands for the test's folder), standard input, the exit
+    // status, standard output and a piece of standard error.
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<QByteArray>("err");
+    const QByteArray huge(1024 * 1024 + 1, 'x');
+    QTest::newRow("device") << QStringList{"-i", "/dev/zero"} << QByteArray() << 2 << QByteArray()
+                            << QByteArray("harvex-cli: /dev/zero: Not a regular file\n");
+    QTest::newRow("device argument")
+        << QStringList{"/dev/null"} << QByteArray() << 2 << QByteArray()
+        << QByteArray("harvex-cli: /dev/null: Not a regular file\n");
+    QTest::newRow("fifo never blocks") << QStringList{"-i", "@/fifo"} << QByteArray() << 2
+                                       << QByteArray() << QByteArray("/fifo: Not a regular file\n");
+    QTest::newRow("missing") << QStringList{"-i", "@/nope.txt"} << QByteArray() << 2 << QByteArray()
+                             << QByteArray("/nope.txt: No such file or directory\n");
+    QTest::newRow("byte order mark and long line")
+        << QStringList{"-i", "-"}
+        << "\xEF\xBB\xBFhttp://a.example/1.zip\n" + huge + "\nhttp://a.example/2.zip" << 0
+        << QByteArray("http://a.example/1.zip\nhttp://a.example/2.zip\n")
+        << QByteArray("1 line(s) longer than 1 MiB were skipped in standard input\n");
+}
+
+void TestCli::listFilesFollowTheWindowsRules()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, input);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, out);
+    QFETCH(QByteArray, err);
+    CliHome home;
+    QVERIFY(::mkfifo(QFile::encodeName(home.file(QStringLiteral("fifo"))).constData(), 0600) == 0);
+    args.replaceInStrings(QStringLiteral("@"), home.dir.path());
+    const CliResult r = home.run(
+        QStringList{QStringLiteral("-d"), home.base(), QStringLiteral("--no-download")} + args,
+        input, 20000);
+    QCOMPARE(r.exitCode, exitCode);
+    QCOMPARE(r.out, out);
+    QVERIFY2(r.err.contains(err), r.err.constData());
 }
 
 void TestCli::harvestsPagesIntoTheJobList()

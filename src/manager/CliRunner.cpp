@@ -3,7 +3,7 @@
 
 #include "harvest/FileTypeList.h"
 #include "harvest/PageHarvester.h"
-#include "harvest/UrlLines.h"
+#include "harvest/UrlListReader.h"
 #include "manager/DownloadManager.h"
 #include "manager/JobList.h"
 #include "manager/LiveDisplay.h"
@@ -154,13 +154,12 @@ bool CliRunner::LoadInputs(DownloadManager& m, const CliOptions& o)
             return false;
     }
     for (const QString& arg : o.Positional) {
+        // Any existing path is a list: a device or a FIFO is refused by the reader rather
+        // than taken for a URL.
         const QFileInfo info(arg);
-        if (arg == QLatin1String("-") || info.isFile()) {
+        if (arg == QLatin1String("-") || info.exists()) {
             if (!LoadListFile(m, arg, o.Filtered))
                 return false;
-        } else if (info.isDir()) {
-            PrintError(arg + QStringLiteral(": Can't parse folders."));
-            return false;
         } else if (!arg.trimmed().isEmpty()) {
             if (m.List2().ListCount() >= Rowvane::MaxRows) {
                 PrintError(QStringLiteral("the job list holds at most ") +
@@ -175,61 +174,55 @@ bool CliRunner::LoadInputs(DownloadManager& m, const CliOptions& o)
 
 bool CliRunner::LoadListFile(DownloadManager& m, const QString& path, bool filtered)
 {
-    QFile file;
-    bool opened = false;
-    if (path == QLatin1String("-")) {
-        opened = file.open(stdin, QIODevice::ReadOnly);
-    } else if (QFileInfo(path).isDir()) {
+    if (path != QLatin1String("-") && QFileInfo(path).isDir()) {
         PrintError(path + QStringLiteral(": Can't parse folders."));
         return false;
-    } else {
-        file.setFileName(path);
-        opened = file.open(QIODevice::ReadOnly);
     }
-    if (!opened) {
-        PrintError(path + QStringLiteral(": ") + file.errorString());
-        return false;
-    }
-    // Lines end in LF, CR LF or CR; each is stripped of blanks and blank lines are
-    // skipped. Filtered, a line must hold a match of the link pattern, as a dropped file.
-    LineSplitState state;
-    QList<QByteArray> lines;
-    bool readFailed = false;
-    while (!file.atEnd()) {
-        const QByteArray chunk = file.read(64 * 1024);
-        if (chunk.isEmpty()) {
-            readFailed = file.error() != QFileDevice::NoError;
-            break;
-        }
-        UrlLines::Feed(state, chunk, lines);
-    }
-    UrlLines::Finish(state, lines);
-    if (readFailed) {
-        PrintError(path + QStringLiteral(": ") + file.errorString());
-        return false;
-    }
+    // Filtered, a line must hold a match of the link pattern, as in a dropped file.
     JobList& jobs = m.Jobs();
     Rowvane& list = m.List2();
     const LinkPattern* pattern = nullptr;
     if (filtered && !jobs.DataFilter().isEmpty())
         pattern = &jobs.Pattern(m.DataTypes().BuildExtPattern());
+    bool full = false;
+    const auto onLine = [&](const QString& line) {
+        if (pattern && !pattern->Matches(line))
+            return true;
+        // The list is full: running the part that fits would silently drop the rest.
+        full = !list.AddItem(line) && list.ListCount() >= Rowvane::MaxRows;
+        return !full;
+    };
     const bool block = jobs.BlockInForce();
     list.BlockUpdate();
-    for (const QByteArray& bytes : std::as_const(lines)) {
-        const QString line = UrlLines::StripBlanks(QString::fromUtf8(bytes));
-        if (line.isEmpty() || (pattern && !pattern->Matches(line)))
-            continue;
-        if (!list.AddItem(line) && list.ListCount() >= Rowvane::MaxRows) {
-            // The list is full: running the part that fits would silently drop the rest.
-            list.Update();
-            PrintError(path + QStringLiteral(": the job list holds at most ") +
-                       QString::number(Rowvane::MaxRows) + QStringLiteral(" URLs"));
-            return false;
-        }
+    QString name = path;
+    QString error;
+    qsizetype skipped = 0;
+    bool read = false;
+    if (path == QLatin1String("-")) {
+        name = QStringLiteral("standard input");
+        QFile in;
+        if (in.open(STDIN_FILENO, QIODevice::ReadOnly | QIODevice::Unbuffered,
+                    QFileDevice::DontCloseHandle))
+            read = UrlListReader::Read(in, name, onLine, &error, &skipped);
+        else
+            error = name + QStringLiteral(": ") + in.errorString();
+    } else {
+        read = UrlListReader::ReadFile(path, onLine, &error, &skipped);
     }
+    list.Update();
+    if (!read) {
+        PrintError(error);
+        return false;
+    }
+    if (full) {
+        PrintError(name + QStringLiteral(": the job list holds at most ") +
+                   QString::number(Rowvane::MaxRows) + QStringLiteral(" URLs"));
+        return false;
+    }
+    if (skipped > 0)
+        PrintError(UrlListReader::SkippedText(skipped, name));
     if (!block)
         jobs.SetBlockOff();
-    list.Update();
     jobs.RefreshJobQueue();
     return true;
 }
