@@ -88,7 +88,7 @@ void UrlListIO::LoadUrlFile(const QString& path, Rowvane& target, const QString&
                             bool clearOption)
 {
     if (clearOption) {
-        if (m_jobs.State().IsIdle)
+        if (!m_jobs.RunGoing())
             target.Clear();
         else
             m_jobs.ShowClearRefused();
@@ -167,7 +167,7 @@ void UrlListIO::CutItem()
 {
     Rowvane& jobs = m_jobs.List();
     const int row = jobs.ListIndex();
-    if (row < 0)
+    if (row < 0 || m_jobs.RowChangeRefused())
         return;
     if (m_jobs.State().BlockIndex == row) {
         m_jobs.State().BlockIndex = jobs.ListCount() - 1;
@@ -180,7 +180,8 @@ void UrlListIO::CutItem()
 
 void UrlListIO::PasteItem()
 {
-    if (m_cutBuffer.isEmpty())
+    // An insert moves every row below it; the row stays in the cut buffer.
+    if (m_cutBuffer.isEmpty() || m_jobs.RowChangeRefused())
         return;
     Rowvane& jobs = m_jobs.List();
     const int position = std::max(jobs.ListIndex(), 0);
