@@ -382,10 +382,6 @@ void TestCli::noDownloadPrintsTheJobList()
     QCOMPARE(r.exitCode, 2);
     QVERIFY(r.err.contains("the job list holds at most 32001 URLs"));
     QVERIFY(r.out.isEmpty());
-
-    r = home.run(base + QStringList{QStringLiteral("-i"), home.file(QStringLiteral("nope.txt"))});
-    QCOMPARE(r.exitCode, 2);
-    QVERIFY(r.err.startsWith("harvex-cli: " + home.file(QStringLiteral("nope.txt")).toUtf8()));
 }
 
 void TestCli::listFilesFollowTheWindowsRules_data()
