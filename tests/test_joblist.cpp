@@ -144,19 +144,6 @@ private slots:
         f.jobs.SetFailed(2);
         f.jobs.SetBlockLook(4); // shares the failed colour, as background
 
-        f.state.IsIdle = false;
-        QVERIFY(!f.jobs.ClearCompleted());
-        QVERIFY(!f.jobs.ClearFailed());
-        QVERIFY(!f.jobs.ClearAll());
-        QCOMPARE(f.list.ListCount(), 7);
-        QCOMPARE(f.dialogs.asked.size(), 3);
-        for (const auto& a : f.dialogs.asked) {
-            QCOMPARE(a.text, QString("Can't clear jobs while performing downloads."));
-            QCOMPARE(a.title, QString("Clear List ?"));
-            QCOMPARE(a.icon, Dialogs::Icon::Exclamation);
-        }
-
-        f.state.IsIdle = true;
         QSignalSpy changed(&f.list, &Rowvane::Changed);
         QVERIFY(f.jobs.ClearCompleted()); // adjacent completed rows all go
         QCOMPARE(f.rows(), QStringList({"f1", "block", "p"}));
@@ -167,7 +154,7 @@ private slots:
         QVERIFY(f.jobs.ClearAll());
         QCOMPARE(f.list.ListCount(), 0);
         QCOMPARE(f.jobs.ListCaption(), QString("0/0"));
-        QCOMPARE(f.dialogs.asked.size(), 3);
+        QVERIFY(f.dialogs.asked.isEmpty());
     }
 
     void rowsStayPutWhileARunGoes()
@@ -239,8 +226,11 @@ private slots:
                     QVERIFY2(f.rows() == start, c.name);
                     QVERIFY2(f.status.Caption() == "Status: " + c.refusal,
                              qPrintable(f.status.Caption()));
-                    if (c.refusal == clearRefused)
+                    if (c.refusal == clearRefused) {
                         QCOMPARE(f.dialogs.messages(), QStringList{clearRefused});
+                        QCOMPARE(f.dialogs.asked.at(0).title, QString("Clear List ?"));
+                        QCOMPARE(f.dialogs.asked.at(0).icon, Dialogs::Icon::Exclamation);
+                    }
                     // Appending moves no row: it stays allowed.
                     f.jobs.AddJobs("http://h/end.zip");
                     QVERIFY2(f.rows() == start + QStringList{"http://h/end.zip"}, c.name);

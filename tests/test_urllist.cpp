@@ -144,14 +144,7 @@ private slots:
         f.jobs.AddJobs("http://h/old.jpg");
         f.pages.AddItem("http://h/old.html");
 
-        f.state.IsIdle = false; // running: refused, nothing loaded
-        f.io.LoadDroppedFile(path, f.list, DataExt, true);
-        QCOMPARE(rows(f.list), QStringList({"http://h/old.jpg"}));
-        QCOMPARE(f.dialogs.messages(),
-                 QStringList({"Can't clear jobs while performing downloads."}));
-        QCOMPARE(f.dialogs.asked.at(0).title, QString("Clear List ?"));
-
-        f.state.IsIdle = true; // a drop on the page list empties both lists
+        // A drop on the page list empties both lists.
         f.io.LoadDroppedFile(path, f.pages, DataExt, true);
         QCOMPARE(f.list.ListCount(), 0);
         QCOMPARE(rows(f.pages), QStringList({"http://h/new.jpg"}));
