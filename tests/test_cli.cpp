@@ -14,6 +14,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <sys/stat.h>
 
 class TestCli : public QObject
 {
@@ -21,13 +22,19 @@ class TestCli : public QObject
 private Q_SLOTS:
     void parsesOptionsAndValues();
     void downloadsTwoHundredFilesByteExact();
+    void interruptStopsAndSecondRunResumes_data();
     void interruptStopsAndSecondRunResumes();
     void reportsMixedOutcomes();
+    void failedListWriteErrorsAreReported_data();
+    void failedListWriteErrorsAreReported();
     void badUsageDownloadsNothing();
     void missingBaseFolderExitsTwo();
     void noDownloadPrintsTheJobList();
+    void listFilesFollowTheWindowsRules_data();
+    void listFilesFollowTheWindowsRules();
     void harvestsPagesIntoTheJobList();
     void expandsUrlPatterns();
+    void terminalLinesShowNonPrintingAsQuestionMarks();
 };
 
 struct CliResult
@@ -166,8 +173,16 @@ void TestCli::downloadsTwoHundredFilesByteExact()
     QCOMPARE(filesBelow(home.base()).size(), 202);
 }
 
+void TestCli::interruptStopsAndSecondRunResumes_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("interrupt") << int(SIGINT);
+    QTest::newRow("terminal closed") << int(SIGHUP);
+}
+
 void TestCli::interruptStopsAndSecondRunResumes()
 {
+    QFETCH(int, signal);
     // Requests that say they are slow get a slow reply, so the first run is still busy
     // when it is interrupted.
     NginxFixture nginx(QStringLiteral("if ($http_user_agent = \"slow\") { set $limit_rate 40k; }"));
@@ -196,7 +211,7 @@ void TestCli::interruptStopsAndSecondRunResumes()
         return total;
     };
     QTRY_VERIFY_WITH_TIMEOUT(partialBytes() > 60000, 20000);
-    ::kill(pid_t(first.processId()), SIGINT);
+    ::kill(pid_t(first.processId()), signal);
     QSignalSpy finished(&first, &QProcess::finished);
     QVERIFY(first.state() == QProcess::NotRunning || finished.wait(20000));
     QCOMPARE(first.exitStatus(), QProcess::NormalExit);
@@ -204,6 +219,8 @@ void TestCli::interruptStopsAndSecondRunResumes()
     QVERIFY(first.readAllStandardOutput().endsWith("Completed: 0  Failed: 3\n"));
     const qint64 kept = partialBytes();
     QVERIFY(kept > 0 && kept < 1800000);
+    // The stop sequence ran: the connection log holds every job's line.
+    QCOMPARE(readAll(home.base() + QStringLiteral("/Harvex_0_SVR.log")).count('\n'), 3);
 
     const CliResult second = home.run(common + urls);
     QCOMPARE(second.exitCode, 0);
@@ -248,6 +265,42 @@ void TestCli::reportsMixedOutcomes()
     // The list is appended to, in list order.
     QCOMPARE(readAll(failedList),
              "earlier\n" + (missing + refused).join(QLatin1Char('\n')).toUtf8() + "\n");
+}
+
+void TestCli::failedListWriteErrorsAreReported_data()
+{
+    QTest::addColumn<QString>("failedList");
+    QTest::addColumn<bool>("jobFails");
+    QTest::addColumn<QByteArray>("reason");
+    // A full device takes the open and refuses the bytes, at write or at flush.
+    QTest::newRow("full device") << QStringLiteral("/dev/full") << true
+                                 << QByteArray("No space left on device");
+    // Nothing to write, yet the list cannot be made: still a failure.
+    QTest::newRow("folder") << QString() << false << QByteArray("Is a directory");
+}
+
+void TestCli::failedListWriteErrorsAreReported()
+{
+    QFETCH(QString, failedList);
+    QFETCH(bool, jobFails);
+    QFETCH(QByteArray, reason);
+    NginxFixture nginx;
+    QString error;
+    QVERIFY2(nginx.start(&error), qPrintable(error));
+    nginx.writeFile(QStringLiteral("ok.txt"), "fine");
+    CliHome home;
+    if (failedList.isEmpty())
+        failedList = home.base();
+    const QString url = jobFails
+                            ? QStringLiteral("http://127.0.0.1:%1/a.bin").arg(unusedLoopbackPort())
+                            : nginx.url(QStringLiteral("/ok.txt"));
+    const CliResult r =
+        home.run({QStringLiteral("-d"), home.base(), QStringLiteral("--max-try"),
+                  QStringLiteral("1"), QStringLiteral("--tick-ms"), QStringLiteral("20"),
+                  QStringLiteral("--failed-list"), failedList, url});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains("harvex-cli: " + failedList.toUtf8() + ": " + reason + "\n"),
+             r.err.constData());
 }
 
 void TestCli::badUsageDownloadsNothing()
@@ -330,10 +383,50 @@ void TestCli::noDownloadPrintsTheJobList()
     QCOMPARE(r.exitCode, 2);
     QVERIFY(r.err.contains("the job list holds at most 32001 URLs"));
     QVERIFY(r.out.isEmpty());
+}
 
-    r = home.run(base + QStringList{QStringLiteral("-i"), home.file(QStringLiteral("nope.txt"))});
-    QCOMPARE(r.exitCode, 2);
-    QVERIFY(r.err.startsWith("harvex-cli: " + home.file(QStringLiteral("nope.txt")).toUtf8()));
+void TestCli::listFilesFollowTheWindowsRules_data()
+{
+    // How the list is named ("@" stands for the test's folder), standard input, the exit
+    // status, standard output and a piece of standard error.
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<QByteArray>("err");
+    const QByteArray huge(1024 * 1024 + 1, 'x');
+    QTest::newRow("device") << QStringList{"-i", "/dev/zero"} << QByteArray() << 2 << QByteArray()
+                            << QByteArray("harvex-cli: /dev/zero: Not a regular file\n");
+    QTest::newRow("device argument")
+        << QStringList{"/dev/null"} << QByteArray() << 2 << QByteArray()
+        << QByteArray("harvex-cli: /dev/null: Not a regular file\n");
+    QTest::newRow("fifo never blocks") << QStringList{"-i", "@/fifo"} << QByteArray() << 2
+                                       << QByteArray() << QByteArray("/fifo: Not a regular file\n");
+    QTest::newRow("missing") << QStringList{"-i", "@/nope.txt"} << QByteArray() << 2 << QByteArray()
+                             << QByteArray("/nope.txt: No such file or directory\n");
+    QTest::newRow("byte order mark and long line")
+        << QStringList{"-i", "-"}
+        << "\xEF\xBB\xBFhttp://a.example/1.zip\n" + huge + "\nhttp://a.example/2.zip" << 0
+        << QByteArray("http://a.example/1.zip\nhttp://a.example/2.zip\n")
+        << QByteArray("1 line(s) longer than 1 MiB were skipped in standard input\n");
+}
+
+void TestCli::listFilesFollowTheWindowsRules()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, input);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, out);
+    QFETCH(QByteArray, err);
+    CliHome home;
+    QVERIFY(::mkfifo(QFile::encodeName(home.file(QStringLiteral("fifo"))).constData(), 0600) == 0);
+    args.replaceInStrings(QStringLiteral("@"), home.dir.path());
+    const CliResult r = home.run(
+        QStringList{QStringLiteral("-d"), home.base(), QStringLiteral("--no-download")} + args,
+        input, 20000);
+    QCOMPARE(r.exitCode, exitCode);
+    QCOMPARE(r.out, out);
+    QVERIFY2(r.err.contains(err), r.err.constData());
 }
 
 void TestCli::harvestsPagesIntoTheJobList()
@@ -396,6 +489,35 @@ void TestCli::expandsUrlPatterns()
                               "URLs, but the download list has room for 32000 more."),
              r.err.constData());
     QVERIFY(r.out.isEmpty());
+}
+
+void TestCli::terminalLinesShowNonPrintingAsQuestionMarks()
+{
+    CliHome home;
+    // C0 (ESC, TAB), DEL, C1 (NEL, CSI) and format characters (LRM, RLO) in a URL and in a
+    // file name: each shows as one "?" and no byte of them reaches the terminal.
+    const QString url =
+        QStringLiteral("http://127.0.0.1:%1/a\u0085b\u202Ec\x1b[2Jd\x7f\u200Ee\tf.bin")
+            .arg(unusedLoopbackPort());
+    const QString shownUrl =
+        url.left(url.indexOf(QLatin1String("/a"))) + QStringLiteral("/a?b?c?[2Jd??e?f.bin");
+    const QString missing = home.file(QStringLiteral("no\u009B2J.txt"));
+    const CliResult failed =
+        home.run({QStringLiteral("-d"), home.base(), QStringLiteral("-j"), QStringLiteral("1"),
+                  QStringLiteral("--max-try"), QStringLiteral("1"), QStringLiteral("--tick-ms"),
+                  QStringLiteral("20"), url});
+    QCOMPARE(failed.exitCode, 1);
+    QVERIFY2(failed.err.contains("[Failed] " + shownUrl.toUtf8() + "\n"), failed.err.constData());
+    const CliResult unusable =
+        home.run({QStringLiteral("-d"), home.base(), QStringLiteral("-i"), missing});
+    QCOMPARE(unusable.exitCode, 2);
+    QVERIFY2(unusable.err.contains(home.file(QStringLiteral("no?2J.txt")).toUtf8()),
+             unusable.err.constData());
+    for (const CliResult& r : {failed, unusable}) {
+        for (const char* raw :
+             {"\x1b", "\x7f", "\t", "\xC2\x85", "\xC2\x9B", "\xE2\x80\xAE", "\xE2\x80\x8E"})
+            QVERIFY2(!r.err.contains(raw) && !r.out.contains(raw), raw);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -253,6 +253,21 @@ private slots:
         rig.harvester.ClearUrls();
         QCOMPARE(rig.pages.ListCount(), 0);
         QCOMPARE(rig.harvester.ParsedCount(), 0);
+
+        // A file dropped with "clear before loading" empties the list and so the count:
+        // the checked items go off with the parsed rows.
+        QVERIFY(rig.harvest(parsed));
+        QCOMPARE(rig.harvester.ParsedCount(), 1);
+        const QString list = dir.filePath(QStringLiteral("list.txt"));
+        QFile listFile(list);
+        QVERIFY(listFile.open(QIODevice::WriteOnly));
+        listFile.write("http://a.example/four.html\n");
+        listFile.close();
+        rig.io.LoadDroppedFile(list, rig.pages, QStringLiteral(".html"), true);
+        QCOMPARE(rig.rows(rig.pages), QStringList({"http://a.example/four.html"}));
+        QCOMPARE(rig.harvester.ParsedCount(), 0);
+        menu = rig.harvester.UpdateWebPageMenu();
+        QVERIFY(!menu.SaveCheckedUrls && !menu.ClearCheckedUrls && menu.SaveUncheckedUrls);
     }
 };
 

@@ -355,12 +355,14 @@ void TestManager::liveDisplayLinesStayOnOneRow()
     SlotMonitor monitor;
     monitor.CreateRows(2);
     monitor.SetProgress(0, 50);
-    monitor.SetSlotStatus(0, QStringLiteral("Connected to: host\r\x1b[2Jx"));
+    monitor.SetSlotStatus(0,
+                          QStringLiteral("Connected to: host\r\x1b[2Jx\u009B2J\u202E\U0001F600"));
     monitor.SetSlotStatus(1, QString(200, QLatin1Char('w')));
     const QStringList lines =
         LiveDisplay::Render(monitor, QStringLiteral("meter"), QStringLiteral("counters"), 60);
     QCOMPARE(lines.size(), 4);
-    QCOMPARE(lines[0], QStringLiteral("01 [##########          ] [Connected to: host  [2Jx]"));
+    QCOMPARE(lines[0],
+             QStringLiteral("01 [##########          ] [Connected to: host??[2Jx?2J?\U0001F600]"));
     QCOMPARE(lines[1].size(), 59);
     QVERIFY(lines[1].startsWith(QStringLiteral("02 [                    ] [www")));
     QCOMPARE(lines[2], QStringLiteral("meter"));

@@ -34,6 +34,8 @@ PageHarvester::PageHarvester(JobList& jobs, Rowvane& pages, const FileTypeList& 
     m_pages.setManualClick(false);
     m_pages.setDenyStrategy(1);
     connect(&m_parser, &HtmlParser::DocumentComplete, this, &PageHarvester::onDocumentComplete);
+    // However the list is cleared (its menu, "clear before loading"), no parsed row is left.
+    connect(&m_pages, &Rowvane::Cleared, this, [this] { setParsedCount(0); });
 }
 
 QString PageHarvester::ToolTip() const
@@ -192,7 +194,6 @@ void PageHarvester::ClearUrls()
                          Dialogs::Icon::Question, Dialogs::Buttons::YesNo) != Dialogs::Answer::Yes)
         return;
     m_pages.Clear();
-    setParsedCount(0);
 }
 
 void PageHarvester::removeByCheck(bool checked)

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "harvest/UrlListIO.h"
 
-#include "harvest/UrlLines.h"
+#include "harvest/UrlListReader.h"
 #include "manager/JobList.h"
 #include "manager/ManagerState.h"
 #include "manager/Rowvane.h"
@@ -19,71 +19,14 @@ void UrlListIO::showError(const QString& text)
 
 // --- Reading ----------------------------------------------------------------------------
 
-bool UrlListIO::ReadLines(const QString& path, const std::function<bool(const QString&)>& onLine,
-                          QString* error, qsizetype* skippedLines)
-{
-    // Only regular files: a FIFO would block the open, a device never ends.
-    const QFileInfo info(path);
-    if (info.exists() && !info.isFile()) {
-        if (error)
-            *error = QStringLiteral("Not a regular file: ") + path;
-        return false;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    LineSplitState state;
-    QList<QByteArray> lines;
-    bool first = true;
-    bool more = true;
-    auto deliver = [&]() {
-        for (QByteArray& bytes : lines) {
-            // A UTF-8 byte order mark is no part of the first URL.
-            if (first && bytes.startsWith("\xEF\xBB\xBF"))
-                bytes.remove(0, 3);
-            first = false;
-            const QString line = UrlLines::StripBlanks(QString::fromUtf8(bytes));
-            if (!line.isEmpty() && !onLine(line)) {
-                more = false;
-                break;
-            }
-        }
-        lines.clear();
-    };
-    QByteArray chunk(64 * 1024, Qt::Uninitialized);
-    while (more) {
-        const qint64 got = file.read(chunk.data(), chunk.size());
-        if (got < 0) {
-            if (error)
-                *error = file.errorString();
-            return false;
-        }
-        if (got == 0)
-            break;
-        UrlLines::Feed(state, QByteArrayView(chunk.constData(), got), lines);
-        deliver();
-    }
-    if (more) {
-        UrlLines::Finish(state, lines);
-        deliver();
-    }
-    if (skippedLines)
-        *skippedLines = state.skipped;
-    return true;
-}
-
 void UrlListIO::readInto(const QString& path, const std::function<bool(const QString&)>& onLine)
 {
     QString error;
     qsizetype skipped = 0;
-    if (!ReadLines(path, onLine, &error, &skipped))
+    if (!UrlListReader::ReadFile(path, onLine, &error, &skipped))
         showError(error);
     else if (skipped > 0)
-        showError(QString::number(skipped) +
-                  QStringLiteral(" line(s) longer than 1 MiB were skipped in ") + path);
+        showError(UrlListReader::SkippedText(skipped, path));
 }
 
 QString UrlListIO::ShowOpenDialog(const QString& filter)
@@ -129,10 +72,10 @@ void UrlListIO::LoadDroppedFile(const QString& path, Rowvane& target, const QStr
         return;
     }
     // A path that cannot be read is reported before anything is cleared.
-    QFile probe(path);
-    if (!info.isFile() || !probe.open(QIODevice::ReadOnly)) {
-        showError(info.exists() && !info.isFile() ? QStringLiteral("Not a regular file: ") + path
-                                                  : probe.errorString());
+    QFile probe;
+    QString error;
+    if (!UrlListReader::Open(path, probe, &error)) {
+        showError(error);
         return;
     }
     probe.close();
@@ -145,7 +88,7 @@ void UrlListIO::LoadUrlFile(const QString& path, Rowvane& target, const QString&
                             bool clearOption)
 {
     if (clearOption) {
-        if (m_jobs.State().IsIdle)
+        if (!m_jobs.RunGoing())
             target.Clear();
         else
             m_jobs.ShowClearRefused();
@@ -224,7 +167,7 @@ void UrlListIO::CutItem()
 {
     Rowvane& jobs = m_jobs.List();
     const int row = jobs.ListIndex();
-    if (row < 0)
+    if (row < 0 || m_jobs.RowChangeRefused())
         return;
     if (m_jobs.State().BlockIndex == row) {
         m_jobs.State().BlockIndex = jobs.ListCount() - 1;
@@ -237,7 +180,8 @@ void UrlListIO::CutItem()
 
 void UrlListIO::PasteItem()
 {
-    if (m_cutBuffer.isEmpty())
+    // An insert moves every row below it; the row stays in the cut buffer.
+    if (m_cutBuffer.isEmpty() || m_jobs.RowChangeRefused())
         return;
     Rowvane& jobs = m_jobs.List();
     const int position = std::max(jobs.ListIndex(), 0);

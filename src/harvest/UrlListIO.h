@@ -14,8 +14,8 @@ class Rowvane;
 // Every way URLs enter or leave the download list and the web page list besides
 // harvesting: list files by menu, dropped text and files, the command-line argument,
 // filtered and unfiltered paste, cut and paste of a row, copy, and the save writers.
-// Files are read as UTF-8 with lines ending in LF, CR LF or CR; writers append lines
-// ending in LF. Failures are shown through the dialogs; rows read before one stay.
+// Files are read by UrlListReader; writers append lines ending in LF. Failures are shown through
+// the dialogs; rows read before one stay.
 class UrlListIO
 {
 public:
@@ -25,12 +25,6 @@ public:
     {
         return QStringLiteral("Text Files(*.txt)|*.txt|All Files(*.*)|*.*");
     }
-
-    // Reads a list file line by line, each stripped of blanks; empty lines are skipped.
-    // onLine returns false to stop early. False with error set when the file fails.
-    // Lines too long to be a URL are skipped and counted in skippedLines.
-    static bool ReadLines(const QString& path, const std::function<bool(const QString&)>& onLine,
-                          QString* error, qsizetype* skippedLines = nullptr);
 
     // --- Loading ---
     QString ShowOpenDialog(const QString& filter);

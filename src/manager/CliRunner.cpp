@@ -4,13 +4,14 @@
 #include "harvest/FileTypeList.h"
 #include "harvest/NumberedRange.h"
 #include "harvest/PageHarvester.h"
-#include "harvest/UrlLines.h"
+#include "harvest/UrlListReader.h"
 #include "manager/DownloadManager.h"
 #include "manager/JobList.h"
 #include "manager/LiveDisplay.h"
 #include "manager/Startup.h"
 #include "platform/ConsoleDialogs.h"
 #include "platform/SettingsStore.h"
+#include "platform/TerminalText.h"
 #include "platform/Version.h"
 
 #include <QCoreApplication>
@@ -37,9 +38,16 @@ extern "C" void OnInterruptSignal(int)
     errno = saved;
 }
 
+// Every line for the terminal goes through TerminalText: file names and URLs come from
+// lists, pages and servers.
+void PrintLine(std::FILE* out, const QString& text)
+{
+    std::fprintf(out, "%s\n", qPrintable(TerminalText::Printable(text)));
+}
+
 void PrintError(const QString& text)
 {
-    std::fprintf(stderr, "harvex-cli: %s\n", qPrintable(text));
+    PrintLine(stderr, QStringLiteral("harvex-cli: ") + text);
 }
 
 } // namespace
@@ -85,7 +93,7 @@ int CliRunner::RunParsed(const CliOptions& options)
     if (baseDirOk && LoadInputs(manager, options) && HarvestPages(manager, options)) {
         if (options.NoDownload) {
             for (int row = 0; row < manager.List2().ListCount(); ++row)
-                std::printf("%s\n", qPrintable(manager.List2().List(row)));
+                PrintLine(stdout, manager.List2().List(row));
             std::fflush(stdout);
             status = m_harvestFailed ? ExitSomeFailed : ExitCompleted;
         } else {
@@ -169,13 +177,12 @@ bool CliRunner::LoadInputs(DownloadManager& m, const CliOptions& o)
             return false;
     }
     for (const QString& arg : o.Positional) {
+        // Any existing path is a list: a device or a FIFO is refused by the reader rather
+        // than taken for a URL.
         const QFileInfo info(arg);
-        if (arg == QLatin1String("-") || info.isFile()) {
+        if (arg == QLatin1String("-") || info.exists()) {
             if (!LoadListFile(m, arg, o.Filtered))
                 return false;
-        } else if (info.isDir()) {
-            PrintError(arg + QStringLiteral(": Can't parse folders."));
-            return false;
         } else if (!arg.trimmed().isEmpty()) {
             if (m.List2().ListCount() >= Rowvane::MaxRows) {
                 PrintError(QStringLiteral("the job list holds at most ") +
@@ -191,61 +198,55 @@ bool CliRunner::LoadInputs(DownloadManager& m, const CliOptions& o)
 
 bool CliRunner::LoadListFile(DownloadManager& m, const QString& path, bool filtered)
 {
-    QFile file;
-    bool opened = false;
-    if (path == QLatin1String("-")) {
-        opened = file.open(stdin, QIODevice::ReadOnly);
-    } else if (QFileInfo(path).isDir()) {
+    if (path != QLatin1String("-") && QFileInfo(path).isDir()) {
         PrintError(path + QStringLiteral(": Can't parse folders."));
         return false;
-    } else {
-        file.setFileName(path);
-        opened = file.open(QIODevice::ReadOnly);
     }
-    if (!opened) {
-        PrintError(path + QStringLiteral(": ") + file.errorString());
-        return false;
-    }
-    // Lines end in LF, CR LF or CR; each is stripped of blanks and blank lines are
-    // skipped. Filtered, a line must hold a match of the link pattern, as a dropped file.
-    LineSplitState state;
-    QList<QByteArray> lines;
-    bool readFailed = false;
-    while (!file.atEnd()) {
-        const QByteArray chunk = file.read(64 * 1024);
-        if (chunk.isEmpty()) {
-            readFailed = file.error() != QFileDevice::NoError;
-            break;
-        }
-        UrlLines::Feed(state, chunk, lines);
-    }
-    UrlLines::Finish(state, lines);
-    if (readFailed) {
-        PrintError(path + QStringLiteral(": ") + file.errorString());
-        return false;
-    }
+    // Filtered, a line must hold a match of the link pattern, as in a dropped file.
     JobList& jobs = m.Jobs();
     Rowvane& list = m.List2();
     const LinkPattern* pattern = nullptr;
     if (filtered && !jobs.DataFilter().isEmpty())
         pattern = &jobs.Pattern(m.DataTypes().BuildExtPattern());
+    bool full = false;
+    const auto onLine = [&](const QString& line) {
+        if (pattern && !pattern->Matches(line))
+            return true;
+        // The list is full: running the part that fits would silently drop the rest.
+        full = !list.AddItem(line) && list.ListCount() >= Rowvane::MaxRows;
+        return !full;
+    };
     const bool block = jobs.BlockInForce();
     list.BlockUpdate();
-    for (const QByteArray& bytes : std::as_const(lines)) {
-        const QString line = UrlLines::StripBlanks(QString::fromUtf8(bytes));
-        if (line.isEmpty() || (pattern && !pattern->Matches(line)))
-            continue;
-        if (!list.AddItem(line) && list.ListCount() >= Rowvane::MaxRows) {
-            // The list is full: running the part that fits would silently drop the rest.
-            list.Update();
-            PrintError(path + QStringLiteral(": the job list holds at most ") +
-                       QString::number(Rowvane::MaxRows) + QStringLiteral(" URLs"));
-            return false;
-        }
+    QString name = path;
+    QString error;
+    qsizetype skipped = 0;
+    bool read = false;
+    if (path == QLatin1String("-")) {
+        name = QStringLiteral("standard input");
+        QFile in;
+        if (in.open(STDIN_FILENO, QIODevice::ReadOnly | QIODevice::Unbuffered,
+                    QFileDevice::DontCloseHandle))
+            read = UrlListReader::Read(in, name, onLine, &error, &skipped);
+        else
+            error = name + QStringLiteral(": ") + in.errorString();
+    } else {
+        read = UrlListReader::ReadFile(path, onLine, &error, &skipped);
     }
+    list.Update();
+    if (!read) {
+        PrintError(error);
+        return false;
+    }
+    if (full) {
+        PrintError(name + QStringLiteral(": the job list holds at most ") +
+                   QString::number(Rowvane::MaxRows) + QStringLiteral(" URLs"));
+        return false;
+    }
+    if (skipped > 0)
+        PrintError(UrlListReader::SkippedText(skipped, name));
     if (!block)
         jobs.SetBlockOff();
-    list.Update();
     jobs.RefreshJobQueue();
     return true;
 }
@@ -274,7 +275,7 @@ bool CliRunner::HarvestPages(DownloadManager& m, const CliOptions& o)
         // The web page list: every page parsed and the page links found on them.
         const Rowvane& pages = m.List4();
         for (int row = 0; row < pages.ListCount(); ++row)
-            std::printf("page: %s\n", qPrintable(pages.List(row)));
+            PrintLine(stdout, QStringLiteral("page: ") + pages.List(row));
         std::fflush(stdout);
     }
     return true;
@@ -296,8 +297,9 @@ int CliRunner::Download(DownloadManager& m, const CliOptions& o)
             stderr);
     } else if (!o.Quiet) {
         connect(&m, &DownloadManager::JobEnded, this, [&list](int row, bool completed) {
-            std::fprintf(stderr, "%s %s\n", completed ? "[Completed]" : "[Failed]",
-                         qPrintable(list.List(row)));
+            PrintLine(stderr,
+                      (completed ? QStringLiteral("[Completed] ") : QStringLiteral("[Failed] ")) +
+                          list.List(row));
             std::fflush(stderr);
         });
     }
@@ -319,27 +321,35 @@ int CliRunner::Download(DownloadManager& m, const CliOptions& o)
     const int failed = list.ListCount() - completed;
     const QString counters =
         m.LastCounterLine().isEmpty() ? m.Status().CounterLine() : m.LastCounterLine();
-    std::printf("%s\nCompleted: %d  Failed: %d\n", qPrintable(counters), completed, failed);
+    PrintLine(stdout, counters);
+    std::printf("Completed: %d  Failed: %d\n", completed, failed);
     std::fflush(stdout);
-    if (!o.FailedList.isEmpty())
-        WriteFailedList(m, o.FailedList);
+    const bool listWritten = o.FailedList.isEmpty() || WriteFailedList(m, o.FailedList);
     if (m_interrupted)
         return ExitInterrupted;
-    return failed == 0 && !m_harvestFailed ? ExitCompleted : ExitSomeFailed;
+    return failed == 0 && !m_harvestFailed && listWritten ? ExitCompleted : ExitSomeFailed;
 }
 
-void CliRunner::WriteFailedList(DownloadManager& m, const QString& path)
+bool CliRunner::WriteFailedList(DownloadManager& m, const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
         PrintError(path + QStringLiteral(": ") + file.errorString());
-        return;
+        return false;
     }
+    QByteArray lines;
     Rowvane& list = m.List2();
     for (int row = 0; row < list.ListCount(); ++row) {
         if (!m.Jobs().IsCompleted(row))
-            file.write(list.List(row).toUtf8() + '\n');
+            lines += list.List(row).toUtf8() + '\n';
     }
+    // The file object buffers: a full disk may show only at flush, or at close.
+    bool written = file.write(lines) == lines.size() && file.flush();
+    file.close();
+    written = written && file.error() == QFileDevice::NoError;
+    if (!written)
+        PrintError(path + QStringLiteral(": ") + file.errorString());
+    return written;
 }
 
 void CliRunner::InstallInterruptHandler()
@@ -357,8 +367,9 @@ void CliRunner::InstallInterruptHandler()
     action.sa_handler = OnInterruptSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
+    // A closed terminal (SIGHUP) stops the run like Ctrl+C and kill do.
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
 }
 
 void CliRunner::Interrupted()

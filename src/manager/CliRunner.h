@@ -14,8 +14,9 @@ class LiveDisplay;
 class QSocketNotifier;
 
 // harvex-cli: builds the job list from files, URLs and harvested pages, downloads it with
-// the manager, and reports. Exit status 0 when every job completed, 1 when any did not,
-// 2 for a usage error or a missing base folder, 130 after an interrupt.
+// the manager, and reports. Exit status 0 when every job completed, 1 when any did not (or
+// the failed list could not be written), 2 for a usage error or a missing base folder,
+// 130 after an interrupt (SIGINT, SIGTERM, SIGHUP).
 class CliRunner : public QObject
 {
     Q_OBJECT
@@ -39,7 +40,8 @@ private:
     bool LoadListFile(DownloadManager& m, const QString& path, bool filtered);
     bool HarvestPages(DownloadManager& m, const CliOptions& options);
     int Download(DownloadManager& m, const CliOptions& options);
-    void WriteFailedList(DownloadManager& m, const QString& path);
+    // False, said on standard error, when the list could not be written whole.
+    bool WriteFailedList(DownloadManager& m, const QString& path);
     void InstallInterruptHandler();
     void Interrupted();
 

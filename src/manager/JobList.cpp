@@ -119,17 +119,41 @@ void JobList::setBlockCaption(const QString& caption)
     emit Changed();
 }
 
+// --- Row changes ------------------------------------------------------------------------
+
+bool JobList::RunGoing() const
+{
+    return !m_state.IsIdle || (m_runGoing && m_runGoing());
+}
+
+bool JobList::RowChangeRefused()
+{
+    if (!RunGoing())
+        return false;
+    m_status.gStatEx(false, QStringLiteral("Can't change the download list while downloads run."));
+    return true;
+}
+
+bool JobList::RemoveJob(int row)
+{
+    if (RowChangeRefused() || !m_list.RemoveItem(row))
+        return false;
+    RefreshJobQueue();
+    return true;
+}
+
 // --- Clear commands ---------------------------------------------------------------------
 
 void JobList::ShowClearRefused()
 {
-    m_dialogs.MsgBox(QStringLiteral("Can't clear jobs while performing downloads."),
-                     QStringLiteral("Clear List ?"), Dialogs::Icon::Exclamation);
+    const QString text = QStringLiteral("Can't clear jobs while performing downloads.");
+    m_status.gStatEx(false, text);
+    m_dialogs.MsgBox(text, QStringLiteral("Clear List ?"), Dialogs::Icon::Exclamation);
 }
 
 bool JobList::ClearIfIdle(Rowvane& target)
 {
-    if (!m_state.IsIdle) {
+    if (RunGoing()) {
         ShowClearRefused();
         return false;
     }
@@ -147,7 +171,7 @@ bool JobList::ClearAll()
 
 bool JobList::clearByForeColor(int colorIndex)
 {
-    if (!m_state.IsIdle) {
+    if (RunGoing()) {
         ShowClearRefused();
         return false;
     }

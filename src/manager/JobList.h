@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 class Dialogs;
 class Rowvane;
 class StatusLine;
@@ -43,6 +45,17 @@ public:
     void AddJobsFiltered(Rowvane& target, const QString& text, const QString& extPattern);
     // Status line, start enabled state and lblList after a change of the list.
     void RefreshJobQueue();
+
+    // Whether a run is going (the manager's StopEnabled). While it is, rows must not move:
+    // each running slot knows its job by row index.
+    void SetRunGoing(std::function<bool()> runGoing) { m_runGoing = std::move(runGoing); }
+    bool RunGoing() const;
+
+    // True, and said in the status line, while a run goes: cut, paste and delete call it
+    // before they move rows. Appending stays allowed.
+    bool RowChangeRefused();
+    // The delete key: removes one row. False (said in the status line) while a run goes.
+    bool RemoveJob(int row);
 
     // The clear commands; false (with the message) while downloads run.
     bool ClearAll();
@@ -87,6 +100,7 @@ private:
     ManagerState& m_state;
     StatusLine& m_status;
     Dialogs& m_dialogs;
+    std::function<bool()> m_runGoing;
     QString m_dataFilter;
     LinkPattern m_pattern;
     QString m_reportedPattern; // the invalid pattern already reported

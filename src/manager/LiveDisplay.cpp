@@ -2,6 +2,7 @@
 #include "manager/LiveDisplay.h"
 
 #include "manager/SlotMonitor.h"
+#include "platform/TerminalText.h"
 
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -46,11 +47,8 @@ QStringList LiveDisplay::Render(const SlotMonitor& monitor, const QString& meter
     lines.append(meter);
     lines.append(counters);
     for (QString& line : lines) {
-        // Control characters from a server's texts would move the cursor.
-        for (QChar& c : line) {
-            if (c.unicode() < 0x20 || c.unicode() == 0x7f)
-                c = QLatin1Char(' ');
-        }
+        // A server's texts must not move the cursor or reorder the line.
+        line = TerminalText::Printable(line);
         if (width > 1 && line.size() >= width)
             line.truncate(width - 1);
     }

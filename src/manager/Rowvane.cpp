@@ -149,6 +149,7 @@ void Rowvane::Clear()
     m_folded.clear();
     m_listIndex = -1;
     changed();
+    emit Cleared();
     emit Click();
 }
 

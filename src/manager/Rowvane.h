@@ -139,6 +139,8 @@ signals:
     void Changed();
     // A row should be scrolled into view (ListIndex and Selected writes).
     void EnsureVisibleRequested(int index);
+    // Clear() emptied the list, whoever called it.
+    void Cleared();
 
 private:
     void changed();

@@ -44,6 +44,8 @@ bool Startup::Run(DownloadManager& m, const Adjust& adjust)
     m.Jobs().setDataFilter(m.Params().DataFilter);
 
     m.State().IsIdle = true;
+    // The job list refuses to move rows while the run that owns them goes.
+    m.Jobs().SetRunGoing([&m] { return m.StopEnabled(); });
     m.Jobs().RefreshJobQueue();
     return CheckBaseDir(m);
 }

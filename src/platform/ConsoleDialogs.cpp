@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/ConsoleDialogs.h"
 
+#include "platform/TerminalText.h"
+
 #include <cstdio>
 
 Dialogs::Answer ConsoleDialogs::MsgBox(const QString& text, const QString& title, Icon,
@@ -10,7 +12,7 @@ Dialogs::Answer ConsoleDialogs::MsgBox(const QString& text, const QString& title
     line.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
     if (!title.isEmpty())
         line = title + QStringLiteral(": ") + line;
-    std::fprintf(stderr, "%s\n", qPrintable(line));
+    std::fprintf(stderr, "%s\n", qPrintable(TerminalText::Printable(line)));
     switch (buttons) {
     case Buttons::Ok:
         return Answer::Ok;

@@ -1,0 +1,110 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "harvest/UrlListReader.h"
+
+#include "harvest/UrlLines.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+bool fail(QString* error, const QString& name, const QString& reason)
+{
+    if (error)
+        *error = name + QStringLiteral(": ") + reason;
+    return false;
+}
+
+QString systemReason(int code)
+{
+    return QString::fromLocal8Bit(std::strerror(code));
+}
+
+} // namespace
+
+bool UrlListReader::Open(const QString& path, QFile& file, QString* error)
+{
+    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return fail(error, path, systemReason(errno));
+    struct stat info
+    {
+    };
+    if (::fstat(fd, &info) != 0) {
+        const int code = errno;
+        ::close(fd);
+        return fail(error, path, systemReason(code));
+    }
+    if (!S_ISREG(info.st_mode)) {
+        ::close(fd);
+        if (S_ISDIR(info.st_mode))
+            return fail(error, path, systemReason(EISDIR));
+        // A device never ends; a FIFO or a socket ends only when its writer wants it to.
+        return fail(error, path, QStringLiteral("Not a regular file"));
+    }
+    // O_NONBLOCK stays set: it does not change reads of a regular file.
+    if (!file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return fail(error, path, file.errorString());
+    }
+    return true;
+}
+
+bool UrlListReader::ReadFile(const QString& path, const LineSink& onLine, QString* error,
+                             qsizetype* skippedLines)
+{
+    QFile file;
+    return Open(path, file, error) && Read(file, path, onLine, error, skippedLines);
+}
+
+bool UrlListReader::Read(QIODevice& device, const QString& name, const LineSink& onLine,
+                         QString* error, qsizetype* skippedLines)
+{
+    LineSplitState state;
+    QList<QByteArray> lines;
+    bool first = true;
+    bool more = true;
+    auto deliver = [&]() {
+        for (QByteArray& bytes : lines) {
+            // A UTF-8 byte order mark is no part of the first URL.
+            if (first && bytes.startsWith("\xEF\xBB\xBF"))
+                bytes.remove(0, 3);
+            first = false;
+            const QString line = UrlLines::StripBlanks(QString::fromUtf8(bytes));
+            if (!line.isEmpty() && !onLine(line)) {
+                more = false;
+                break;
+            }
+        }
+        lines.clear();
+    };
+    QByteArray chunk(64 * 1024, Qt::Uninitialized);
+    while (more) {
+        const qint64 got = device.read(chunk.data(), chunk.size());
+        if (got < 0)
+            return fail(error, name, device.errorString());
+        if (got == 0)
+            break;
+        UrlLines::Feed(state, QByteArrayView(chunk.constData(), got), lines);
+        deliver();
+    }
+    if (more) {
+        UrlLines::Finish(state, lines);
+        deliver();
+    }
+    if (skippedLines)
+        *skippedLines = state.skipped;
+    return true;
+}
+
+QString UrlListReader::SkippedText(qsizetype skippedLines, const QString& name)
+{
+    return QString::number(skippedLines) +
+           QStringLiteral(" line(s) longer than 1 MiB were skipped in ") + name;
+}
