@@ -71,9 +71,21 @@ QVector<Tagleaf::Piece> Tagleaf::layoutPieces() const
                 y += lineHeight;
                 continue;
             }
+            // A line that breaks inside this stretch breaks after its last blank.
+            if (from + count < end) {
+                const int blank = int(m_caption.lastIndexOf(QLatin1Char(' '), from + count - 1));
+                if (blank >= from && blank < from + count - 1) {
+                    count = blank - from + 1;
+                    width = metrics.horizontalAdvance(m_caption.mid(from, count));
+                }
+            }
             pieces.append({QRect(x, y, width, lineHeight), from, count, run});
             from += count;
             x += width;
+            if (from < end) { // the line is full
+                x = 0;
+                y += lineHeight;
+            }
         }
     };
     for (int run = 0; run < m_runs.size(); ++run)
