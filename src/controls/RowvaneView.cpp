@@ -6,7 +6,6 @@
 #include "controls/Twips.h"
 #include "manager/Rowvane.h"
 
-#include <QFontMetrics>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -75,17 +74,25 @@ RowvaneView::RowvaneView(Rowvane& model, QWidget* parent)
 void RowvaneView::onFontsChanged()
 {
     m_fonts.clear();
-    for (int i = 0; i < m_model.MaxFonts(); ++i)
+    m_metrics.clear();
+    for (int i = 0; i < m_model.MaxFonts(); ++i) {
         m_fonts.append(toQFont(m_model.FontAt(i)));
+        m_metrics.emplace_back(m_fonts.last());
+    }
     measureAll();
     RecalcLayout();
 }
 
 int RowvaneView::measure(int row) const
 {
-    const RowItem& item = m_model.Item(row);
-    const QFontMetrics metrics(m_fonts.value(item.FontID, m_fonts.value(0)));
-    return m_checkIcon.width() + metrics.horizontalAdvance(item.Text) + px(RowWidthExtra);
+    return m_checkIcon.width() + m_metrics[fontIndex(row)].horizontalAdvance(m_model.List(row)) +
+           px(RowWidthExtra);
+}
+
+int RowvaneView::fontIndex(int row) const
+{
+    const int id = m_model.Item(row).FontID;
+    return id >= 0 && id < int(m_fonts.size()) ? id : 0;
 }
 
 int RowvaneView::RowWidth(int row) const
@@ -109,8 +116,8 @@ int RowvaneView::SurfaceWidth() const
 void RowvaneView::CalcRowHeight()
 {
     int height = 0;
-    for (const QFont& font : std::as_const(m_fonts))
-        height = std::max(height, QFontMetrics(font).height());
+    for (const QFontMetrics& metrics : m_metrics)
+        height = std::max(height, metrics.height());
     height += 2; // one pixel above and below
     for (const QPixmap* icon : {&m_checkIcon, &m_unCheckIcon})
         if (icon->height() >= height)
@@ -227,9 +234,8 @@ void RowvaneView::DrawRow(QPainter& painter, int row, int top, int surfaceWidth)
 {
     const RowItem& item = m_model.Item(row);
     const bool current = row == m_model.ListIndex();
-    const QFont& font = m_fonts.value(item.FontID, m_fonts.value(0));
-    painter.setFont(font);
-    const QFontMetrics metrics(font);
+    painter.setFont(m_fonts.at(fontIndex(row)));
+    const QFontMetrics& metrics = m_metrics[fontIndex(row)];
 
     int textX = 0;
     if (m_model.Style() == 1) {

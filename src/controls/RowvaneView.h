@@ -5,11 +5,14 @@
 
 #include <QAbstractScrollArea>
 #include <QFont>
+#include <QFontMetrics>
 #include <QPixmap>
-#include <QPointer>
 #include <QVector>
 
+#include <vector>
+
 class QMimeData;
+class QPainter;
 class Rowvane;
 
 // The owner-drawn list: paints the rows of a Rowvane model, keeps the vertical bar and
@@ -105,12 +108,14 @@ private:
     void setCurrent(int row);
     void moveTo(int row, int top);
     QPoint surfacePos(QPointF viewportPos) const;
-    void DrawRow(class QPainter& painter, int row, int top, int surfaceWidth) const;
-    void DrawCheckBox(class QPainter& painter, int row, int y0, bool current) const;
+    void DrawRow(QPainter& painter, int row, int top, int surfaceWidth) const;
+    void DrawCheckBox(QPainter& painter, int row, int y0, bool current) const;
+    int fontIndex(int row) const;
 
     Rowvane& m_model;
     RowWidths m_widths;
-    QVector<QFont> m_fonts; // the model's font table as fonts
+    QVector<QFont> m_fonts;              // the model's font table as fonts
+    std::vector<QFontMetrics> m_metrics; // and their metrics, one per font
     int m_rowHeight = 0;
     int m_visibleRows = 0;
     bool m_ownMove = false; // the view moves the current row and scrolls itself

@@ -159,6 +159,27 @@ private slots:
         QVERIFY(!rig.view->verticalScrollBar()->isVisible());
     }
 
+    // The tallest font's line plus two pixels, or a taller check picture plus two.
+    void rowHeightFollowsFontsAndCheckPictures()
+    {
+        Rig rig(3);
+        const int plain = rig.view->RowHeight();
+        QVERIFY(rig.model.AddFont(RowvaneFont{"Sans Serif", 20}));
+        const int tall = rig.view->RowHeight();
+        QVERIFY(tall > plain + 10);
+        QPixmap big(30, 30);
+        big.fill(Qt::red);
+        const int width = rig.view->RowWidth(0);
+        rig.view->setCheckIcon(big);
+        QCOMPARE(rig.view->RowHeight(), std::max(tall, 32));
+        QCOMPARE(rig.view->RowWidth(0), width + 16); // every row counts the picture's width
+        rig.model.RemoveFont(1);
+        QCOMPARE(rig.view->RowHeight(), 32);
+        rig.view->setCheckIcon(QPixmap()); // the default picture again
+        QCOMPARE(rig.view->RowHeight(), plain);
+        QCOMPARE(rig.view->CheckIcon().size(), QSize(14, 14));
+    }
+
     void tooLowForOneRowGrows()
     {
         Rig rig(3);
