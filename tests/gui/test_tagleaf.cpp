@@ -101,29 +101,38 @@ private slots:
         QVERIFY(!underlined(pieces.at(2).rect));
     }
 
-    void roundedFillsSpareTheCorners_data()
+    // The fill behind a run, and its corners set back to the label's white when rounded.
+    void runFillsAndCorners_data()
     {
+        QTest::addColumn<QString>("format");
         QTest::addColumn<bool>("rounded");
+        QTest::addColumn<QColor>("fill");
         QTest::addColumn<QColor>("corner");
-        QTest::newRow("rounded") << true << QColor(255, 255, 255);
-        QTest::newRow("square") << false << QColor(255, 0, 0);
+        const QColor white(255, 255, 255), red(255, 0, 0), blue(0, 0, 255);
+        QTest::newRow("red, rounded") << "L=2;L=4,BC=255" << true << red << white;
+        QTest::newRow("red, square") << "L=2;L=4,BC=255" << false << red << red;
+        QTest::newRow("blue, hex, lower case") << "l=2;l=4,bc=&HFF0000" << true << blue << white;
+        QTest::newRow("outer ; dropped")
+            << ";L=2;L=4,BC=65280,FC=255;" << true << QColor(0, 255, 0) << white;
     }
-    void roundedFillsSpareTheCorners()
+    void runFillsAndCorners()
     {
+        QFETCH(QString, format);
         QFETCH(bool, rounded);
+        QFETCH(QColor, fill);
         Tagleaf label;
         label.setBackColor(0xFFFFFF);
         label.setRoundedFill(rounded);
         label.resize(300, 30);
         label.setCaption("ab    cd");
-        label.setFormatString("L=2;L=4,BC=255");
+        label.setFormatString(format);
         label.show();
         const QImage image = WidgetProbe::render(label);
         const QRect r = label.layoutPieces().at(1).rect;
         for (QPoint corner : {r.topLeft(), r.topRight(), r.bottomLeft(), r.bottomRight()})
             QTEST(WidgetProbe::at(image, corner.x(), corner.y()), "corner");
-        QCOMPARE(WidgetProbe::at(image, r.left() + 1, r.top()), QColor(255, 0, 0));
-        QCOMPARE(WidgetProbe::at(image, r.left(), r.top() + 1), QColor(255, 0, 0));
+        QCOMPARE(WidgetProbe::at(image, r.left() + 1, r.top()), fill);
+        QCOMPARE(WidgetProbe::at(image, r.left(), r.top() + 1), fill);
         // The default-look stretch before it is not filled.
         const QRect first = label.layoutPieces().at(0).rect;
         QCOMPARE(WidgetProbe::at(image, first.right(), first.top()), QColor(255, 255, 255));
@@ -144,6 +153,13 @@ private slots:
         }
         QCOMPARE(characters, 30);
         QVERIFY(pieces.last().rect.top() > 0);
+
+        // With blanks, a line ends after a blank, never inside a word.
+        label.setCaption("alpha beta gamma delta epsilon");
+        label.setFormatString("L=30,FC=255");
+        for (const auto& piece : label.layoutPieces())
+            QVERIFY(piece.from + piece.length == 30 ||
+                    label.Caption().at(piece.from + piece.length - 1) == QLatin1Char(' '));
     }
 
     void doubleClickShowsTheCopyBox()
