@@ -12,7 +12,9 @@
 #include <QApplication>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -21,6 +23,9 @@ namespace {
 constexpr quint32 Running = 0xC0FFFF; // light yellow
 constexpr quint32 Done = 0x008000;    // green
 constexpr quint32 Failed = 0x0000FF;  // red
+
+RowvaneView* g_shifted = nullptr; // scrolled sideways once laid out
+Tagleaf* g_copyBox = nullptr;     // double-clicked once shown
 
 QWidget* titled(const QString& title, QWidget* widget)
 {
@@ -60,18 +65,38 @@ RowvaneView* listView(Rowvane* model, int style, int checkStyle, bool grid, int 
 QGroupBox* lists()
 {
     auto* box = new QGroupBox("List: plain, drawn check boxes with grid, check pictures");
-    auto* layout = new QHBoxLayout(box);
+    auto* layout = new QGridLayout(box);
     layout->addWidget(titled("Style 0, rows 1-3 running/done/failed, row 4 current",
-                             listView(new Rowvane(box), 0, 0, false, 8)));
+                             listView(new Rowvane(box), 0, 0, false, 8)),
+                      0, 0);
     layout->addWidget(
-        titled("Style 1, CheckStyle 0, Grid", listView(new Rowvane(box), 1, 0, true, 8)));
+        titled("Style 1, CheckStyle 0, Grid", listView(new Rowvane(box), 1, 0, true, 8)), 0, 1);
     auto* model = new Rowvane(box);
     RowvaneView* view = listView(model, 1, 1, false, 40);
     model->AddItem(QStringLiteral("http://a-very-long-host-name.example/") + QString(60, 'x') +
                    ".zip");
     model->setListIndex(4);
     view->setTopRow(0);
-    layout->addWidget(titled("CheckStyle 1 (pictures), 41 rows: vertical bar", view));
+    layout->addWidget(titled("CheckStyle 1 (pictures), 41 rows: vertical bar", view), 0, 2);
+
+    auto* empty = new Rowvane(box);
+    RowvaneView* emptyView = listView(empty, 1, 1, false, 0);
+    empty->Clear();
+    emptyView->setFixedHeight(66);
+    layout->addWidget(titled("empty list", emptyView), 1, 0);
+    auto* wide = new Rowvane(box);
+    RowvaneView* wideView = listView(wide, 1, 1, true, 3);
+    wide->AddItem("http://a-very-long-host-name.example/" + QString(40, 'x') + "/far-end.zip");
+    wide->setListIndex(3);
+    wideView->setFixedHeight(66);
+    layout->addWidget(titled("long row, shifted right by 20 steps (Right key)", wideView), 1, 1);
+    g_shifted = wideView;
+    auto* flat = new Rowvane(box);
+    RowvaneView* flatView = listView(flat, 0, 0, false, 3);
+    flatView->setBorderStyle(0);
+    flat->setSelBackColor(0x808000);
+    flatView->setFixedHeight(66);
+    layout->addWidget(titled("BorderStyle 0, SelBackColor teal", flatView), 1, 2);
     return box;
 }
 
@@ -191,6 +216,9 @@ QGroupBox* labels()
     layout->addWidget(tagleaf("Malformed: \";;L=abc,FC=,Font=;X=1\"", ";;L=abc,FC=,Font=;X=1"), 3,
                       0);
     layout->addWidget(tagleaf("Lower-case keys: l=10,fc=255", "l=10,fc=255"), 3, 1);
+    g_copyBox = tagleaf("Double-clicked, EditStart 16: copy-this-part", "L=15,FC=8421376");
+    g_copyBox->setEditStart(16);
+    layout->addWidget(g_copyBox, 4, 0);
     return box;
 }
 
@@ -227,6 +255,14 @@ int main(int argc, char** argv)
     layout->addWidget(artwork());
     window.show();
     runIndicators();
+    for (int i = 0; i < 20; ++i) {
+        QKeyEvent right(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier);
+        QCoreApplication::sendEvent(g_shifted, &right);
+    }
+    QMouseEvent twice(QEvent::MouseButtonDblClick, QPointF(5, 5),
+                      g_copyBox->mapToGlobal(QPointF(5, 5)), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QCoreApplication::sendEvent(g_copyBox, &twice);
 
     const QStringList args = app.arguments();
     const int grab = int(args.indexOf("--grab"));
