@@ -20,6 +20,8 @@ constexpr int TextAfterCheck = 60; // text area after the check picture
 constexpr int TextIndent = 30;     // text inside its area
 constexpr int RowWidthExtra = 240; // added to every row's measured width
 
+constexpr int RepaintIntervalMs = 40; // model changes are painted at most this often
+
 int px(int twips)
 {
     return Twips::toPixels(twips);
@@ -51,6 +53,9 @@ RowvaneView::RowvaneView(Rowvane& model, QWidget* parent)
     verticalScrollBar()->setSingleStep(1);
     setBorderStyle(m_borderStyle);
 
+    m_repaint.setSingleShot(true);
+    m_repaint.setInterval(RepaintIntervalMs);
+    connect(&m_repaint, &QTimer::timeout, viewport(), qOverload<>(&QWidget::update));
     connect(&m_model, &Rowvane::Changed, this, &RowvaneView::onChanged);
     connect(&m_model, &Rowvane::FontsChanged, this, &RowvaneView::onFontsChanged);
     connect(&m_model, &Rowvane::RowsReset, this, &RowvaneView::measureAll);
@@ -161,9 +166,11 @@ void RowvaneView::RecalcLayout()
 
 void RowvaneView::onChanged()
 {
+    // The bars follow at once; the rows are painted when the interval is over.
     UpdateVScroll();
     updateHScroll();
-    viewport()->update();
+    if (!m_repaint.isActive())
+        m_repaint.start();
 }
 
 void RowvaneView::resizeEvent(QResizeEvent* event)

@@ -7,6 +7,7 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QPixmap>
+#include <QTimer>
 #include <QVector>
 
 #include <vector>
@@ -119,6 +120,8 @@ private:
     int m_rowHeight = 0;
     int m_visibleRows = 0;
     bool m_ownMove = false; // the view moves the current row and scrolls itself
+    // Model changes reach the screen at most once per interval, however many jobs end.
+    QTimer m_repaint;
     QPoint m_pressPos;
 
     int m_appearance = 1;
