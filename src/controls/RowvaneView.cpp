@@ -161,7 +161,7 @@ void RowvaneView::RecalcLayout()
     CalcVisibleRows();
     UpdateVScroll();
     updateHScroll();
-    viewport()->update();
+    repaintRows();
 }
 
 void RowvaneView::onChanged()
@@ -169,6 +169,7 @@ void RowvaneView::onChanged()
     // The bars follow at once; the rows are painted when the interval is over.
     UpdateVScroll();
     updateHScroll();
+    m_pageDirty = true;
     if (!m_repaint.isActive())
         m_repaint.start();
 }
@@ -183,7 +184,7 @@ void RowvaneView::resizeEvent(QResizeEvent* event)
 
 void RowvaneView::scrollContentsBy(int, int)
 {
-    viewport()->update();
+    repaintRows();
 }
 
 // --- Scrolling ---------------------------------------------------------------------------
@@ -215,25 +216,45 @@ void RowvaneView::EnsureVisible(int Index)
     else if (TopRow() + m_visibleRows < Index + 1)
         setTopRow(std::min(Index - m_visibleRows + 1, verticalScrollBar()->maximum()));
     else
-        viewport()->update();
+        repaintRows();
 }
 
 // --- Painting ----------------------------------------------------------------------------
 
+void RowvaneView::repaintRows()
+{
+    m_pageDirty = true;
+    viewport()->update();
+}
+
+// The page in view is drawn once into a cached picture when rows, scrolling or size
+// changed; every paint copies only the rectangle asked for.
 void RowvaneView::paintEvent(QPaintEvent* event)
 {
+    const qreal ratio = viewport()->devicePixelRatioF();
+    const QSize pixels = viewport()->size() * ratio;
+    if (m_pageDirty || m_page.size() != pixels) {
+        m_page = QPixmap(pixels.expandedTo(QSize(1, 1)));
+        m_page.setDevicePixelRatio(ratio);
+        QPainter page(&m_page);
+        drawPage(page);
+        m_pageDirty = false;
+    }
+    const QRectF dirty(event->rect());
     QPainter painter(viewport());
-    const QRect dirty = event->rect();
-    painter.fillRect(dirty, OleColor::toQColor(m_model.BackColor()));
+    painter.drawPixmap(dirty, m_page, QRectF(dirty.topLeft() * ratio, dirty.size() * ratio));
+}
+
+void RowvaneView::drawPage(QPainter& painter) const
+{
+    painter.fillRect(viewport()->rect(), OleColor::toQColor(m_model.BackColor()));
     const int offset = HorizontalStep() * px(HScrollStepTwips);
     painter.translate(-offset, 0);
     const int surfaceWidth = SurfaceWidth();
     const int top = TopRow();
     // Only the rows in view, the last of them perhaps partly.
-    const int first = top + dirty.top() / m_rowHeight;
-    const int last = std::min(
-        {top + m_visibleRows, top + dirty.bottom() / m_rowHeight, m_model.ListCount() - 1});
-    for (int row = first; row <= last; ++row)
+    const int last = std::min(top + m_visibleRows, m_model.ListCount() - 1);
+    for (int row = top; row <= last; ++row)
         DrawRow(painter, row, (row - top) * m_rowHeight, surfaceWidth);
 }
 

@@ -109,6 +109,8 @@ private:
     void setCurrent(int row);
     void moveTo(int row, int top);
     QPoint surfacePos(QPointF viewportPos) const;
+    void repaintRows();
+    void drawPage(QPainter& painter) const;
     void DrawRow(QPainter& painter, int row, int top, int surfaceWidth) const;
     void DrawCheckBox(QPainter& painter, int row, int y0, bool current) const;
     int fontIndex(int row) const;
@@ -122,6 +124,8 @@ private:
     bool m_ownMove = false; // the view moves the current row and scrolls itself
     // Model changes reach the screen at most once per interval, however many jobs end.
     QTimer m_repaint;
+    QPixmap m_page; // the rows in view as last drawn
+    bool m_pageDirty = true;
     QPoint m_pressPos;
 
     int m_appearance = 1;

@@ -53,7 +53,7 @@ void RowvaneView::mousePressEvent(QMouseEvent* event)
     const int row = TopRow() + pos.y() / m_rowHeight;
     if (row < 0 || row >= m_model.ListCount()) {
         setCurrent(-1);
-        viewport()->update();
+        repaintRows();
         return;
     }
     setCurrent(row);
@@ -143,7 +143,7 @@ void RowvaneView::keyPressEvent(QKeyEvent* event)
         QAbstractScrollArea::keyPressEvent(event);
         return;
     }
-    viewport()->update();
+    repaintRows();
 }
 
 // --- Drag and drop ---------------------------------------------------------------------------

@@ -121,7 +121,8 @@ private slots:
         QVERIFY(distance(WidgetProbe::at(image, 8, y0 + 9), ink) < 60);
         QVERIFY(distance(WidgetProbe::at(image, 8, rig.view->RowHeight() + y0 + 9), ink) > 300);
         // Pictures: the ticked picture in front of the checked row, the empty one below.
-        rig.model.setCheckStyle(1);
+        rig.model.setCheckStyle(1); // stored only: shows at the next redraw
+        rig.model.Update();
         image = rig.image();
         const QImage ticked = rig.view->UnCheckIcon().toImage();
         const QImage empty = rig.view->CheckIcon().toImage();
