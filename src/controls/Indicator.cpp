@@ -64,39 +64,41 @@ void Indicator::clearSurface()
 
 void Indicator::drawFrame()
 {
-    clearSurface();
-    if (m_visualEffect != 0)
-        drawBlocks();
-    else
-        drawDots();
-    update();
+    if (m_visualEffect != 0) {
+        m_frame.nextBlockPos(width());
+    } else {
+        m_shownIndex = m_frame.HighlightIndex;
+        m_shownPhase = m_frame.HighlightPhase;
+        m_frame.nextDots(width());
+    }
+    paintFrame();
 }
 
-void Indicator::drawDots()
+void Indicator::paintFrame()
 {
+    clearSurface();
     QPainter painter(&m_surface);
-    const int top = IndicatorFrame::DotTop(height());
-    const quint32 fill = m_frame.HighlightPhase == 1 ? m_highLightColor : m_highLightColor1;
-    for (const IndicatorFrame::Dot& dot : m_frame.nextDots(width())) {
-        if (dot.highlighted) {
-            painter.setPen(OleColor::toQColor(m_foreColor));
-            painter.setBrush(OleColor::toQColor(fill));
-            painter.drawRect(dot.x, top, dot.size, dot.size);
-        } else {
-            painter.fillRect(dot.x, top, dot.size + 1, dot.size + 1,
-                             OleColor::toQColor(m_dotColor));
+    if (m_visualEffect != 0) {
+        const int left = m_frame.BlockPos;
+        const auto colours = IndicatorFrame::BlockColors(m_scrollColor);
+        for (int i = 0; i < 3; ++i)
+            painter.fillRect(QRect(QPoint(left + 9 * i, 4), QPoint(left + 9 * i + 5, height() - 6)),
+                             OleColor::toQColor(colours[i]));
+    } else {
+        const int top = IndicatorFrame::DotTop(height());
+        const quint32 fill = m_shownPhase == 1 ? m_highLightColor : m_highLightColor1;
+        for (const IndicatorFrame::Dot& dot : IndicatorFrame::Dots(width(), m_shownIndex)) {
+            if (dot.highlighted) {
+                painter.setPen(OleColor::toQColor(m_foreColor));
+                painter.setBrush(OleColor::toQColor(fill));
+                painter.drawRect(dot.x, top, dot.size, dot.size);
+            } else {
+                painter.fillRect(dot.x, top, dot.size + 1, dot.size + 1,
+                                 OleColor::toQColor(m_dotColor));
+            }
         }
     }
-}
-
-void Indicator::drawBlocks()
-{
-    QPainter painter(&m_surface);
-    const int left = m_frame.nextBlockPos(width());
-    const auto colours = IndicatorFrame::BlockColors(m_scrollColor);
-    for (int i = 0; i < 3; ++i)
-        painter.fillRect(QRect(QPoint(left + 9 * i, 4), QPoint(left + 9 * i + 5, height() - 6)),
-                         OleColor::toQColor(colours[i]));
+    update();
 }
 
 void Indicator::paintEvent(QPaintEvent*)
@@ -112,8 +114,11 @@ void Indicator::paintEvent(QPaintEvent*)
 
 void Indicator::resizeEvent(QResizeEvent*)
 {
-    // A resize starts from a clear surface; the next frame fills it.
-    clearSurface();
+    // A running (or paused) indicator keeps showing its last frame at the new size.
+    if (m_isRunning)
+        paintFrame();
+    else
+        clearSurface();
 }
 
 void Indicator::setBorderStyle(int value)

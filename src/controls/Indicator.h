@@ -71,12 +71,15 @@ protected:
 
 private:
     void clearSurface();
+    // Moves the animation on by one frame and draws it.
     void drawFrame();
-    void drawDots();
-    void drawBlocks();
+    // Draws the frame last moved to, on a clear surface.
+    void paintFrame();
 
     QTimer m_timer;
     IndicatorFrame m_frame;
+    int m_shownIndex = 0; // the highlighted dot and phase of the frame on show
+    int m_shownPhase = 0;
     QImage m_surface; // the last frame, copied to the screen by paintEvent
     bool m_isRunning = false;
     int m_runTime = 0;

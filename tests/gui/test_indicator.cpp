@@ -99,14 +99,17 @@ private slots:
         QCOMPARE(indicator.RunTimeInterval(), 1200);
         indicator.PauseNow();
         QVERIFY(indicator.IsRunning() && !indicator.isTicking());
+        indicator.resize(80, 30); // a paused indicator keeps its frame at the new size
+        QImage image = WidgetProbe::render(indicator);
+        QCOMPARE(WidgetProbe::count(image, image.rect(), QColor(0, 0, 0xFF), 0), 4 * 4 * 3);
         indicator.ResumeNow();
         QVERIFY(indicator.isTicking());
         indicator.stopNow();
         QVERIFY(!indicator.IsRunning() && !indicator.isTicking());
         QCOMPARE(indicator.frame().HighlightIndex, 0);
-        const QImage image = WidgetProbe::render(indicator);
+        image = WidgetProbe::render(indicator);
         QCOMPARE(WidgetProbe::count(image, image.rect(), QColor(0xD4, 0xD0, 0xC8), 0),
-                 60 * 30); // cleared
+                 80 * 30); // cleared
     }
 };
 
