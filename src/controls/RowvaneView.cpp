@@ -71,6 +71,7 @@ RowvaneView::RowvaneView(Rowvane& model, QWidget* parent)
             EnsureVisible(row);
     });
     connect(&m_model, &Rowvane::Click, this, &RowvaneView::Click);
+    viewport()->setToolTip(m_model.ToolTipText());
     onFontsChanged();
 }
 
@@ -169,6 +170,7 @@ void RowvaneView::onChanged()
     // The bars follow at once; the rows are painted when the interval is over.
     UpdateVScroll();
     updateHScroll();
+    viewport()->setToolTip(m_model.ToolTipText());
     m_pageDirty = true;
     if (!m_repaint.isActive())
         m_repaint.start();
