@@ -321,6 +321,39 @@ private slots:
         QCOMPARE(click.count(), 2);
     }
 
+    // A view keeps per-row widths from these notices, also during a blocked bulk change;
+    // a colour-only change must not ask it to measure again.
+    void rowNoticesNameTheRowsThatChanged()
+    {
+        Rowvane list;
+        list.setSortStrategy(1);
+        QSignalSpy inserted(&list, &Rowvane::RowInserted);
+        QSignalSpy removed(&list, &Rowvane::RowRemoved);
+        QSignalSpy replaced(&list, &Rowvane::RowsReplaced);
+        QSignalSpy reset(&list, &Rowvane::RowsReset);
+        {
+            RowvaneBulkChange bulk(list);
+            list.AddItem("b");
+            list.AddItem("c");
+            list.AddItem("a"); // sorted in at the top
+        }
+        QCOMPARE(inserted.count(), 3);
+        QCOMPARE(inserted.at(2).at(0).toInt(), 0);
+        list.SetAttribute(1, 0, 0, 0); // colours only
+        list.setSelected(1, true);
+        QCOMPARE(replaced.count(), 0);
+        QVERIFY(list.AddFont(RowvaneFont{"Serif", 14}));
+        list.SetAttribute(2, 1, 0, 1);
+        QCOMPARE(replaced.count(), 1);
+        QCOMPARE(replaced.at(0), QVariantList({2, 2}));
+        list.RemoveItem(1);
+        QCOMPARE(removed.count(), 1);
+        QCOMPARE(removed.at(0).at(0).toInt(), 1);
+        list.ResetList(); // row 1 leaves font 1
+        list.setSortStrategy(2);
+        QCOMPARE(reset.count(), 2);
+    }
+
     void cornerCharKeepsFirstCharacter()
     {
         Rowvane list;

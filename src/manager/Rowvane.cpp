@@ -109,10 +109,10 @@ bool Rowvane::AddItem(const QString& sItem, int FontIndex, int BColor, int FColo
     row.BackColorID = qint16(BColor);
     row.ForeColorID = qint16(FColor);
     if (position < 0 || position >= ListCount())
-        m_items.append(row);
-    else
-        m_items.insert(position, row);
+        position = int(m_items.size());
+    m_items.insert(position, row);
     indexAdd(sItem);
+    emit RowInserted(position);
 
     if (m_listIndex < 0) {
         m_listIndex = 0;
@@ -135,6 +135,7 @@ bool Rowvane::RemoveItem(int Index)
         return false;
     indexRemove(m_items.at(Index).Text);
     m_items.remove(Index);
+    emit RowRemoved(Index);
     if (m_listIndex >= ListCount())
         m_listIndex = ListCount() - 1;
     changed();
@@ -148,6 +149,7 @@ void Rowvane::Clear()
     m_exact.clear();
     m_folded.clear();
     m_listIndex = -1;
+    emit RowsReset();
     changed();
     emit Cleared();
     emit Click();
@@ -165,6 +167,7 @@ void Rowvane::setList(int Index, const QString& text)
     indexRemove(m_items.at(Index).Text);
     m_items[Index].Text = text;
     indexAdd(text);
+    emit RowsReplaced(Index, Index);
     changed();
 }
 
@@ -209,9 +212,12 @@ bool Rowvane::SetAttribute(int Index, int FontIndex, int BColor, int FColor)
         BColor < 0 || BColor >= MaxColors() || FColor < 0 || FColor >= MaxColors())
         return false;
     RowItem& row = m_items[Index];
+    const bool newFont = row.FontID != FontIndex;
     row.FontID = qint16(FontIndex);
     row.BackColorID = qint16(BColor);
     row.ForeColorID = qint16(FColor);
+    if (newFont)
+        emit RowsReplaced(Index, Index);
     changed();
     return true;
 }
@@ -230,17 +236,23 @@ void Rowvane::Swap(int Item1, int Item2)
     if (Item1 < 0 || Item2 < 0 || Item1 >= ListCount() || Item2 >= ListCount())
         return;
     std::swap(m_items[Item1], m_items[Item2]);
+    emit RowsReplaced(Item1, Item1);
+    emit RowsReplaced(Item2, Item2);
     changed();
 }
 
 void Rowvane::ResetList()
 {
+    bool newFont = false;
     for (RowItem& row : m_items) {
+        newFont = newFont || row.FontID != 0;
         row.FontID = 0;
         row.BackColorID = 0;
         row.ForeColorID = 1;
         row.State = 0;
     }
+    if (newFont)
+        emit RowsReset();
     changed();
 }
 
@@ -272,6 +284,7 @@ void Rowvane::setSortStrategy(int value)
         reverseRows();
     }
     m_sortStrategy = value;
+    emit RowsReset();
     changed();
 }
 
@@ -316,6 +329,7 @@ bool Rowvane::AddFont(const RowvaneFont& NewFont)
     if (m_fonts.size() >= MaxFontEntries)
         return false;
     m_fonts.append(NewFont);
+    emit FontsChanged();
     changed();
     return true;
 }
@@ -328,6 +342,7 @@ bool Rowvane::RemoveFont(int Index)
     const qint16 upper = qint16(m_fonts.size() - 1);
     for (RowItem& row : m_items)
         row.FontID = std::min(row.FontID, upper);
+    emit FontsChanged();
     changed();
     return true;
 }
@@ -351,6 +366,7 @@ void Rowvane::setForeColor(quint32 value)
 void Rowvane::setFont(const RowvaneFont& value)
 {
     m_fonts[0] = value;
+    emit FontsChanged();
     changed();
 }
 

@@ -142,6 +142,17 @@ signals:
     // Clear() emptied the list, whoever called it.
     void Cleared();
 
+    // Row-level notices for a view's per-row bookkeeping (row widths). Unlike Changed()
+    // they are emitted while updates are blocked too.
+    void RowInserted(int index);
+    void RowRemoved(int index);
+    // The text or font of rows first .. last may differ.
+    void RowsReplaced(int first, int last);
+    // Any row may have moved or changed its text or font (clear, sort, reset).
+    void RowsReset();
+    // The font table changed (row height and widths follow it).
+    void FontsChanged();
+
 private:
     void changed();
     void indexAdd(const QString& text);

@@ -1,0 +1,276 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// One window showing every owner-drawn control in each of its states, and the artwork,
+// for screenshots:  harvex-gallery [--grab FILE]  (--grab writes the window to a PNG
+// file and quits).
+#include "controls/Artwork.h"
+#include "controls/CHeader.h"
+#include "controls/Indicator.h"
+#include "controls/RowvaneView.h"
+#include "controls/Tagleaf.h"
+#include "manager/Rowvane.h"
+
+#include <QApplication>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr quint32 Running = 0xC0FFFF; // light yellow
+constexpr quint32 Done = 0x008000;    // green
+constexpr quint32 Failed = 0x0000FF;  // red
+
+RowvaneView* g_shifted = nullptr; // scrolled sideways once laid out
+Tagleaf* g_copyBox = nullptr;     // double-clicked once shown
+
+QWidget* titled(const QString& title, QWidget* widget)
+{
+    auto* box = new QWidget;
+    auto* layout = new QVBoxLayout(box);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    layout->addWidget(new QLabel(title));
+    layout->addWidget(widget);
+    return box;
+}
+
+RowvaneView* listView(Rowvane* model, int style, int checkStyle, bool grid, int rows)
+{
+    model->setBackColor(0xFFFFFF);
+    model->setStyle(style);
+    model->setCheckStyle(checkStyle);
+    model->setGrid(grid);
+    model->setGridColor(0xE0E0E0);
+    for (int i = 0; i < rows; ++i)
+        model->AddItem(
+            QStringLiteral("http://files.example/batch/picture-%1.jpg").arg(i, 3, 10, QChar('0')));
+    const int running = model->AddColor(Running), done = model->AddColor(Done),
+              failed = model->AddColor(Failed);
+    model->SetAttribute(1, 0, running, 1); // running: yellow background
+    model->SetAttribute(2, 0, 0, done);    // complete: green text
+    model->SetAttribute(3, 0, 0, failed);  // failed: red text
+    model->setSelected(2, true);
+    model->setSelected(3, true);
+    model->setListIndex(4);
+    auto* view = new RowvaneView(*model);
+    view->setBorderStyle(1);
+    view->setFixedSize(330, 150);
+    return view;
+}
+
+QGroupBox* lists()
+{
+    auto* box = new QGroupBox("List: plain, drawn check boxes with grid, check pictures");
+    auto* layout = new QGridLayout(box);
+    layout->addWidget(titled("Style 0, rows 1-3 running/done/failed, row 4 current",
+                             listView(new Rowvane(box), 0, 0, false, 8)),
+                      0, 0);
+    layout->addWidget(
+        titled("Style 1, CheckStyle 0, Grid", listView(new Rowvane(box), 1, 0, true, 8)), 0, 1);
+    auto* model = new Rowvane(box);
+    RowvaneView* view = listView(model, 1, 1, false, 40);
+    model->AddItem(QStringLiteral("http://a-very-long-host-name.example/") + QString(60, 'x') +
+                   ".zip");
+    model->setListIndex(4);
+    view->setTopRow(0);
+    layout->addWidget(titled("CheckStyle 1 (pictures), 41 rows: vertical bar", view), 0, 2);
+
+    auto* empty = new Rowvane(box);
+    RowvaneView* emptyView = listView(empty, 1, 1, false, 0);
+    empty->Clear();
+    emptyView->setFixedHeight(66);
+    layout->addWidget(titled("empty list", emptyView), 1, 0);
+    auto* wide = new Rowvane(box);
+    RowvaneView* wideView = listView(wide, 1, 1, true, 3);
+    wide->AddItem("http://a-very-long-host-name.example/" + QString(40, 'x') + "/far-end.zip");
+    wide->setListIndex(3);
+    wideView->setFixedHeight(66);
+    layout->addWidget(titled("long row, shifted right by 20 steps (Right key)", wideView), 1, 1);
+    g_shifted = wideView;
+    auto* flat = new Rowvane(box);
+    RowvaneView* flatView = listView(flat, 0, 0, false, 3);
+    flatView->setBorderStyle(0);
+    flat->setSelBackColor(0x808000);
+    flatView->setFixedHeight(66);
+    layout->addWidget(titled("BorderStyle 0, SelBackColor teal", flatView), 1, 2);
+    return box;
+}
+
+CHeader* header(const QString& caption, int border)
+{
+    auto* h = new CHeader;
+    h->setCaption(caption);
+    h->setHeaderBorder(border);
+    h->setFixedSize(250, 22);
+    return h;
+}
+
+QGroupBox* headers()
+{
+    auto* box = new QGroupBox("Header: borders 0-3, shadow, disabled, picture, minus icon");
+    auto* layout = new QGridLayout(box);
+    for (int border = 0; border <= 3; ++border)
+        layout->addWidget(header(QStringLiteral("HeaderBorder %1").arg(border), border), 0, border);
+    CHeader* shadow = header("Download Monitor (shadow)", 1);
+    shadow->setUserShadow(true);
+    shadow->setShadowColor(0xFFFFFF);
+    shadow->setForeColor(0x800000);
+    layout->addWidget(shadow, 1, 0);
+    CHeader* disabled = header("Disabled", 1);
+    disabled->setEnabled(false);
+    layout->addWidget(disabled, 1, 1);
+    CHeader* picture = header("Task List (picture)", 3);
+    picture->setHeaderPicture(Artwork::pixmap(Artwork::ToolbarSteel));
+    layout->addWidget(picture, 1, 2);
+    CHeader* minus = header("Actions (minus)", 2);
+    minus->setIconTag("-");
+    minus->setBackColor(0xF0E0D0);
+    layout->addWidget(minus, 1, 3);
+    return box;
+}
+
+// Frames are stepped once the window is laid out: a resize clears an indicator.
+struct IndicatorState
+{
+    Indicator* indicator;
+    int steps;
+    bool stop;
+};
+QVector<IndicatorState> g_indicators;
+
+Indicator* indicator(int effect, int steps, int border, bool stop = false)
+{
+    auto* ind = new Indicator;
+    ind->setFixedSize(150, 22);
+    ind->setVisualEffect(effect);
+    ind->setBorderStyle(border);
+    g_indicators.append({ind, steps, stop});
+    return ind;
+}
+
+void runIndicators()
+{
+    for (const IndicatorState& state : std::as_const(g_indicators)) {
+        state.indicator->StartNow(); // the first frame
+        state.indicator->PauseNow();
+        for (int i = 0; i < state.steps; ++i)
+            state.indicator->Step();
+        if (state.stop)
+            state.indicator->stopNow();
+    }
+}
+
+QGroupBox* indicators()
+{
+    auto* box = new QGroupBox("Indicator: dots (light, bright phase), blocks, stopped, bordered");
+    auto* layout = new QHBoxLayout(box);
+    layout->addWidget(titled("dots, dot 0 light", indicator(0, 0, 0)));
+    layout->addWidget(titled("dots, dot 2 bright", indicator(0, 7, 0)));
+    layout->addWidget(titled("blocks", indicator(1, 6, 0)));
+    layout->addWidget(titled("stopped, BorderStyle 1", indicator(0, 2, 1, true)));
+    Indicator* green = indicator(1, 10, 1);
+    green->setScrollColor(0x008000);
+    green->setDotColor(0x008000);
+    layout->addWidget(titled("blocks, green, BorderStyle 1", green));
+    Indicator* dots = indicator(0, 4, 1);
+    dots->setDotColor(0x808080);
+    dots->setBackColor(0xFFFFFF);
+    layout->addWidget(titled("dots on white, dot 1 light", dots));
+    return box;
+}
+
+Tagleaf* tagleaf(const QString& caption, const QString& format, int width = 300)
+{
+    auto* t = new Tagleaf;
+    t->setBackColor(0xFFFFFF);
+    t->setCaption(caption);
+    t->setFormatString(format);
+    t->setFixedSize(width, 20);
+    return t;
+}
+
+QGroupBox* labels()
+{
+    auto* box = new QGroupBox("Label: runs, rounded and square fills, wrapping, plain, malformed");
+    auto* layout = new QGridLayout(box);
+    layout->addWidget(tagleaf("Monitor background:" + QString(10, ' '), "L=19;L=2;L=8,BC=255"), 0,
+                      0);
+    layout->addWidget(tagleaf("Red text, bold underlined, rest plain", "L=9,FC=255;L=16,Font=bu"),
+                      0, 1);
+    Tagleaf* square = tagleaf(" fill  square  fill ", "L=6,BC=16744448;L=8;L=6,BC=32768");
+    square->setRoundedFill(false);
+    layout->addWidget(square, 1, 0);
+    layout->addWidget(tagleaf(" fill  rounded fill ", "L=6,BC=16744448;L=8;L=6,BC=32768"), 1, 1);
+    Tagleaf* wrapped = tagleaf("A long caption whose runs wrap onto the next line of the label",
+                               "L=20,FC=8388608,Font=i;L=30,BC=12648447", 220);
+    wrapped->setFixedHeight(44);
+    layout->addWidget(wrapped, 2, 0);
+    Tagleaf* plain = tagleaf("Formatting off, centred", "L=5,FC=255");
+    plain->setFormatting(false);
+    plain->setAlignment(2);
+    layout->addWidget(plain, 2, 1);
+    layout->addWidget(tagleaf("Malformed: \";;L=abc,FC=,Font=;X=1\"", ";;L=abc,FC=,Font=;X=1"), 3,
+                      0);
+    layout->addWidget(tagleaf("Lower-case keys: l=10,fc=255", "l=10,fc=255"), 3, 1);
+    g_copyBox = tagleaf("Double-clicked, EditStart 16: copy-this-part", "L=15,FC=8421376");
+    g_copyBox->setEditStart(16);
+    layout->addWidget(g_copyBox, 4, 0);
+    return box;
+}
+
+QGroupBox* artwork()
+{
+    auto* box = new QGroupBox("Artwork (twice the size)");
+    auto* layout = new QGridLayout(box);
+    layout->setSpacing(4);
+    for (int i = 0; i < Artwork::PictureCount; ++i) {
+        QImage image = Artwork::image(Artwork::Picture(i));
+        if (image.width() == 1)
+            image = image.scaled(24, image.height());
+        auto* label = new QLabel;
+        label->setPixmap(QPixmap::fromImage(image.scaled(image.size() * 2)));
+        label->setToolTip(Artwork::name(Artwork::Picture(i)));
+        layout->addWidget(label, i / 14, i % 14, Qt::AlignCenter);
+    }
+    return box;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QWidget window;
+    window.setWindowTitle("Harvex controls");
+    window.setWindowIcon(Artwork::pixmap(Artwork::AppIcon));
+    auto* layout = new QVBoxLayout(&window);
+    layout->addWidget(lists());
+    layout->addWidget(headers());
+    layout->addWidget(indicators());
+    layout->addWidget(labels());
+    layout->addWidget(artwork());
+    window.show();
+    runIndicators();
+    for (int i = 0; i < 20; ++i) {
+        QKeyEvent right(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier);
+        QCoreApplication::sendEvent(g_shifted, &right);
+    }
+    QMouseEvent twice(QEvent::MouseButtonDblClick, QPointF(5, 5),
+                      g_copyBox->mapToGlobal(QPointF(5, 5)), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QCoreApplication::sendEvent(g_copyBox, &twice);
+
+    const QStringList args = app.arguments();
+    const int grab = int(args.indexOf("--grab"));
+    if (grab > 0 && grab + 1 < args.size()) {
+        QTimer::singleShot(300, &app, [&] {
+            const bool saved = window.grab().save(args.at(grab + 1), "PNG");
+            app.exit(saved ? 0 : 1);
+        });
+    }
+    return app.exec();
+}
