@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The job list at its full size: 32 000 rows appended with the duplicate test on,
 // loaded from a list file, sorted, inserted in sorted order, and named on disk.
-#include "harvest/UrlListIO.h"
+#include "lists/JobList.h"
+#include "lists/ManagerState.h"
+#include "lists/Rowvane.h"
+#include "lists/StatusLine.h"
+#include "lists/UrlListIO.h"
 #include "manager/DownloadLogs.h"
-#include "manager/JobList.h"
 #include "manager/LocalFileNaming.h"
-#include "manager/ManagerState.h"
-#include "manager/Rowvane.h"
-#include "manager/StatusLine.h"
 #include "platform/ConsoleDialogs.h"
 
 #include <QCoreApplication>

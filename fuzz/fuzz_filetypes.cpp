@@ -2,8 +2,8 @@
 // File-type lists from settings text and link patterns from a user template: any bytes
 // must parse, serialise back to the same rows, and build a pattern that either compiles
 // or is refused, never crash.
-#include "harvest/FileTypeList.h"
-#include "harvest/LinkPattern.h"
+#include "lists/FileTypeList.h"
+#include "lists/LinkPattern.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // harvex-cli end to end: the built program against nginx and refused ports, with its
 // settings and base folder in temporary folders.
-#include "manager/CliOptions.h"
+#include "cli/CliOptions.h"
 #include "support/NginxFixture.h"
 #include "support/ScriptedServer.h"
 

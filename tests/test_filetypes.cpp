@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "harvest/FileTypeList.h"
-#include "harvest/LinkPattern.h"
+#include "lists/FileTypeList.h"
+#include "lists/LinkPattern.h"
 #include "support/ScriptedDialogs.h"
 
 #include <QSignalSpy>

@@ -5,13 +5,13 @@
 #include "support/ScriptedDialogs.h"
 #include "support/ScriptedServer.h"
 
-#include "harvest/FileTypeList.h"
 #include "harvest/PageHarvester.h"
-#include "harvest/UrlListIO.h"
-#include "manager/JobList.h"
-#include "manager/ManagerState.h"
-#include "manager/Rowvane.h"
-#include "manager/StatusLine.h"
+#include "lists/FileTypeList.h"
+#include "lists/JobList.h"
+#include "lists/ManagerState.h"
+#include "lists/Rowvane.h"
+#include "lists/StatusLine.h"
+#include "lists/UrlListIO.h"
 #include "settings/Options.h"
 
 #include <QFile>

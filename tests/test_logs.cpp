@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "harvest/UrlListIO.h"
+#include "lists/JobList.h"
+#include "lists/ManagerState.h"
+#include "lists/Rowvane.h"
+#include "lists/StatusLine.h"
+#include "lists/UrlListIO.h"
 #include "manager/DownloadLogs.h"
-#include "manager/JobList.h"
 #include "manager/LocalFileNaming.h"
-#include "manager/ManagerState.h"
-#include "manager/Rowvane.h"
-#include "manager/StatusLine.h"
 #include "support/ScriptedDialogs.h"
 
 #include <QDir>

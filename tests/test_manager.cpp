@@ -3,9 +3,9 @@
 // download manager, and its start-up, over real loopback sockets.
 #include "ManagerRig.h"
 
-#include "harvest/FileTypeList.h"
-#include "manager/JobList.h"
-#include "manager/LiveDisplay.h"
+#include "cli/LiveDisplay.h"
+#include "lists/FileTypeList.h"
+#include "lists/JobList.h"
 #include "manager/SlotMonitor.h"
 #include "manager/SpeedMeter.h"
 #include "support/ScriptedServer.h"

@@ -4,7 +4,7 @@
 // name, and errors of ended jobs. The scheduling rules alone are in test_scheduler_rules.
 #include "ManagerRig.h"
 
-#include "manager/JobList.h"
+#include "lists/JobList.h"
 #include "manager/Scheduler.h"
 #include "support/NginxFixture.h"
 #include "support/ScriptedServer.h"

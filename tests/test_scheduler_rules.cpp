@@ -2,12 +2,12 @@
 // The scheduler's rules over fake slots: which row goes to which slot and when, the
 // slider, the block, resume, the end of a run and the files of a run. No sockets and no
 // waits: a test ends a job by freeing its slot.
-#include "manager/JobList.h"
-#include "manager/ManagerState.h"
-#include "manager/Rowvane.h"
+#include "lists/JobList.h"
+#include "lists/ManagerState.h"
+#include "lists/Rowvane.h"
+#include "lists/StatusLine.h"
 #include "manager/Scheduler.h"
 #include "manager/SchedulerHost.h"
-#include "manager/StatusLine.h"
 #include "support/ScriptedDialogs.h"
 
 #include <QSet>

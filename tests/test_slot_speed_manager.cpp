@@ -4,7 +4,7 @@
 // idle connection does not hold the run open.
 #include "ManagerRig.h"
 
-#include "manager/JobList.h"
+#include "lists/JobList.h"
 #include "settings/Options.h"
 #include "support/NginxFixture.h"
 

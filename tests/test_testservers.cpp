@@ -21,8 +21,7 @@ private Q_SLOTS:
 static QList<QByteArray> readPieces(QTcpSocket& socket)
 {
     QList<QByteArray> pieces;
-    QObject::connect(&socket, &QTcpSocket::readyRead,
-                     [&] { pieces.append(socket.readAll()); });
+    QObject::connect(&socket, &QTcpSocket::readyRead, [&] { pieces.append(socket.readAll()); });
     QSignalSpy closed(&socket, &QTcpSocket::disconnected);
     closed.wait(5000);
     return pieces;

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "harvest/UrlLines.h"
-#include "harvest/UrlListIO.h"
-#include "manager/JobList.h"
-#include "manager/ManagerState.h"
-#include "manager/Rowvane.h"
-#include "manager/StatusLine.h"
+#include "lists/JobList.h"
+#include "lists/ManagerState.h"
+#include "lists/Rowvane.h"
+#include "lists/StatusLine.h"
+#include "lists/UrlLines.h"
+#include "lists/UrlListIO.h"
 #include "support/ScriptedDialogs.h"
 
 #include <QDir>

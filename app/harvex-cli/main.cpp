@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "manager/CliRunner.h"
+#include "cli/CliRunner.h"
 #include "platform/Version.h"
 
 #include <QCoreApplication>

@@ -7,7 +7,7 @@
 #include "controls/Indicator.h"
 #include "controls/RowvaneView.h"
 #include "controls/Tagleaf.h"
-#include "manager/Rowvane.h"
+#include "lists/Rowvane.h"
 
 #include <QApplication>
 #include <QGridLayout>

@@ -3,7 +3,7 @@
 // top to bottom a page at a time, and one job's end (a row's colours and check mark) on
 // 32 001 rows. Runs offscreen unless a platform is named.
 #include "controls/RowvaneView.h"
-#include "manager/Rowvane.h"
+#include "lists/Rowvane.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

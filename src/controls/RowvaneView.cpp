@@ -4,7 +4,7 @@
 #include "controls/Artwork.h"
 #include "controls/OleColor.h"
 #include "controls/Twips.h"
-#include "manager/Rowvane.h"
+#include "lists/Rowvane.h"
 
 #include <QPaintEvent>
 #include <QPainter>

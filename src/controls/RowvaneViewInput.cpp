@@ -3,7 +3,7 @@
 #include "controls/RowvaneView.h"
 
 #include "controls/Twips.h"
-#include "manager/Rowvane.h"
+#include "lists/Rowvane.h"
 
 #include <QDrag>
 #include <QGuiApplication>

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "harvest/PageHarvester.h"
 
-#include "harvest/FileTypeList.h"
-#include "harvest/UrlListIO.h"
-#include "manager/JobList.h"
-#include "manager/Rowvane.h"
+#include "lists/FileTypeList.h"
+#include "lists/JobList.h"
+#include "lists/Rowvane.h"
+#include "lists/UrlListIO.h"
 #include "platform/Dialogs.h"
 #include "settings/Options.h"
 

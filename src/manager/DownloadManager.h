@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "lists/ManagerState.h"
+#include "lists/Rowvane.h"
+#include "lists/StatusLine.h"
 #include "manager/LocalFileNaming.h"
-#include "manager/ManagerState.h"
-#include "manager/Rowvane.h"
 #include "manager/SchedulerHost.h"
 #include "manager/SlotMonitor.h"
 #include "manager/SpeedMeter.h"
-#include "manager/StatusLine.h"
 #include "settings/Options.h"
 #include "settings/ParamValues.h"
 

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "manager/Scheduler.h"
 
-#include "manager/JobList.h"
-#include "manager/ManagerState.h"
-#include "manager/Rowvane.h"
+#include "lists/JobList.h"
+#include "lists/ManagerState.h"
+#include "lists/Rowvane.h"
 #include "manager/SchedulerHost.h"
 #include "platform/Dialogs.h"
 

@@ -2,8 +2,8 @@
 #include "manager/SlotEvents.h"
 
 #include "engine/HttpFiles.h"
+#include "lists/JobList.h"
 #include "manager/DownloadManager.h"
-#include "manager/JobList.h"
 #include "manager/Scheduler.h"
 
 void SlotEvents::Attach(int slot, HttpFiles* http)

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "manager/Startup.h"
 
-#include "harvest/FileTypeList.h"
+#include "lists/FileTypeList.h"
+#include "lists/JobList.h"
 #include "manager/DownloadLogs.h"
 #include "manager/DownloadManager.h"
-#include "manager/JobList.h"
 #include "manager/Scheduler.h"
 #include "platform/Dialogs.h"
 #include "platform/Version.h"

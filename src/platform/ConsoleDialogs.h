@@ -18,8 +18,7 @@ public:
     std::optional<QString> OpenFileDialog(const QString& title, const QString& filter) override;
     std::optional<QString> SaveFileDialog(const QString& title, const QString& filter,
                                           const QString& defaultExt, const QString& initialDir,
-                                          const QString& fileName,
-                                          bool confirmOverwrite) override;
+                                          const QString& fileName, bool confirmOverwrite) override;
     bool PageAddressDialog(QString& address) override;
     QString ClipboardText() override { return m_clipboard; }
     void SetClipboardText(const QString& text) override { m_clipboard = text; }

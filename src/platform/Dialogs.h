@@ -11,9 +11,28 @@
 class Dialogs
 {
 public:
-    enum class Icon { None, Critical, Question, Exclamation, Information };
-    enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
-    enum class Answer { Ok, Cancel, Yes, No };
+    enum class Icon
+    {
+        None,
+        Critical,
+        Question,
+        Exclamation,
+        Information
+    };
+    enum class Buttons
+    {
+        Ok,
+        OkCancel,
+        YesNo,
+        YesNoCancel
+    };
+    enum class Answer
+    {
+        Ok,
+        Cancel,
+        Yes,
+        No
+    };
 
     virtual ~Dialogs() = default;
 
@@ -25,11 +44,9 @@ public:
     // A file to read, or nothing when cancelled. Filter as "Text Files(*.txt)|*.txt|...".
     virtual std::optional<QString> OpenFileDialog(const QString& title, const QString& filter) = 0;
     // A file to write, or nothing when cancelled.
-    virtual std::optional<QString> SaveFileDialog(const QString& title, const QString& filter,
-                                                  const QString& defaultExt,
-                                                  const QString& initialDir,
-                                                  const QString& fileName,
-                                                  bool confirmOverwrite) = 0;
+    virtual std::optional<QString>
+    SaveFileDialog(const QString& title, const QString& filter, const QString& defaultExt,
+                   const QString& initialDir, const QString& fileName, bool confirmOverwrite) = 0;
     // The page address dialog: shows `address`, returns true on OK with the edited text in it.
     virtual bool PageAddressDialog(QString& address) = 0;
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "controls/OleColor.h"
 #include "controls/RowvaneView.h"
-#include "manager/Rowvane.h"
+#include "lists/Rowvane.h"
 #include "support/WidgetProbe.h"
 
 #include <QMimeData>

@@ -36,15 +36,15 @@ std::optional<QString> ScriptedDialogs::SaveFileDialog(const QString& title, con
                                                        const QString&, const QString&,
                                                        const QString& fileName, bool)
 {
-    asked.append({QStringLiteral("Save"), fileName.isEmpty() ? filter : fileName, title,
-                  Icon::None, Buttons::OkCancel});
+    asked.append({QStringLiteral("Save"), fileName.isEmpty() ? filter : fileName, title, Icon::None,
+                  Buttons::OkCancel});
     return files.isEmpty() ? std::nullopt : files.dequeue();
 }
 
 bool ScriptedDialogs::PageAddressDialog(QString& address)
 {
-    asked.append({QStringLiteral("PageAddress"), address, QString(), Icon::None,
-                  Buttons::OkCancel});
+    asked.append(
+        {QStringLiteral("PageAddress"), address, QString(), Icon::None, Buttons::OkCancel});
     if (addresses.isEmpty())
         return false;
     const std::optional<QString> answer = addresses.dequeue();

@@ -14,7 +14,15 @@
 class ServerScript
 {
 public:
-    enum class Kind { ExpectRequest, Send, Pause, Close, Reset, Hold };
+    enum class Kind
+    {
+        ExpectRequest,
+        Send,
+        Pause,
+        Close,
+        Reset,
+        Hold
+    };
     struct Step
     {
         Kind kind;

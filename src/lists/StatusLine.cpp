@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "manager/StatusLine.h"
+#include "lists/StatusLine.h"
 
-#include "manager/ManagerState.h"
-#include "manager/Rowvane.h"
+#include "lists/ManagerState.h"
+#include "lists/Rowvane.h"
 
 namespace {
 

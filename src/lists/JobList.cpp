@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "manager/JobList.h"
+#include "lists/JobList.h"
 
-#include "harvest/UrlLines.h"
-#include "manager/ManagerState.h"
-#include "manager/Rowvane.h"
-#include "manager/StatusLine.h"
+#include "lists/ManagerState.h"
+#include "lists/Rowvane.h"
+#include "lists/StatusLine.h"
+#include "lists/UrlLines.h"
 #include "platform/Dialogs.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "harvest/UrlListReader.h"
+#include "lists/UrlListReader.h"
 
-#include "harvest/UrlLines.h"
+#include "lists/UrlLines.h"
 
 #include <QFile>
 

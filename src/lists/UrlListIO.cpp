@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "harvest/UrlListIO.h"
+#include "lists/UrlListIO.h"
 
-#include "harvest/UrlListReader.h"
-#include "manager/JobList.h"
-#include "manager/ManagerState.h"
-#include "manager/Rowvane.h"
+#include "lists/JobList.h"
+#include "lists/ManagerState.h"
+#include "lists/Rowvane.h"
+#include "lists/UrlListReader.h"
 #include "platform/Dialogs.h"
 
 #include <QFile>

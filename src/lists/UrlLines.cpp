@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "harvest/UrlLines.h"
+#include "lists/UrlLines.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "harvest/LinkPattern.h"
+#include "lists/LinkPattern.h"
 
 #include <QObject>
 #include <QString>

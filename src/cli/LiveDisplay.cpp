@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "manager/LiveDisplay.h"
+#include "cli/LiveDisplay.h"
 
 #include "manager/SlotMonitor.h"
 #include "platform/TerminalText.h"

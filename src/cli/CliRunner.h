@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "manager/CliOptions.h"
+#include "cli/CliOptions.h"
 
 #include <QObject>
 #include <QStringList>

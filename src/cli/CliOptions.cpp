@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "manager/CliOptions.h"
+#include "cli/CliOptions.h"
 
 #include <functional>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "manager/Rowvane.h"
+#include "lists/Rowvane.h"
 
 #include <algorithm>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "harvest/LinkPattern.h"
+#include "lists/LinkPattern.h"
 
 QString LinkPattern::Build(const QString& dataFilter, const QString& extPattern)
 {

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "harvest/FileTypeList.h"
+#include "lists/FileTypeList.h"
 
 #include "platform/Dialogs.h"
 

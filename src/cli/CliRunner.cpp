@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "manager/CliRunner.h"
+#include "cli/CliRunner.h"
 
-#include "harvest/FileTypeList.h"
+#include "cli/LiveDisplay.h"
 #include "harvest/NumberedRange.h"
 #include "harvest/PageHarvester.h"
-#include "harvest/UrlListReader.h"
+#include "lists/FileTypeList.h"
+#include "lists/JobList.h"
+#include "lists/UrlListReader.h"
 #include "manager/DownloadManager.h"
-#include "manager/JobList.h"
-#include "manager/LiveDisplay.h"
 #include "manager/Startup.h"
 #include "platform/ConsoleDialogs.h"
 #include "platform/SettingsStore.h"
