@@ -57,8 +57,22 @@ bool JobList::BlockInForce() const
 
 void JobList::SetBlockOff()
 {
-    m_state.BlockIndex = m_list.ListCount();
+    ReleaseBlock(m_list.ListCount(), false);
+}
+
+void JobList::ReleaseBlock(int blockIndex, bool restoreLook)
+{
+    if (restoreLook && m_state.BlockIndex >= 0 && BlockInForce())
+        ClearBlockLook(m_state.BlockIndex);
+    m_state.BlockIndex = blockIndex;
     setBlockCaption(QStringLiteral("Block: OFF"));
+}
+
+void JobList::PutBlock(int row)
+{
+    m_state.BlockIndex = row;
+    setBlockCaption(QStringLiteral("Block: ON"));
+    SetBlockLook(row);
 }
 
 void JobList::AddJobs(const QString& text)

@@ -69,6 +69,11 @@ public:
     bool BlockInForce() const;
     // BlockIndex = row count, so rows added during a run join it; lblBlock "Block: OFF".
     void SetBlockOff();
+    // The block moves to blockIndex and is off ("Block: OFF"); with restoreLook the row of
+    // a block in force looks like any other row again.
+    void ReleaseBlock(int blockIndex, bool restoreLook);
+    // Rows from this one on are held back ("Block: ON"); the row shows it.
+    void PutBlock(int row);
 
     // Job state looks.
     int ClrRunning() const { return m_clrRunning; }

@@ -169,10 +169,8 @@ void UrlListIO::CutItem()
     const int row = jobs.ListIndex();
     if (row < 0 || m_jobs.RowChangeRefused())
         return;
-    if (m_jobs.State().BlockIndex == row) {
-        m_jobs.State().BlockIndex = jobs.ListCount() - 1;
-        m_jobs.setBlockCaption(QStringLiteral("Block: OFF"));
-    }
+    if (m_jobs.State().BlockIndex == row)
+        m_jobs.ReleaseBlock(jobs.ListCount() - 1, false);
     m_cutBuffer = jobs.ActiveItem();
     jobs.RemoveItem(row);
     m_jobs.RefreshJobQueue();

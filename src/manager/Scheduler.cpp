@@ -55,7 +55,7 @@ void Scheduler::StartDownloads()
     m_filesOfRun.clear();
     m_state.ClearStatusCounters();
     m_state.CompletedJobs = m_state.FailedJobs = 0;
-    releaseBlock(count);
+    m_jobs.ReleaseBlock(count, true);
     m_list.ResetList();
     m_host.RunStarts();
     m_state.TotalBytes = m_state.FileBytes = 0;
@@ -133,36 +133,23 @@ void Scheduler::SetIdle(bool flag)
         m_state.NextJob = 0;
         m_state.ClearStatusCounters();
         // The row of a block met at the end of the run keeps its look until the next start.
-        m_state.BlockIndex = -1;
-        m_jobs.setBlockCaption(QStringLiteral("Block: OFF"));
+        m_jobs.ReleaseBlock(-1, false);
     }
     m_host.SetRunning(!flag);
-}
-
-void Scheduler::releaseBlock(int blockIndex)
-{
-    const int count = m_list.ListCount();
-    if (m_state.BlockIndex >= 0 && m_state.BlockIndex < count - 1)
-        m_list.SetAttribute(m_state.BlockIndex, 0, 0, 1);
-    m_state.BlockIndex = blockIndex;
-    m_jobs.setBlockCaption(QStringLiteral("Block: OFF"));
 }
 
 void Scheduler::SetBlock()
 {
     const int count = m_list.ListCount();
-    if (m_state.BlockIndex >= 0 && m_state.BlockIndex < count - 1)
-        m_list.SetAttribute(m_state.BlockIndex, 0, 0, 1);
+    if (m_state.BlockIndex >= 0 && m_jobs.BlockInForce())
+        m_jobs.ClearBlockLook(m_state.BlockIndex);
     const int row = m_list.ListIndex();
-    if (m_host.Running() && m_state.NextJob <= row && row < count - 1) {
-        m_state.BlockIndex = row;
-        m_jobs.setBlockCaption(QStringLiteral("Block: ON"));
-        m_jobs.SetBlockLook(row);
-    }
+    if (m_host.Running() && m_state.NextJob <= row && row < count - 1)
+        m_jobs.PutBlock(row);
 }
 
 void Scheduler::RemoveBlock()
 {
-    if (m_state.BlockInForce(m_list.ListCount()) && m_state.BlockIndex >= 0)
-        releaseBlock(m_list.ListCount());
+    if (m_state.BlockIndex >= 0 && m_jobs.BlockInForce())
+        m_jobs.ReleaseBlock(m_list.ListCount(), true);
 }

@@ -45,10 +45,6 @@ public:
     bool NothingRunning() const;
 
 private:
-    // Ends the block in force: its row looks like any other again, the label says so and
-    // rows from blockIndex on may run.
-    void releaseBlock(int blockIndex);
-
     SchedulerHost& m_host;
     JobList& m_jobs;
     Rowvane& m_list;
