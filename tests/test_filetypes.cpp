@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "lists/FileTypeList.h"
 #include "lists/LinkPattern.h"
+#include "settings/Options.h"
 #include "support/ScriptedDialogs.h"
 
 #include <QSignalSpy>
@@ -57,23 +58,10 @@ private slots:
         QVERIFY(!list.Marked()); // loading is no user change
     }
 
-    void roundTripOfDefaults()
-    {
-        FileTypeList list;
-        list.StringToList(FileTypeList::DefaultDataTypes);
-        list.setChecked(1, false);
-        const QString saved = list.ListToString();
-        QVERIFY(saved.startsWith("|jpg/1|gif/0|png/1"));
-        FileTypeList again;
-        again.StringToList(saved);
-        QCOMPARE(rowsOf(again), rowsOf(list));
-        QCOMPARE(again.ListToString(), saved);
-    }
-
     void extensionAndLinkPatterns()
     {
         FileTypeList data;
-        data.StringToList(FileTypeList::DefaultDataTypes);
+        data.StringToList(Options::DefaultText(Options::Option::DataExt));
         QCOMPARE(data.BuildExtPattern(), QString("(\\.jpg|\\.gif|\\.png|\\.bmp|\\.ttf|\\.zip|"
                                                  "\\.rar|\\.txt|\\.doc|\\.xls|\\.wmv|\\.mp3|"
                                                  "\\.flw)"));
@@ -81,7 +69,7 @@ private slots:
                  QString("((http://[^<=\\?\\+>]+(\\.jpg|\\.gif|\\.png|\\.bmp|\\.ttf|\\.zip|"
                          "\\.rar|\\.txt|\\.doc|\\.xls|\\.wmv|\\.mp3|\\.flw)))"));
         FileTypeList pages;
-        pages.StringToList(FileTypeList::DefaultPageTypes);
+        pages.StringToList(Options::DefaultText(Options::Option::UrlExt));
         QCOMPARE(pages.BuildExtPattern() + "(\\?.*)?",
                  QString("(\\.html|\\.htm|\\.php|\\.asp|\\.aspx|\\.jsp|\\.shtml|\\.pl|\\.cgi)"
                          "(\\?.*)?"));

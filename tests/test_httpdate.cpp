@@ -70,7 +70,6 @@ private slots:
     void outOfRangeGivesZero();
     void otherShapesAreRefused();
     void twoDigitYears();
-    void names();
     void stampsFileKeepingAccessTime();
     void leavesFilesAloneOnBadInput();
 };
@@ -169,20 +168,6 @@ void TestHttpDate::twoDigitYears()
     qint64 fileTime = 0;
     QVERIFY(HttpDateToFileTime(fileTime, QStringLiteral("Monday, 01-Jan-01 00:00:00 GMT")));
     QCOMPARE(fileTime, fileTimeOf(2001, 1, 1, 0, 0, 0));
-}
-
-void TestHttpDate::names()
-{
-    QCOMPARE(GetDayNum(QStringLiteral("sun")), 0);
-    QCOMPARE(GetDayNum(QStringLiteral("Saturday")), 6);
-    QCOMPARE(GetDayNum(QStringLiteral("wEd")), 3);
-    QCOMPARE(GetDayNum(QStringLiteral("Xyz")), 0);
-    QCOMPARE(GetMonthNum(QStringLiteral("jan")), 1);
-    QCOMPARE(GetMonthNum(QStringLiteral("December")), 12);
-    QCOMPARE(GetMonthNum(QStringLiteral("SEP")), 9);
-    QCOMPARE(GetMonthNum(QStringLiteral("No")), 0);
-    QCOMPARE(GetMonthNum(QString()), 0);
-    QCOMPARE(GetMonthNum(QStringLiteral(" Nov")), 0); // matched at the start only
 }
 
 void TestHttpDate::stampsFileKeepingAccessTime()

@@ -145,37 +145,6 @@ void TestOptions::emptyStoreGivesDefaults()
     QCOMPARE(options.ColorValues(),
              (Options::Colors{9633792, 16777088, 8421376, 9633792, 8421376, 14206136, 0}));
     QCOMPARE(options.WinRect(), QString());
-
-    // Marking everything writes each saved option's default in its text form.
-    for (int i = 0; i < Options::OptionCount; ++i)
-        options.Mark(Option(i));
-    QVERIFY(options.SaveSettings(store));
-    const QMap<QString, QString> expected = {
-        {"Max Parallel", "7"},
-        {"Clear List", "0"},
-        {"Keep-Alive", "1"},
-        {"MAX-Try", "6"},
-        {"Busy-Wait", "10"},
-        {"Connect-Timeout", "20"},
-        {"Detect Resume", "1"},
-        {"Log Reply", "0"},
-        {"Log Request", "0"},
-        {"Redirection", "0"},
-        {"Timer Schedule", "0"},
-        {"Interval Connect", "0"},
-        {"HTTP Version", "0"},
-        {"Path Option", "0"},
-        {"ListUrl", "0"},
-        {"MinImgSize", "0"},
-        {"DataExt",
-         "jpg/1|gif/1|png/1|bmp/1|ttf/1|zip/1|rar/1|txt/1|doc/1|xls/1|wmv/1|mp3/1|flw/1"},
-        {"UrlExt", "html/1|htm/1|php/1|asp/1|aspx/1|jsp/1|shtml/1|pl/1|cgi/1"},
-        {"Connect At Once", "0"},
-        {"Reuse Connections", "0"},
-    };
-    QCOMPARE(storedKeys(path), QStringList(expected.keys()));
-    for (auto it = expected.begin(); it != expected.end(); ++it)
-        QCOMPARE(store.Get(it.key()), it.value());
 }
 
 void TestOptions::handWrittenFileLoadsEditsAndSaves()

@@ -353,13 +353,6 @@ private slots:
         list.setSortStrategy(2);
         QCOMPARE(reset.count(), 2);
     }
-
-    void cornerCharKeepsFirstCharacter()
-    {
-        Rowvane list;
-        list.setCornerChar("Word");
-        QCOMPARE(list.CornerChar(), QString("W"));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestRowvane)

@@ -21,10 +21,6 @@ public:
         bool Checked = false;
     };
 
-    static constexpr const char* DefaultDataTypes =
-        "jpg/1|gif/1|png/1|bmp/1|ttf/1|zip/1|rar/1|txt/1|doc/1|xls/1|wmv/1|mp3/1|flw/1";
-    static constexpr const char* DefaultPageTypes =
-        "html/1|htm/1|php/1|asp/1|aspx/1|jsp/1|shtml/1|pl/1|cgi/1";
     static constexpr int MaxRowsBeforeAdd = 100; // adding stops once the list has more
 
     explicit FileTypeList(QObject* parent = nullptr);
