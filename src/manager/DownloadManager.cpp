@@ -23,7 +23,9 @@ DownloadManager::DownloadManager(Dialogs& dialogs, SettingsStore& store, QObject
                                                   *m_listIO, m_options, dialogs)),
       m_scheduler(std::make_unique<Scheduler>(static_cast<SchedulerHost&>(*this), *m_jobs, m_list2,
                                               m_state, dialogs)),
-      m_events(std::make_unique<SlotEvents>(*this))
+      m_events(std::make_unique<SlotEvents>(SlotEvents::Parts{static_cast<SlotEventsHost&>(*this),
+                                                              m_state, *m_jobs, m_monitor, *m_logs,
+                                                              m_options, m_status, *m_scheduler}))
 {
     // Pages are fetched with the user agent the downloads send.
     m_harvester->SetUserAgentSource([this] { return CurrentSlotSettings().Compatible; });
@@ -45,7 +47,7 @@ DownloadManager::~DownloadManager()
 {
     // The slots go first: none may raise an event into a half-destroyed manager.
     for (HttpFiles* http : std::as_const(m_slots)) {
-        http->disconnect(this);
+        http->disconnect();
         http->BeIdeal();
         delete http;
     }
@@ -126,7 +128,36 @@ void DownloadManager::OnTimer()
         m_listIO->LoadCommandLine(argument, m_dataTypes->BuildExtPattern(), m_options.ClearList());
         return;
     }
-    m_events->TimerTick();
+    TimerTick();
+}
+
+void DownloadManager::TimerTick()
+{
+    m_state.TickCount++;
+    Settime();
+    m_meter.Tick(m_state.TotalBytes, m_state.FileBytes);
+    m_state.TotalBytes = 0;
+    m_state.FileBytes = 0;
+    Q_EMIT MeterChanged();
+    if (m_timerTag == QLatin1String("CR")) {
+        m_timerTag.clear();
+        m_scheduler->CheckIdle();
+    }
+    // A run with nothing left to hand out and no slot holding a job is over, whatever
+    // path led there: the manager never stays running with nothing to wait for.
+    if (m_running && m_scheduler->NoJobLeft() && !AnySlotBusy()) {
+        m_state.IsIdle = true;
+        m_scheduler->SetIdle(true);
+    }
+}
+
+void DownloadManager::RefillAtNextTick()
+{
+    // Enabling a running timer keeps its phase; restarting it on every job end would hold
+    // the tick off for as long as jobs keep ending.
+    m_timerTag = QStringLiteral("CR");
+    if (!m_timer.isActive())
+        m_timer.start();
 }
 
 // --- Commands -----------------------------------------------------------------------------
@@ -230,21 +261,8 @@ void DownloadManager::ConnectState(int slot)
 
 void DownloadManager::ShowProgress(int slot, bool)
 {
-    const HttpFiles* http = Http(slot);
-    if (!http)
-        return;
-    m_monitor.SetProgress(slot, http->MeterValue());
-    const QString percent = QString::asprintf("%.1f", http->MeterValue());
-    if (http->State() == StreamSocket::ConnectedState) {
-        m_monitor.SetSlotStatus(
-            slot, percent + QStringLiteral("% of ") +
-                      QString::asprintf("%.1fKB", double(http->FileSize()) / 1024.0) +
-                      QStringLiteral("][Packets: ") + QString::number(http->PACKETS()) +
-                      QStringLiteral("]:[") + http->Content());
-    } else {
-        m_monitor.SetSlotStatus(slot, QStringLiteral("Not Connected.. (") + percent +
-                                          QStringLiteral("%)"));
-    }
+    if (const HttpFiles* http = Http(slot))
+        m_monitor.ShowProgress(slot, *http);
 }
 
 void DownloadManager::LedON()

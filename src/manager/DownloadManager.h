@@ -6,6 +6,7 @@
 #include "lists/StatusLine.h"
 #include "manager/LocalFileNaming.h"
 #include "manager/SchedulerHost.h"
+#include "manager/SlotEventsHost.h"
 #include "manager/SlotMonitor.h"
 #include "manager/SpeedMeter.h"
 #include "settings/Options.h"
@@ -34,7 +35,7 @@ class UrlListIO;
 // web page lists, the logs, the options and the param.dat values, and runs the
 // scheduler and the slot event handlers on the main timer. The window and harvex-cli
 // both drive it through its commands and observe its state and signals.
-class DownloadManager : public QObject, private SchedulerHost
+class DownloadManager : public QObject, private SchedulerHost, private SlotEventsHost
 {
     Q_OBJECT
 public:
@@ -109,8 +110,6 @@ public:
     void setTickInterval(int ms);
     int TickInterval() const { return m_tickMs; }
     QTimer& Timer1() { return m_timer; }
-    QString TimerTag() const { return m_timerTag; }
-    void setTimerTag(const QString& tag) { m_timerTag = tag; }
     // A list file or folder named on the command line, loaded on the first tick.
     void LoadArgumentOnFirstTick(const QString& argument);
 
@@ -160,7 +159,6 @@ public:
 
     SlotSettings CurrentSlotSettings() const;
     RunOverrides& Overrides() { return m_overrides; }
-    void EmitJobEnded(int row, bool completed) { Q_EMIT JobEnded(row, completed); }
 
 Q_SIGNALS:
     // The enabled states of start, resume and stop changed.
@@ -176,6 +174,13 @@ Q_SIGNALS:
 
 private:
     void OnTimer();
+    // The statistics tick of the main timer, and the refills of the timer schedule.
+    void TimerTick();
+
+    // What the slot-event handlers ask of the manager.
+    HttpFiles* Slot(int slot) const override { return Http(slot); }
+    void TellJobEnded(int row, bool completed) override { Q_EMIT JobEnded(row, completed); }
+    void RefillAtNextTick() override;
 
     // What the scheduler asks of the manager.
     int SlotTotal() const override { return SessionMax(); }

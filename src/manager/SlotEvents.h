@@ -3,16 +3,33 @@
 
 #include <QString>
 
-class DownloadManager;
+class DownloadLogs;
 class HttpFiles;
+class JobList;
+class Options;
+class Scheduler;
+class SlotEventsHost;
+class SlotMonitor;
+class StatusLine;
+struct ManagerState;
 
 // What the manager does with each event of each download slot: the monitor row, the
-// counters, the status line, the logs and, on Disconnected, the end of the job. Also the
-// statistics tick of the main timer.
+// counters, the status line, the logs and, on Disconnected, the end of the job.
 class SlotEvents
 {
 public:
-    explicit SlotEvents(DownloadManager& manager) : m(manager) {}
+    struct Parts
+    {
+        SlotEventsHost& Host;
+        ManagerState& State;
+        JobList& Jobs;
+        SlotMonitor& Monitor;
+        DownloadLogs& Logs;
+        const Options& Settings;
+        StatusLine& Status;
+        Scheduler& Schedule;
+    };
+    explicit SlotEvents(const Parts& parts) : m(parts) {}
 
     // Connects every signal of the slot to the handlers below with its index.
     void Attach(int slot, HttpFiles* http);
@@ -32,9 +49,9 @@ public:
     void WaitingRetry(int slot);
     void Retrying(int slot);
 
-    // The statistics tick of the main timer.
-    void TimerTick();
-
 private:
-    DownloadManager& m;
+    HttpFiles& http(int slot) const;
+    void status(int slot, const QString& text);
+
+    Parts m;
 };

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "manager/SlotMonitor.h"
 
+#include "engine/HttpFiles.h"
+#include "platform/StreamSocket.h"
+
 SlotMonitor::SlotMonitor(QObject* parent) : QObject(parent)
 {
     m_timer.setSingleShot(true);
@@ -83,4 +86,18 @@ void SlotMonitor::MarkDirty(int slot)
     m_rows[slot].Dirty = true;
     if (!m_timer.isActive())
         m_timer.start();
+}
+
+void SlotMonitor::ShowProgress(int slot, const HttpFiles& http)
+{
+    SetProgress(slot, http.MeterValue());
+    const QString percent = QString::asprintf("%.1f", http.MeterValue());
+    if (http.State() == StreamSocket::ConnectedState) {
+        SetSlotStatus(slot, percent + QStringLiteral("% of ") +
+                                QString::asprintf("%.1fKB", double(http.FileSize()) / 1024.0) +
+                                QStringLiteral("][Packets: ") + QString::number(http.PACKETS()) +
+                                QStringLiteral("]:[") + http.Content());
+    } else {
+        SetSlotStatus(slot, QStringLiteral("Not Connected.. (") + percent + QStringLiteral("%)"));
+    }
 }

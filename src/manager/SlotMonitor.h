@@ -6,6 +6,8 @@
 #include <QTimer>
 #include <QVector>
 
+class HttpFiles;
+
 // The monitor pane as data: one row per download slot with its connection lamp (the
 // slot's socket state), its progress value and its line of text. Changes only mark
 // rows dirty; views are told at most once per refresh interval, never once per packet.
@@ -32,6 +34,9 @@ public:
     void SetSlotStatus(int slot, const QString& text);
     void SetLamp(int slot, int socketState);
     void SetProgress(int slot, double value);
+    // The row from its slot: the progress and, while connected, "41.5% of 12.0KB][Packets:
+    // 3]:[/path"; otherwise "Not Connected.. (41.5%)".
+    void ShowProgress(int slot, const HttpFiles& http);
 
     QString Text(int slot) const;
     // The row's line as the pane prints it: " [" + text + "]".
