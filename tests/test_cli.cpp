@@ -4,6 +4,7 @@
 #include "cli/CliOptions.h"
 #include "support/NginxFixture.h"
 #include "support/ScriptedServer.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -93,12 +94,6 @@ struct CliHome
         f.write(data);
     }
 };
-
-static QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
 
 static QStringList filesBelow(const QString& dir)
 {

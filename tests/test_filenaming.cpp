@@ -2,6 +2,7 @@
 #include "manager/DownloadLogs.h"
 #include "manager/LocalFileNaming.h"
 #include "support/ScriptedDialogs.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,20 +10,6 @@
 #include <QTest>
 
 namespace {
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
-
-QString readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
 
 class NonInteractiveDialogs : public ScriptedDialogs
 {
@@ -49,7 +36,7 @@ class TestFileNaming : public QObject
         o.DetectResume = resume;
         return o;
     }
-    QString programLog() const { return readAll(m_base + "/Harvex_0.log"); }
+    QString programLog() const { return QString::fromUtf8(readFile(m_base + "/Harvex_0.log")); }
 
 private slots:
     void init()

@@ -4,6 +4,7 @@
 #include "platform/SettingsStore.h"
 #include "settings/NumberText.h"
 #include "settings/Options.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -48,19 +49,6 @@ namespace {
 QString iniIn(const QTemporaryDir& dir)
 {
     return dir.filePath("settings.ini");
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // The keys present in the [Configurations] section of an INI file.

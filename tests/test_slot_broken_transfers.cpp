@@ -5,6 +5,7 @@
 #include "engine/HttpFiles.h"
 #include "support/ScriptedServer.h"
 #include "support/SlotRecorder.h"
+#include "support/TestFiles.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -34,12 +35,6 @@ enum class Break
     Reset,
     Stall
 };
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
 
 // The first bytes of a reply, then the break.
 ServerScript broken(const QByteArray& prefix, Break how)

@@ -4,6 +4,7 @@
 #include "engine/HttpFiles.h"
 #include "support/NginxFixture.h"
 #include "support/SlotRecorder.h"
+#include "support/TestFiles.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -32,12 +33,6 @@ private:
     NginxFixture m_nginx;
     QTemporaryDir m_dir;
 };
-
-static QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
 
 void TestSlotNginx::initTestCase()
 {

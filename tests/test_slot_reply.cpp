@@ -4,6 +4,7 @@
 #include "engine/HttpFiles.h"
 #include "support/ScriptedServer.h"
 #include "support/SlotRecorder.h"
+#include "support/TestFiles.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -44,19 +45,6 @@ private Q_SLOTS:
     void unfinishedJobLeavesNoEmptyFile_data();
     void unfinishedJobLeavesNoEmptyFile();
 };
-
-static QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-static void writeAll(const QString& path, const QByteArray& data)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(data);
-}
 
 // One slot with a quick tick, its event record and a folder for its file.
 struct Run
@@ -306,7 +294,7 @@ void TestSlotReply::errorStatusNeverReachesFile()
         server.addConnection(
             ServerScript::reply("HTTP/1.1 " + code + " Bad\r\nContent-Length: 9\r\n\r\nerrorpage"));
         Run run;
-        writeAll(run.file(), "HELLO");
+        writeFile(run.file(), "HELLO");
         run.slot.GetRemoteFile(server.url(QStringLiteral("/f.zip")), run.file(), 5, 0);
         WAIT_ENDED(run.rec, 10000);
         QCOMPARE(run.rec.milestones(), QStringList({"Connected", "HeaderCame", "Error:" + code,
@@ -324,7 +312,7 @@ void TestSlotReply::rangeNotSatisfiableCompletes()
         "HTTP/1.1 416 Range Not Satisfiable\r\nContent-Range: bytes */5\r\n\r\n"));
     Run run;
     run.slot.setErrorCodes(QStringLiteral("301|302|303|304|305|306|307|308|416"));
-    writeAll(run.file(), "HELLO");
+    writeFile(run.file(), "HELLO");
     run.slot.GetRemoteFile(server.url(QStringLiteral("/f.zip")), run.file(), 5, 0);
     WAIT_ENDED(run.rec, 10000);
     QCOMPARE(run.rec.milestones(), QStringList({"Connected", "HeaderCame", "Error:416",
@@ -428,7 +416,7 @@ void TestSlotReply::hostileReplies()
     Run run;
     run.slot.setMaxTry(1);
     run.slot.setErrorCodes(QStringLiteral("203|"));
-    writeAll(run.file(), onDisk);
+    writeFile(run.file(), onDisk);
     run.slot.GetRemoteFile(server.url(QStringLiteral("/f.bin")), run.file(), onDisk.size(), 0);
     WAIT_ENDED(run.rec, 10000);
     const QStringList m = run.rec.milestones();
@@ -447,7 +435,7 @@ void TestSlotReply::serverIgnoringRangeRestartsFile()
     ScriptedServer server;
     server.addConnection(ServerScript::reply(ok("fresh")));
     Run run;
-    writeAll(run.file(), "OLD BYTES OF ANOTHER VERSION");
+    writeFile(run.file(), "OLD BYTES OF ANOTHER VERSION");
     run.slot.GetRemoteFile(server.url(QStringLiteral("/f.bin")), run.file(), 28, 0);
     WAIT_ENDED(run.rec, 10000);
     QVERIFY(server.requests().value(0).contains("Range: bytes=28-\r\n"));
@@ -529,7 +517,7 @@ void TestSlotReply::jobsThatCannotStart()
     ScriptedServer server; // never contacted
     Run run;
     QDir(run.dir.path()).mkdir(QStringLiteral("folder"));
-    writeAll(run.dir.filePath(QStringLiteral("plain")), "x");
+    writeFile(run.dir.filePath(QStringLiteral("plain")), "x");
     const QString path = local.isEmpty() ? QString() : run.dir.filePath(local);
     QCOMPARE(
         run.slot.GetRemoteFile(url.isEmpty() ? server.url(QStringLiteral("/x")) : url, path, 0, 0),
@@ -618,7 +606,7 @@ void TestSlotReply::bodyFromByteZeroReplacesTheFile()
     server.addConnection(ServerScript().expectRequest().sendSplit(target, 7000, 5).close());
     Run run;
     run.slot.setMaxTry(1);
-    writeAll(run.file(), QByteArray(50000, 'o'));
+    writeFile(run.file(), QByteArray(50000, 'o'));
     run.slot.GetRemoteFile(server.url(QStringLiteral("/old.bin")), run.file(), 50000, 0);
     WAIT_ENDED(run.rec, 10000);
     QVERIFY(server.requests().value(1).contains("Range: bytes=0-\r\n"));
@@ -693,7 +681,7 @@ void TestSlotReply::unfinishedJobLeavesNoEmptyFile()
     Run run;
     run.slot.setMaxTry(1);
     if (existedBefore)
-        writeAll(run.file(), QByteArray());
+        writeFile(run.file(), QByteArray());
     const QString url = reply.isEmpty()
                             ? QStringLiteral("http://127.0.0.1:%1/f.bin").arg(unusedLoopbackPort())
                             : server.url(QStringLiteral("/f.bin"));

@@ -6,6 +6,7 @@
 #include "platform/StreamSocket.h"
 #include "support/ScriptedServer.h"
 #include "support/SlotRecorder.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -34,12 +35,6 @@ private Q_SLOTS:
 };
 
 namespace {
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
 
 QByteArray body(char seed, int size)
 {

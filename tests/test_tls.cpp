@@ -5,6 +5,7 @@
 #include "support/NginxFixture.h"
 #include "support/ScriptedServer.h"
 #include "support/SlotRecorder.h"
+#include "support/TestFiles.h"
 #include "support/TlsFixture.h"
 
 #include <QFile>
@@ -70,12 +71,6 @@ private Q_SLOTS:
 private:
     TlsFixture m_tls;
 };
-
-static QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
 
 struct Run
 {

@@ -6,6 +6,7 @@
 #include "lists/UrlLines.h"
 #include "lists/UrlListIO.h"
 #include "support/ScriptedDialogs.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -53,12 +54,6 @@ QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArra
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         file.write(bytes);
     return path;
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // A list file with every kind of line end, blanks, tabs, non-URLs and a duplicate.
