@@ -29,6 +29,10 @@ PageAddressDialog::PageAddressDialog(QWidget* parent) : QDialog(parent)
     m_start = new QLineEdit(QStringLiteral("1"), this);
     m_end = new QLineEdit(QStringLiteral("16"), this);
     m_extension = new QLineEdit(QStringLiteral(".jpg"), this);
+    m_address->setObjectName(QStringLiteral("address"));
+    m_start->setObjectName(QStringLiteral("start"));
+    m_end->setObjectName(QStringLiteral("end"));
+    m_extension->setObjectName(QStringLiteral("extension"));
     auto* fields = new QFormLayout;
     fields->addRow(QStringLiteral("Range &Start:"), m_start);
     fields->addRow(QStringLiteral("Range &End:"), m_end);
@@ -47,6 +51,7 @@ PageAddressDialog::PageAddressDialog(QWidget* parent) : QDialog(parent)
     range->addWidget(m_pattern);
 
     m_error = new QLabel(this);
+    m_error->setObjectName(QStringLiteral("error"));
     m_error->setWordWrap(true);
     m_error->setStyleSheet(QStringLiteral("color: #b00000"));
     m_error->hide();

@@ -138,9 +138,19 @@ std::optional<QString> QtDialogs::SaveFileDialog(const QString& title, const QSt
 
 bool QtDialogs::PageAddressDialog(QString& address)
 {
+    QStringList rangeUrls;
+    // Without a list to fill, the range mode has no room.
+    return PageAddressOrRange(address, 0, rangeUrls);
+}
+
+bool QtDialogs::PageAddressOrRange(QString& address, int freeRows, QStringList& rangeUrls)
+{
     if (!m_pageAddress)
         m_pageAddress = new ::PageAddressDialog(m_owner);
-    return m_pageAddress->Ask(address);
+    m_pageAddress->setFreeRows(freeRows);
+    const bool ok = m_pageAddress->Ask(address);
+    rangeUrls = ok ? m_pageAddress->RangeUrls() : QStringList();
+    return ok;
 }
 
 QString QtDialogs::ClipboardText()

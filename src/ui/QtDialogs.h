@@ -26,6 +26,7 @@ public:
                                           const QString& defaultExt, const QString& initialDir,
                                           const QString& fileName, bool confirmOverwrite) override;
     bool PageAddressDialog(QString& address) override;
+    bool PageAddressOrRange(QString& address, int freeRows, QStringList& rangeUrls) override;
     QString ClipboardText() override;
     void SetClipboardText(const QString& text) override;
 
