@@ -2,13 +2,17 @@
 // One window showing every owner-drawn control in each of its states, and the artwork,
 // for screenshots:  harvex-gallery [--grab FILE]  (--grab writes the window to a PNG
 // file and quits). harvex-gallery --dialog NAME [--grab FILE] shows one of the window's
-// dialogs instead: page-address, page-address-range.
+// dialogs instead: page-address, page-address-range, interface.
 #include "controls/Artwork.h"
 #include "controls/CHeader.h"
 #include "controls/Indicator.h"
 #include "controls/RowvaneView.h"
 #include "controls/Tagleaf.h"
 #include "lists/Rowvane.h"
+#include "platform/ConsoleDialogs.h"
+#include "platform/SettingsStore.h"
+#include "settings/Options.h"
+#include "ui/InterfaceSettingsDialog.h"
 #include "ui/PageAddressDialog.h"
 
 #include <QApplication>
@@ -20,6 +24,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -261,6 +266,18 @@ QDialog* dialogByName(const QString& name)
                     QTimer::singleShot(100, button, &QPushButton::click);
         }
         return dialog;
+    }
+    if (name == QLatin1String("interface")) {
+        // A store of its own: the gallery never touches the user's settings.
+        static QTemporaryDir dir;
+        static SettingsStore store(dir.filePath(QStringLiteral("settings.ini")));
+        static Options options;
+        static ConsoleDialogs dialogs;
+        store.Set(QStringLiteral("Base Dir"), dir.path());
+        store.Set(QStringLiteral("PBar UI"), QStringLiteral("4"));
+        store.Set(QStringLiteral("TBar UI"), QStringLiteral("2"));
+        options.LoadSettings(store);
+        return new InterfaceSettingsDialog(options, store, dialogs);
     }
     return nullptr;
 }
