@@ -6,11 +6,11 @@
 #include "controls/Tagleaf.h"
 #include "platform/Dialogs.h"
 #include "platform/SettingsStore.h"
+#include "ui/FolderChooser.h"
 #include "ui/StyleSlider.h"
 
 #include <QColorDialog>
 #include <QDir>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -64,9 +64,11 @@ InterfaceSettingsDialog::InterfaceSettingsDialog(Options& options, SettingsStore
         const QColor chosen = QColorDialog::getColor(initial, owner);
         return chosen.isValid() ? std::optional<QColor>(chosen) : std::nullopt;
     };
-    m_pickFolder = [](const QString& start, QWidget* owner) {
-        return QFileDialog::getExistingDirectory(owner, QStringLiteral("Select Base Directory"),
-                                                 start);
+    m_pickFolder = [this](const QString& start, QWidget* owner) {
+        FolderChooser chooser(m_dialogs, m_options.BaseDir(), owner);
+        if (!start.isEmpty())
+            chooser.setDirectory(start);
+        return chooser.getNewDir();
     };
 
     m_baseDir = new QLineEdit(options.BaseDir(), this);

@@ -28,7 +28,8 @@ class InterfaceSettingsDialog : public QDialog
 public:
     // Chooses a colour starting on `initial`; nothing when cancelled.
     using ColorPicker = std::function<std::optional<QColor>(const QColor& initial, QWidget*)>;
-    // Chooses a folder starting at `start`; empty when cancelled.
+    // Chooses a folder starting at `start`; empty when cancelled. The folder chooser by
+    // default.
     using FolderPicker = std::function<QString(const QString& start, QWidget*)>;
 
     InterfaceSettingsDialog(Options& options, SettingsStore& store, Dialogs& dialogs,
