@@ -2,7 +2,8 @@
 // One window showing every owner-drawn control in each of its states, and the artwork,
 // for screenshots:  harvex-gallery [--grab FILE]  (--grab writes the window to a PNG
 // file and quits). harvex-gallery --dialog NAME [--grab FILE] shows one of the window's
-// dialogs instead: page-address, page-address-range, interface.
+// dialogs instead: page-address, page-address-range, interface, folders,
+// folder-delete.
 #include "controls/Artwork.h"
 #include "controls/CHeader.h"
 #include "controls/Indicator.h"
@@ -12,11 +13,15 @@
 #include "platform/ConsoleDialogs.h"
 #include "platform/SettingsStore.h"
 #include "settings/Options.h"
+#include "ui/FolderChooser.h"
+#include "ui/FolderDeleteDialog.h"
 #include "ui/InterfaceSettingsDialog.h"
 #include "ui/PageAddressDialog.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -279,6 +284,28 @@ QDialog* dialogByName(const QString& name)
         options.LoadSettings(store);
         return new InterfaceSettingsDialog(options, store, dialogs);
     }
+    if (name == QLatin1String("folders")) {
+        static ConsoleDialogs dialogs;
+        auto* chooser = new FolderChooser(dialogs, QString());
+        chooser->setDirectory(QStringLiteral("/usr/share"));
+        return chooser;
+    }
+    if (name == QLatin1String("folder-delete")) {
+        // A tree of a few thousand files in a folder of its own, deleted for real; the
+        // grab shows the dialog while it works.
+        static QTemporaryDir dir;
+        const QString top = dir.filePath(QStringLiteral("old-downloads/gallery"));
+        QDir().mkpath(top);
+        for (int i = 0; i < 4000; ++i) {
+            QFile file(top + QStringLiteral("/picture-%1.jpg").arg(i, 4, 10, QLatin1Char('0')));
+            if (file.open(QIODevice::WriteOnly))
+                file.write("x");
+        }
+        auto* progress = new FolderDeleteDialog(dir.filePath(QStringLiteral("old-downloads")),
+                                                QString(), QDir::homePath());
+        progress->Deleter().setBatchSize(1);
+        return progress;
+    }
     return nullptr;
 }
 
@@ -292,7 +319,7 @@ int showDialog(QApplication& app, const QString& name, const QString& grabFile)
     }
     dialog->show();
     if (!grabFile.isEmpty()) {
-        QTimer::singleShot(400, &app, [&app, dialog, grabFile] {
+        QTimer::singleShot(1500, &app, [&app, dialog, grabFile] {
             app.exit(dialog->grab().save(grabFile, "PNG") ? 0 : 1);
         });
     }
