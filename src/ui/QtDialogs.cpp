@@ -49,6 +49,12 @@ Dialogs::Answer closedAnswer(Dialogs::Buttons buttons)
     return buttons == Dialogs::Buttons::YesNo ? Dialogs::Answer::No : Dialogs::Answer::Cancel;
 }
 
+// The core's texts break their lines with CR LF; Qt's labels want LF alone.
+QString lines(QString text)
+{
+    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
 QString patternText(const QString& patterns)
 {
     QStringList list = patterns.split(QLatin1Char(';'), Qt::SkipEmptyParts);
@@ -73,7 +79,7 @@ QtDialogs::~QtDialogs()
 Dialogs::Answer QtDialogs::MsgBox(const QString& text, const QString& title, Icon icon,
                                   Buttons buttons)
 {
-    QMessageBox box(messageIcon(icon), title, text, messageButtons(buttons), m_owner);
+    QMessageBox box(messageIcon(icon), title, lines(text), messageButtons(buttons), m_owner);
     if (buttons == Buttons::YesNo)
         box.setEscapeButton(QMessageBox::No);
     switch (box.exec()) {
@@ -95,7 +101,7 @@ std::optional<QString> QtDialogs::InputBox(const QString& prompt, const QString&
 {
     QInputDialog box(m_owner);
     box.setWindowTitle(title);
-    box.setLabelText(prompt);
+    box.setLabelText(lines(prompt));
     box.setTextValue(defaultText);
     if (box.exec() != QDialog::Accepted)
         return std::nullopt;

@@ -61,10 +61,10 @@ private Q_SLOTS:
                 QTest::keyClick(box, Qt::Key_Escape);
         });
         QtDialogs dialogs;
-        QCOMPARE(dialogs.MsgBox(QStringLiteral("Clear the list?"), QStringLiteral("Harvex"), icon,
-                                buttons),
+        QCOMPARE(dialogs.MsgBox(QStringLiteral("Clear\r\nthe list?"), QStringLiteral("Harvex"),
+                                icon, buttons),
                  answer);
-        QCOMPARE(text, QStringLiteral("Clear the list?"));
+        QCOMPARE(text, QStringLiteral("Clear\nthe list?"));
         QCOMPARE(title, QStringLiteral("Harvex"));
         QCOMPARE(seen, shown);
     }
