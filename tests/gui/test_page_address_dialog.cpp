@@ -36,17 +36,6 @@ class TestPageAddressDialog : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void fieldsStartWithTheirDefaults()
-    {
-        PageAddressDialog dialog;
-        QCOMPARE(dialog.windowTitle(), QStringLiteral("Enter Website / Page  Address"));
-        QCOMPARE(field(&dialog, "start")->text(), QStringLiteral("1"));
-        QCOMPARE(field(&dialog, "end")->text(), QStringLiteral("16"));
-        QCOMPARE(field(&dialog, "extension")->text(), QStringLiteral(".jpg"));
-        QVERIFY(!field(&dialog, "start")->isEnabled()); // until the range mode is on
-        QVERIFY(dialog.findChildren<QRadioButton*>().at(1)->isChecked()); // "[ 1,11]"
-    }
-
     void rangeModeBuildsTheUrls_data()
     {
         QTest::addColumn<QString>("pattern");
