@@ -143,6 +143,17 @@ private slots:
         QVERIFY(!rig.harvester.ParseWebPage());
         QCOMPARE(rig.pages.ListCount(), 0);
 
+        // A numbered range goes to the job list, limited to its free rows; no page is fetched.
+        rig.jobList.AddItem(QStringLiteral("http://example.test/first"));
+        rig.dialogs.addresses.enqueue(QStringLiteral("http://example.test/img"));
+        rig.dialogs.ranges.enqueue(
+            {"http://example.test/img1.jpg", "http://example.test/img2.jpg"});
+        QVERIFY(!rig.harvester.ParseWebPage());
+        QCOMPARE(rig.dialogs.freeRows, Rowvane::MaxRows - 1);
+        QCOMPARE(rig.rows(rig.jobList).mid(1),
+                 QStringList({"http://example.test/img1.jpg", "http://example.test/img2.jpg"}));
+        QCOMPARE(rig.pages.ListCount(), 0);
+
         // No scheme: "http://" is prefixed, and the dialog shows it next time.
         const QString bare = QStringLiteral("127.0.0.1:%1/g/next.html").arg(m_nginx.port());
         rig.dialogs.addresses.enqueue(QStringLiteral("  ") + bare);

@@ -32,6 +32,8 @@ private Q_SLOTS:
     void editRules();
     void sliderRule_data();
     void sliderRule();
+    void styleSliders();
+    void baseDirRefusal();
     void marksAndSaveEnabled();
     void saveWritesOnlyMarkedKeys();
     void failedSaveKeepsMarks();
@@ -458,6 +460,35 @@ void TestOptions::sliderRule_data()
     QTest::newRow("width not a multiple") << 1999 << 2019 << 20;
     QTest::newRow("narrow slider") << 5 << 10 << 5;
     QTest::newRow("no width") << 3 << 0 << 3;
+}
+
+void TestOptions::styleSliders()
+{
+    // The interface dialog's sliders: 10 and 7 steps; a click at the left edge gives 1.
+    QCOMPARE(Options::SliderStep(0, 150, 10), 1);
+    QCOMPARE(Options::SliderStep(149, 150, 10), 10);
+    QCOMPARE(Options::SliderStep(16, 150, 10), 2);
+    QCOMPARE(Options::SliderStep(0, 150, 7), 1);
+    QCOMPARE(Options::SliderStep(149, 150, 7), 7); // 150 = 7 * 21 + 3: the rest is the last step
+    QCOMPARE(Options::SliderStep(42, 150, 7), 2);
+}
+
+void TestOptions::baseDirRefusal()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("file");
+    writeFile(file, "x");
+    const QString readOnly = dir.filePath("ro");
+    QVERIFY(QDir().mkdir(readOnly));
+    QVERIFY(QFile::setPermissions(readOnly, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    QVERIFY(Options::BaseDirRefusal(dir.path()).isEmpty());
+    QVERIFY(Options::BaseDirRefusal("relative/folder").contains("full path"));
+    QVERIFY(Options::BaseDirRefusal("").contains("full path"));
+    QVERIFY(Options::BaseDirRefusal(dir.filePath("missing")).contains("does not exist"));
+    QVERIFY(Options::BaseDirRefusal(file).contains("is not a folder"));
+    QVERIFY(Options::BaseDirRefusal(readOnly).contains("read-only"));
+    QFile::setPermissions(readOnly,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
 void TestOptions::sliderRule()

@@ -1,22 +1,39 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // One window showing every owner-drawn control in each of its states, and the artwork,
 // for screenshots:  harvex-gallery [--grab FILE]  (--grab writes the window to a PNG
-// file and quits).
+// file and quits). harvex-gallery --dialog NAME [--grab FILE] shows one of the window's
+// dialogs instead: page-address, page-address-range, interface, folders,
+// folder-delete.
 #include "controls/Artwork.h"
 #include "controls/CHeader.h"
 #include "controls/Indicator.h"
 #include "controls/RowvaneView.h"
 #include "controls/Tagleaf.h"
 #include "lists/Rowvane.h"
+#include "platform/ConsoleDialogs.h"
+#include "platform/SettingsStore.h"
+#include "settings/Options.h"
+#include "ui/FolderChooser.h"
+#include "ui/FolderDeleteDialog.h"
+#include "ui/InterfaceSettingsDialog.h"
+#include "ui/PageAddressDialog.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
+#include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <cstdio>
 
 namespace {
 
@@ -239,11 +256,90 @@ QGroupBox* artwork()
     return box;
 }
 
+// One of the window's dialogs, filled as a user would have it; nullptr for an unknown name.
+QDialog* dialogByName(const QString& name)
+{
+    if (name.startsWith(QLatin1String("page-address"))) {
+        auto* dialog = new PageAddressDialog;
+        dialog->findChild<QLineEdit*>(QStringLiteral("address"))
+            ->setText(QStringLiteral("http://files.example/gallery/picture-"));
+        if (name == QLatin1String("page-address-range")) {
+            dialog->findChild<QCheckBox*>()->setChecked(true);
+            dialog->findChild<QLineEdit*>(QStringLiteral("end"))->setText(QStringLiteral("x"));
+            for (QPushButton* button : dialog->findChildren<QPushButton*>())
+                if (button->text() == QLatin1String("&OK"))
+                    QTimer::singleShot(100, button, &QPushButton::click);
+        }
+        return dialog;
+    }
+    if (name == QLatin1String("interface")) {
+        // A store of its own: the gallery never touches the user's settings.
+        static QTemporaryDir dir;
+        static SettingsStore store(dir.filePath(QStringLiteral("settings.ini")));
+        static Options options;
+        static ConsoleDialogs dialogs;
+        store.Set(QStringLiteral("Base Dir"), dir.path());
+        store.Set(QStringLiteral("PBar UI"), QStringLiteral("4"));
+        store.Set(QStringLiteral("TBar UI"), QStringLiteral("2"));
+        options.LoadSettings(store);
+        return new InterfaceSettingsDialog(options, store, dialogs);
+    }
+    if (name == QLatin1String("folders")) {
+        static ConsoleDialogs dialogs;
+        auto* chooser = new FolderChooser(dialogs, QString());
+        chooser->setDirectory(QStringLiteral("/usr/share"));
+        return chooser;
+    }
+    if (name == QLatin1String("folder-delete")) {
+        // A tree of a few thousand files in a folder of its own, deleted for real; the
+        // grab shows the dialog while it works.
+        static QTemporaryDir dir;
+        const QString top = dir.filePath(QStringLiteral("old-downloads/gallery"));
+        QDir().mkpath(top);
+        for (int i = 0; i < 4000; ++i) {
+            QFile file(top + QStringLiteral("/picture-%1.jpg").arg(i, 4, 10, QLatin1Char('0')));
+            if (file.open(QIODevice::WriteOnly))
+                file.write("x");
+        }
+        auto* progress = new FolderDeleteDialog(dir.filePath(QStringLiteral("old-downloads")),
+                                                QString(), QDir::homePath());
+        progress->Deleter().setBatchSize(1);
+        return progress;
+    }
+    return nullptr;
+}
+
+// Shows the dialog; with a file name grabs it to PNG and quits.
+int showDialog(QApplication& app, const QString& name, const QString& grabFile)
+{
+    QDialog* dialog = dialogByName(name);
+    if (!dialog) {
+        std::fprintf(stderr, "unknown dialog: %s\n", qPrintable(name));
+        return 2;
+    }
+    dialog->show();
+    if (!grabFile.isEmpty()) {
+        QTimer::singleShot(1500, &app, [&app, dialog, grabFile] {
+            app.exit(dialog->grab().save(grabFile, "PNG") ? 0 : 1);
+        });
+    }
+    const int code = app.exec();
+    delete dialog;
+    return code;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const int grab = int(args.indexOf("--grab"));
+    const QString grabFile = grab > 0 && grab + 1 < args.size() ? args.at(grab + 1) : QString();
+    const int dialog = int(args.indexOf("--dialog"));
+    if (dialog > 0 && dialog + 1 < args.size())
+        return showDialog(app, args.at(dialog + 1), grabFile);
+
     QWidget window;
     window.setWindowTitle("Harvex controls");
     window.setWindowIcon(Artwork::pixmap(Artwork::AppIcon));
@@ -264,11 +360,9 @@ int main(int argc, char** argv)
                       Qt::NoModifier);
     QCoreApplication::sendEvent(g_copyBox, &twice);
 
-    const QStringList args = app.arguments();
-    const int grab = int(args.indexOf("--grab"));
-    if (grab > 0 && grab + 1 < args.size()) {
+    if (!grabFile.isEmpty()) {
         QTimer::singleShot(300, &app, [&] {
-            const bool saved = window.grab().save(args.at(grab + 1), "PNG");
+            const bool saved = window.grab().save(grabFile, "PNG");
             app.exit(saved ? 0 : 1);
         });
     }

@@ -54,8 +54,15 @@ bool PageHarvester::ParseWebPage(const QString& address)
     if (url.isEmpty()) {
         // The dialog shows the address of its last use.
         QString typed = m_addressText;
-        const bool ok = m_dialogs.PageAddressDialog(typed);
+        QStringList rangeUrls;
+        const int freeRows = Rowvane::MaxRows - m_jobs.List().ListCount();
+        const bool ok = m_dialogs.PageAddressOrRange(typed, freeRows, rangeUrls);
         m_addressText = typed;
+        // A numbered range goes straight to the job list: there is no page to fetch.
+        if (ok && !rangeUrls.isEmpty()) {
+            m_jobs.AddJobs(rangeUrls.join(QLatin1Char('\n')));
+            return false;
+        }
         if (!ok || typed.trimmed().isEmpty())
             return false;
         url = typed.trimmed();

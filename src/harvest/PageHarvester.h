@@ -32,8 +32,8 @@ public:
                   Dialogs& dialogs, QObject* parent = nullptr);
 
     // The one entry point for harvesting. An empty address asks for one with the
-    // page address dialog. Returns true when the page is being fetched; PageFiled
-    // follows then.
+    // page address dialog; a numbered range asked for there is added to the job list
+    // instead. Returns true when the page is being fetched; PageFiled follows then.
     bool ParseWebPage(const QString& url = QString());
 
     // Parse completions of pages found in the web page list; drives the menu only.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -49,6 +50,15 @@ public:
                    const QString& initialDir, const QString& fileName, bool confirmOverwrite) = 0;
     // The page address dialog: shows `address`, returns true on OK with the edited text in it.
     virtual bool PageAddressDialog(QString& address) = 0;
+    // The page address dialog with its numbered-range mode. On OK `rangeUrls` holds the
+    // URLs of the numbered range asked for (never more than `freeRows`), or is empty and
+    // `address` holds the page to harvest. Without a range mode: PageAddressDialog.
+    virtual bool PageAddressOrRange(QString& address, int freeRows, QStringList& rangeUrls)
+    {
+        Q_UNUSED(freeRows);
+        rangeUrls.clear();
+        return PageAddressDialog(address);
+    }
 
     virtual QString ClipboardText() = 0;
     virtual void SetClipboardText(const QString& text) = 0;

@@ -5,6 +5,7 @@
 #include "settings/NumberText.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <algorithm>
 #include <limits>
@@ -431,15 +432,36 @@ QString Options::ValidateMinImgSize()
 
 int Options::SliderMouseUp(int x, int sliderWidth)
 {
-    // Twenty equal steps across the slider; a position inside a step counts
-    // as the step's end. A slider narrower than twenty units has steps of one
-    // unit rather than a division by zero.
-    const int step = qMax(1, sliderWidth / 20);
-    int n = x / step;
-    if (n < 20 && x % step != 0)
-        ++n;
-    setMaxParallel(qBound(1, n, 20));
+    setMaxParallel(SliderStep(x, sliderWidth, 20));
     return m_maxParallel;
+}
+
+int Options::SliderStep(int x, int sliderWidth, int steps)
+{
+    // A slider narrower than its steps has steps of one unit rather than a
+    // division by zero.
+    steps = qMax(1, steps);
+    const int step = qMax(1, sliderWidth / steps);
+    int n = x / step;
+    if (n < steps && x % step != 0)
+        ++n;
+    return qBound(1, n, steps);
+}
+
+QString Options::BaseDirRefusal(const QString& path)
+{
+    const QFileInfo folder(path);
+    if (path.trimmed().isEmpty() || !folder.isAbsolute())
+        return QStringLiteral("The base folder must be a full path, starting with \"/\".");
+    if (!folder.exists())
+        return QStringLiteral("The folder \"%1\" does not exist.").arg(path);
+    if (!folder.isDir())
+        return QStringLiteral("\"%1\" is not a folder.").arg(path);
+    // The owner's write bit, not access(): root may write anywhere, yet a folder its
+    // owner marked read-only is not one to download into.
+    if (!folder.permission(QFileDevice::WriteOwner))
+        return QStringLiteral("The folder \"%1\" is read-only.").arg(path);
+    return {};
 }
 
 void Options::setPBarStyle(int style)

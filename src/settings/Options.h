@@ -176,6 +176,13 @@ public:
     // Mouse released on the slider at x, of a slider width wide (same units).
     // Returns the new value.
     int SliderMouseUp(int x, int sliderWidth);
+    // The value of a slider of `steps` equal steps released at x, of a slider width
+    // wide: a position inside a step counts as the step's end. Kept within 1..steps, so
+    // the left edge gives 1, never 0.
+    static int SliderStep(int x, int sliderWidth, int steps);
+    // Why `path` cannot be the base folder: not absolute, missing, not a folder, or its
+    // owner's write bit is off. Empty when it can.
+    static QString BaseDirRefusal(const QString& path);
 
     // Applied by the interface dialog (no marks; SaveInterfaceSettings writes).
     void setPBarStyle(int style);

@@ -53,3 +53,11 @@ bool ScriptedDialogs::PageAddressDialog(QString& address)
     address = *answer;
     return true;
 }
+
+bool ScriptedDialogs::PageAddressOrRange(QString& address, int rows, QStringList& rangeUrls)
+{
+    freeRows = rows;
+    const bool ok = PageAddressDialog(address);
+    rangeUrls = ok && !ranges.isEmpty() ? ranges.dequeue() : QStringList();
+    return ok;
+}

@@ -26,6 +26,8 @@ public:
     QQueue<std::optional<QString>> inputs;    // InputBox answers
     QQueue<std::optional<QString>> files;     // Open and Save dialog answers
     QQueue<std::optional<QString>> addresses; // PageAddressDialog answers
+    QQueue<QStringList> ranges;               // PageAddressOrRange's URLs (none: a page)
+    int freeRows = -1;                        // as PageAddressOrRange was last asked
     QString clipboard;
 
     // The texts of every message box, in order.
@@ -40,6 +42,7 @@ public:
                                           const QString& defaultExt, const QString& initialDir,
                                           const QString& fileName, bool confirmOverwrite) override;
     bool PageAddressDialog(QString& address) override;
+    bool PageAddressOrRange(QString& address, int freeRows, QStringList& rangeUrls) override;
     QString ClipboardText() override { return clipboard; }
     void SetClipboardText(const QString& text) override { clipboard = text; }
 };
