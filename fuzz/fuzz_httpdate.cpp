@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Any text read as an HTTP date gives either nothing or a whole second inside the
 // calendar, and that time written back as an IMF-fixdate reads the same.
-#include "engine/ModHTMLCap.h"
+#include "engine/HttpDate.h"
 #include "platform/FileTimes.h"
 
 #include <QDateTime>

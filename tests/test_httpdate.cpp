@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // HTTP dates read into file times, and files stamped with them.
-#include "engine/ModHTMLCap.h"
+#include "engine/HttpDate.h"
 #include "platform/FileTimes.h"
 
 #include <QDateTime>

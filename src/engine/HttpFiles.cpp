@@ -2,7 +2,6 @@
 #include "engine/HttpFiles.h"
 
 #include "engine/ChunkDecoder.h"
-#include "engine/ModHTMLCap.h"
 #include "engine/UrlSplit.h"
 #include "platform/StreamSocket.h"
 

@@ -3,7 +3,7 @@
 #include "engine/ChunkDecoder.h"
 #include "engine/HttpFiles.h"
 
-#include "engine/ModHTMLCap.h"
+#include "engine/HttpDate.h"
 #include "engine/TransferVerdict.h"
 #include "engine/UrlSplit.h"
 #include "platform/StreamSocket.h"

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "engine/ModHTMLCap.h"
+#include "engine/HttpDate.h"
 
 #include "platform/FileTimes.h"
 
