@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/CliOptions.h"
 
+#include "platform/WholeNumber.h"
+
 #include <functional>
 
 namespace {
@@ -8,14 +10,8 @@ namespace {
 // A whole decimal number within [low, high], no sign, blanks or trailing text.
 std::optional<qint64> ReadNumber(const QString& text, qint64 low, qint64 high)
 {
-    if (text.isEmpty() || text.size() > 18)
-        return std::nullopt;
-    for (QChar c : text) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return std::nullopt;
-    }
-    const qint64 value = text.toLongLong();
-    if (value < low || value > high)
+    const std::optional<qint64> value = WholeNumber::Read(text, high);
+    if (!value || *value < low)
         return std::nullopt;
     return value;
 }

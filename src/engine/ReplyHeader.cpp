@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/ReplyHeader.h"
 
-#include <limits>
+#include "platform/WholeNumber.h"
 
 void ReplyHeader::Reset()
 {
@@ -135,20 +135,10 @@ QStringList ReplyHeader::Values(const QString& name) const
 
 bool ReplyHeader::ParseLength(const QString& text, qint64* value)
 {
-    const QString digits = text.trimmed();
-    if (digits.isEmpty())
-        return false;
-    qint64 n = 0;
-    for (const QChar c : digits) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return false;
-        const int d = c.unicode() - '0';
-        if (n > (MaxLength - d) / 10)
-            return false;
-        n = n * 10 + d;
-    }
-    *value = n;
-    return true;
+    const std::optional<qint64> length = WholeNumber::Read(QStringView(text).trimmed(), MaxLength);
+    if (length)
+        *value = *length;
+    return length.has_value();
 }
 
 bool ReplyHeader::ParseContentRange(const QString& text, qint64* first, qint64* last, qint64* total)

@@ -2,6 +2,7 @@
 #include "harvest/NumberedRange.h"
 
 #include "engine/UrlSplit.h"
+#include "platform/WholeNumber.h"
 
 #include <limits>
 #include <optional>
@@ -13,13 +14,7 @@ constexpr int MaxDigits = 18;
 
 bool AllDigits(QStringView text)
 {
-    if (text.isEmpty())
-        return false;
-    for (QChar c : text) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return false;
-    }
-    return true;
+    return WholeNumber::IsDigits(text);
 }
 
 // The value of a whole decimal number, or a message naming `what`.
@@ -33,7 +28,7 @@ std::optional<qint64> ReadNumber(QStringView text, const QString& what, QString&
         error = QStringLiteral("%1 is too large.").arg(what);
         return std::nullopt;
     }
-    return text.toLongLong();
+    return WholeNumber::Read(text, std::numeric_limits<qint64>::max());
 }
 
 QString Numbered(qint64 value, int width)

@@ -1,0 +1,28 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/WholeNumber.h"
+
+bool WholeNumber::IsDigits(QStringView text)
+{
+    if (text.isEmpty())
+        return false;
+    for (const QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    }
+    return true;
+}
+
+std::optional<qint64> WholeNumber::Read(QStringView text, qint64 max)
+{
+    if (!IsDigits(text))
+        return std::nullopt;
+    qint64 value = 0;
+    for (const QChar c : text) {
+        const int digit = c.unicode() - '0';
+        // value * 10 + digit > max, checked before the step so no value past max is formed.
+        if (digit > max || value > (max - digit) / 10)
+            return std::nullopt;
+        value = value * 10 + digit;
+    }
+    return value;
+}
