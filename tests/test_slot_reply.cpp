@@ -334,37 +334,6 @@ void TestSlotReply::hostileReplies_data()
     QTest::newRow("garbage") << QByteArray("GARBAGE\r\nmore\r\n\r\nbody") << QByteArray()
                              << QByteArray() << "DownloadFailed"
                              << "Not an HTTP status line";
-    QTest::newRow("no status code") << QByteArray("HTTP/1.1\r\nContent-Length: 1\r\n\r\nx")
-                                    << QByteArray() << QByteArray() << "DownloadFailed"
-                                    << "Not an HTTP status line";
-    QTest::newRow("lines without colon") << h + "Weird line\r\nContent-Length: 3\r\n\r\nabc"
-                                         << QByteArray() << QByteArray("abc") << "DownloadComplete"
-                                         << "";
-    QTest::newRow("conflicting lengths")
-        << h + "Content-Length: 3\r\nContent-Length: 4\r\n\r\nabcd" << QByteArray("keep")
-        << QByteArray("keep") << "DownloadFailed"
-        << "Conflicting Content-Length";
-    QTest::newRow("same length twice") << h + "Content-Length: 3\r\nContent-Length: 3\r\n\r\nabc"
-                                       << QByteArray() << QByteArray("abc") << "DownloadComplete"
-                                       << "";
-    QTest::newRow("negative length")
-        << h + "Content-Length: -3\r\n\r\nabc" << QByteArray() << QByteArray() << "DownloadFailed"
-        << "Invalid Content-Length";
-    QTest::newRow("text length") << h + "Content-Length: ten\r\n\r\nabc" << QByteArray()
-                                 << QByteArray() << "DownloadFailed"
-                                 << "Invalid Content-Length";
-    QTest::newRow("length past 2^63") << h + "Content-Length: 9223372036854775808\r\n\r\nabc"
-                                      << QByteArray() << QByteArray() << "DownloadFailed"
-                                      << "Invalid Content-Length";
-    QTest::newRow("range without slash")
-        << QByteArray("HTTP/1.1 206 Partial\r\nContent-Range: bytes 4-6\r\nContent-Length: "
-                      "3\r\n\r\nefg")
-        << QByteArray("abcd") << QByteArray("abcd") << "DownloadFailed"
-        << "Content-Range";
-    QTest::newRow("range past the disk")
-        << QByteArray("HTTP/1.1 206 Partial\r\nContent-Range: bytes 10-12/13\r\n\r\nklm")
-        << QByteArray("abcd") << QByteArray("abcd") << "DownloadFailed"
-        << "only 4 are on disk";
     QTest::newRow("range overlapping the disk")
         << QByteArray("HTTP/1.1 206 Partial\r\nContent-Range: bytes 2-5/6\r\n\r\nCDEF")
         << QByteArray("abcd") << QByteArray("abCDEF") << "DownloadComplete"
@@ -394,14 +363,14 @@ void TestSlotReply::hostileReplies_data()
                       "\r\n\r\nabc")
         << QByteArray("keep") << QByteArray("keep") << "DownloadFailed"
         << "Content-Range";
-    QTest::newRow("range from 0 on a longer file")
-        << QByteArray("HTTP/1.1 206 Partial\r\nContent-Range: bytes 0-4/5\r\n\r\nfresh")
-        << QByteArray("OLD AND LONGER") << QByteArray("fresh") << "DownloadComplete"
-        << "";
     QTest::newRow("listed 2xx code") << QByteArray("HTTP/1.0 203 Other\r\nContent-Length: "
                                                    "1\r\n\r\nx")
                                      << QByteArray("keep") << QByteArray("keep") << "DownloadFailed"
                                      << "[203 Other]";
+    QTest::newRow("range from 0 on a longer file")
+        << QByteArray("HTTP/1.1 206 Partial\r\nContent-Range: bytes 0-4/5\r\n\r\nfresh")
+        << QByteArray("OLD AND LONGER") << QByteArray("fresh") << "DownloadComplete"
+        << "";
 }
 
 void TestSlotReply::hostileReplies()
