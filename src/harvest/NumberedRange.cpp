@@ -12,15 +12,10 @@ namespace {
 // 18 digits always fit a qint64; a longer range would not fit any list anyway.
 constexpr int MaxDigits = 18;
 
-bool AllDigits(QStringView text)
-{
-    return WholeNumber::IsDigits(text);
-}
-
 // The value of a whole decimal number, or a message naming `what`.
 std::optional<qint64> ReadNumber(QStringView text, const QString& what, QString& error)
 {
-    if (!AllDigits(text)) {
+    if (!WholeNumber::IsDigits(text)) {
         error = QStringLiteral("%1 must be a whole number.").arg(what);
         return std::nullopt;
     }
@@ -76,7 +71,7 @@ NumberedRange::Expansion NumberedRange::FromPattern(const QString& url, int free
         const qsizetype dash = inside.indexOf(QLatin1Char('-'));
         const QStringView firstText = dash < 0 ? QStringView() : inside.left(dash);
         const QStringView lastText = dash < 0 ? QStringView() : inside.mid(dash + 1);
-        if (!AllDigits(firstText) || !AllDigits(lastText)) {
+        if (!WholeNumber::IsDigits(firstText) || !WholeNumber::IsDigits(lastText)) {
             // Not a range ("[::1]", "[a-z]", "[x]"): the "[" stays as written.
             text += url.mid(i, open + 1 - i);
             i = open + 1;

@@ -183,7 +183,7 @@ private:
     void RefillAtNextTick() override;
 
     // What the scheduler asks of the manager.
-    int SlotTotal() const override { return SessionMax(); }
+    int SlotTotal() const override { return int(m_slots.size()); }
     JobFile NameJob(const QString& url,
                     const std::function<bool(const QString&)>& takenInRun) override;
     void StartSlot(int slot, int row, const QString& url, const JobFile& file) override;

@@ -15,7 +15,7 @@ class SchedulerHost
 public:
     virtual ~SchedulerHost() = default;
 
-    // Slots created at start-up (SessionMax).
+    // Slots created at start-up, fixed for the rest of the run.
     virtual int SlotTotal() const = 0;
     // The slot holds a job: waiting to start, connecting, transferring, waiting for a retry,
     // or ended with its Disconnected still to come.
