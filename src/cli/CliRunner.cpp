@@ -207,7 +207,7 @@ bool CliRunner::LoadListFile(DownloadManager& m, const QString& path, bool filte
     Rowvane& list = m.List2();
     const LinkPattern* pattern = nullptr;
     if (filtered && !jobs.DataFilter().isEmpty())
-        pattern = &jobs.Pattern(m.DataTypes().BuildExtPattern());
+        pattern = &jobs.Pattern(m.DataExtPattern());
     bool full = false;
     const auto onLine = [&](const QString& line) {
         if (pattern && !pattern->Matches(line))

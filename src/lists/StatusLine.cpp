@@ -4,6 +4,8 @@
 #include "lists/ManagerState.h"
 #include "lists/Rowvane.h"
 
+#include <QStringList>
+
 namespace {
 
 // A counter left-aligned and padded with blanks to at least three characters.
@@ -19,25 +21,54 @@ StatusLine::StatusLine(const ManagerState& state, const Rowvane& jobs, QObject* 
 {
 }
 
-QString StatusLine::FormatString()
-{
-    return QStringLiteral("l=8,fc=16744576;l=6,fc=15242288;l=4,fc=65535;l=5,fc=15242288;"
-                          "l=4,fc=65535;l=13,fc=8971448;l=4,fc=65535;l=11,fc=7904511;"
-                          "l=4,fc=65535;l=14,fc=255;l=8,fc=65535");
-}
-
 QString StatusLine::CounterLine() const
 {
-    return QStringLiteral("Status: Total:") + counter(m_jobs.ListCount()) +
-           QStringLiteral(" Done:") + counter(m_state.DoneCount) +
-           QStringLiteral(" Connect Fail:") + counter(m_state.ConnectFailCount) +
-           QStringLiteral(" Redirected:") + counter(m_state.RedirectCount) +
-           QStringLiteral(" Download Fail:") + counter(m_state.DownloadFailCount);
+    return counterLine(nullptr);
+}
+
+// The counter line, and with `format` its colour runs: a label keeps its colour up to the
+// next number, a number and the blank after it are yellow. The colours are 0x00BBGGRR.
+QString StatusLine::counterLine(QString* format) const
+{
+    struct Piece
+    {
+        const char* label;
+        quint32 color;
+        qint64 value;
+    };
+    const Piece pieces[] = {
+        {"Total:", 0xE89430, m_jobs.ListCount()},
+        {" Done:", 0xE89430, m_state.DoneCount},
+        {" Connect Fail:", 0x88E4B8, m_state.ConnectFailCount},
+        {" Redirected:", 0x789CFF, m_state.RedirectCount},
+        {" Download Fail:", 0xFF, m_state.DownloadFailCount},
+    };
+    QString line = QStringLiteral("Status: ");
+    QStringList runs{QStringLiteral("l=8,fc=16744576")};
+    const auto run = [&runs](qsizetype length, quint32 color) {
+        runs << QStringLiteral("l=%1,fc=%2").arg(length).arg(color);
+    };
+    for (const Piece& piece : pieces) {
+        // The blank before a label belongs to the number before it.
+        QString label = QString::fromLatin1(piece.label);
+        if (label.startsWith(QLatin1Char(' '))) {
+            line += QLatin1Char(' ');
+            label.remove(0, 1);
+        }
+        const QString number = counter(piece.value);
+        line += label + number;
+        run(label.size(), piece.color);
+        run(number.size() + 1, 0xFFFF);
+    }
+    if (format)
+        *format = runs.join(QLatin1Char(';'));
+    return line;
 }
 
 void StatusLine::gStatEx(bool flag, const QString& text)
 {
-    m_caption = text.isEmpty() ? CounterLine() : QStringLiteral("Status: ") + text;
+    m_formatString.clear();
+    m_caption = text.isEmpty() ? counterLine(&m_formatString) : QStringLiteral("Status: ") + text;
     m_formatting = flag;
     emit Changed();
 }

@@ -9,7 +9,8 @@ class Rowvane;
 
 // The status label: "Status: " + a text, or the counter line built from the manager's
 // counters and the job count. Formatting on colours the counter line piece by piece
-// (FormatString); views read Caption() and Formatting() and repaint on Changed().
+// (FormatString); views read Caption(), Formatting() and FormatString() and repaint on
+// Changed().
 class StatusLine : public QObject
 {
     Q_OBJECT
@@ -19,7 +20,11 @@ public:
 
     // The label's own tag: the idle status text starts with it.
     static QString Tag() { return QStringLiteral("INACTIVE "); }
-    static QString FormatString();
+    // The colour runs of the caption ("l=8,fc=16744576;..."): each label and each counter
+    // with the blank after it gets its own colour, measured on the text as it stands, so
+    // a count of four or more digits shifts no colour. Empty while the caption is not the
+    // counter line.
+    QString FormatString() const { return m_formatString; }
 
     // With a non-empty text the label shows "Status: " + text, otherwise the counter line.
     void gStatEx(bool flag, const QString& text);
@@ -32,8 +37,11 @@ signals:
     void Changed();
 
 private:
+    QString counterLine(QString* format) const;
+
     const ManagerState& m_state;
     const Rowvane& m_jobs;
     QString m_caption = QStringLiteral("Status: ");
     bool m_formatting = false;
+    QString m_formatString;
 };

@@ -33,10 +33,14 @@ DownloadManager::DownloadManager(Dialogs& dialogs, SettingsStore& store, QObject
     connect(&m_timer, &QTimer::timeout, this, &DownloadManager::OnTimer);
     connect(m_jobs.get(), &JobList::Changed, this, &DownloadManager::CommandsChanged);
     // The file-type lists and their option texts stay in step, so Save writes the lists.
-    connect(m_dataTypes.get(), &FileTypeList::Modified, this,
-            [this] { m_options.setDataExt(m_dataTypes->ListToString()); });
-    connect(m_pageTypes.get(), &FileTypeList::Modified, this,
-            [this] { m_options.setUrlExt(m_pageTypes->ListToString()); });
+    connect(m_dataTypes.get(), &FileTypeList::Modified, this, [this] {
+        m_options.setDataExt(m_dataTypes->ListToString());
+        RebuildExtPatterns();
+    });
+    connect(m_pageTypes.get(), &FileTypeList::Modified, this, [this] {
+        m_options.setUrlExt(m_pageTypes->ListToString());
+        RebuildExtPatterns();
+    });
     connect(&m_options, &Options::optionChanged, this, [this](Options::Option option) {
         if (option == Options::Option::MaxParallel)
             SliderChanged();
@@ -125,7 +129,7 @@ void DownloadManager::OnTimer()
         m_timer.setInterval(m_tickMs);
         const QString argument = m_argument;
         m_argument.clear();
-        m_listIO->LoadCommandLine(argument, m_dataTypes->BuildExtPattern(), m_options.ClearList());
+        m_listIO->LoadCommandLine(argument, m_dataExtPattern, m_options.ClearList());
         return;
     }
     TimerTick();
@@ -375,4 +379,21 @@ void DownloadManager::SetRunning(bool running)
     Q_EMIT CommandsChanged();
     if (ended)
         Q_EMIT RunFinished();
+}
+
+DownloadListMenu DownloadManager::DownloadMenu()
+{
+    DownloadListMenu::Inputs in;
+    in.Rows = m_list2.ListCount();
+    in.Current = m_list2.ListIndex();
+    in.Running = StopEnabled();
+    in.ClipboardText = m_listIO->ClipboardLoaded();
+    in.RowTaken = !m_listIO->CutBuffer().isEmpty();
+    return DownloadListMenu::For(m_state, in);
+}
+
+void DownloadManager::RebuildExtPatterns()
+{
+    m_dataExtPattern = m_dataTypes->BuildExtPattern();
+    m_pageExtPattern = m_pageTypes->BuildExtPattern() + QStringLiteral("(\\?.*)?");
 }

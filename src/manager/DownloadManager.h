@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "lists/DownloadListMenu.h"
 #include "lists/ManagerState.h"
 #include "lists/Rowvane.h"
 #include "lists/StatusLine.h"
@@ -136,6 +137,15 @@ public:
     bool StartEnabled() const;
     bool ResumeEnabled() const { return m_running; }
     bool StopEnabled() const { return m_running; }
+    // The download list's menu as it is about to open.
+    DownloadListMenu DownloadMenu();
+    // The extension patterns of the checked file types: the data types filter what goes
+    // into the download list, the page types (with an optional query) what goes into the
+    // web page list. Rebuilt at start-up and whenever a list changes.
+    QString DataExtPattern() const { return m_dataExtPattern; }
+    QString PageExtPattern() const { return m_pageExtPattern; }
+    void RebuildExtPatterns();
+
     // The counter line of the last run as it stood when the run ended.
     QString LastCounterLine() const { return m_lastCounterLine; }
 
@@ -226,4 +236,6 @@ private:
     QString m_timeText = QStringLiteral("00:00 Min");
     QString m_lastCounterLine;
     RunOverrides m_overrides;
+    QString m_dataExtPattern;
+    QString m_pageExtPattern;
 };

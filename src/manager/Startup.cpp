@@ -32,8 +32,12 @@ bool Startup::Run(DownloadManager& m, const Adjust& adjust)
     m.DataTypes().StringToList(m.options().DataExt());
     m.PageTypes().Clear();
     m.PageTypes().StringToList(m.options().UrlExt());
+    m.RebuildExtPatterns();
 
     m.Logs().OpenLogFile(m.BaseDir());
+    // The job list refuses to move rows while the run that owns them goes.
+    m.Jobs().SetRunGoing([&m] { return m.StopEnabled(); });
+    m.Jobs().RefreshJobQueue();
     m.gStatEx(false, StatusLine::Tag());
     m.Settime();
 
@@ -44,9 +48,6 @@ bool Startup::Run(DownloadManager& m, const Adjust& adjust)
     m.Jobs().setDataFilter(m.Params().DataFilter);
 
     m.State().IsIdle = true;
-    // The job list refuses to move rows while the run that owns them goes.
-    m.Jobs().SetRunGoing([&m] { return m.StopEnabled(); });
-    m.Jobs().RefreshJobQueue();
     return CheckBaseDir(m);
 }
 
