@@ -27,12 +27,7 @@ PageHarvester::PageHarvester(JobList& jobs, Rowvane& pages, const FileTypeList& 
     : QObject(parent), m_jobs(jobs), m_pages(pages), m_dataTypes(dataTypes), m_pageTypes(pageTypes),
       m_urlIO(urlIO), m_options(options), m_dialogs(dialogs)
 {
-    // The web page list is a check list without duplicates, ignoring case; only the
-    // program checks its rows.
-    m_pages.setStyle(1);
-    m_pages.setCheckStyle(1);
-    m_pages.setManualClick(false);
-    m_pages.setDenyStrategy(1);
+    m_pages.SetUpUrlCheckList();
     connect(&m_parser, &HtmlParser::DocumentComplete, this, &PageHarvester::onDocumentComplete);
     // However the list is cleared (its menu, "clear before loading"), no parsed row is left.
     connect(&m_pages, &Rowvane::Cleared, this, [this] { setParsedCount(0); });

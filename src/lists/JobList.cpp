@@ -19,12 +19,7 @@ JobList::JobList(Rowvane& list, ManagerState& state, StatusLine& status, Dialogs
                  QObject* parent)
     : QObject(parent), m_list(list), m_state(state), m_status(status), m_dialogs(dialogs)
 {
-    m_list.setStyle(1);
-    m_list.setCheckStyle(1);
-    m_list.setManualClick(false);
-    m_list.setDenyStrategy(1);
-    m_list.setSelForeColor(0x8000000E);
-    m_list.setSelBackColor(0x8000000D);
+    m_list.SetUpUrlCheckList();
     m_clrRunning = m_list.AddColor(RunningColor);
     m_clrFailed = m_list.AddColor(FailedColor);
     m_clrDone = m_list.AddColor(DoneColor);

@@ -387,3 +387,13 @@ void Rowvane::setSelBackColor(quint32 value)
     m_selBackColor = value;
     changed();
 }
+
+void Rowvane::SetUpUrlCheckList()
+{
+    setStyle(1);
+    setCheckStyle(1);
+    setManualClick(false);
+    setDenyStrategy(1);
+    setSelForeColor(0x8000000E); // highlighted text
+    setSelBackColor(0x8000000D); // highlight
+}

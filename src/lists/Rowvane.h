@@ -110,6 +110,9 @@ public:
     void setStyle(int value) { m_style = value; }
     int DenyStrategy() const { return m_denyStrategy; }
     void setDenyStrategy(int value) { m_denyStrategy = value; }
+    // A list of URLs that only the program checks: check boxes, no duplicates ignoring
+    // case, the desktop's highlight colours for the current row.
+    void SetUpUrlCheckList();
     int SortStrategy() const { return m_sortStrategy; }
     void setSortStrategy(int value);
     bool ManualClick() const { return m_manualClick; }
