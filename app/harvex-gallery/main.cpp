@@ -3,20 +3,26 @@
 // for screenshots:  harvex-gallery [--grab FILE]  (--grab writes the window to a PNG
 // file and quits). harvex-gallery --dialog NAME [--grab FILE] shows one of the window's
 // dialogs instead: page-address, page-address-range, interface, folders,
-// folder-delete.
+// folder-delete. harvex-gallery --pane NAME [--rows N] [--grab FILE] shows one of the
+// main window's panes with made-up data: monitor (N slot rows), statusbar, both.
 #include "controls/Artwork.h"
 #include "controls/CHeader.h"
 #include "controls/Indicator.h"
 #include "controls/RowvaneView.h"
 #include "controls/Tagleaf.h"
+#include "lists/JobList.h"
 #include "lists/Rowvane.h"
+#include "manager/DownloadManager.h"
+#include "manager/SlotMonitor.h"
 #include "platform/ConsoleDialogs.h"
 #include "platform/SettingsStore.h"
 #include "settings/Options.h"
 #include "ui/FolderChooser.h"
 #include "ui/FolderDeleteDialog.h"
 #include "ui/InterfaceSettingsDialog.h"
+#include "ui/MonitorPane.h"
 #include "ui/PageAddressDialog.h"
+#include "ui/StatusBarPane.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -33,6 +39,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -328,6 +335,98 @@ int showDialog(QApplication& app, const QString& name, const QString& grabFile)
     return code;
 }
 
+// Slots in every lamp state at various stages of their transfers.
+void fillMonitor(SlotMonitor& monitor, int rows)
+{
+    struct Slot
+    {
+        int lamp;
+        double progress;
+        const char* text;
+    };
+    const Slot examples[] = {
+        {7, 41.5, "41.5% of 182.3KB][Packets: 37]:[/gallery/2024/picture-0187.jpg"},
+        {7, 88.0, "88.0% of 64.0KB][Packets: 12]:[/gallery/2024/picture-0188.jpg"},
+        {6, 0, "Connecting > http://files.example/gallery/2024/picture-0189.jpg "},
+        {9, 12.0, "Error**=> [10061]: Connection refused"},
+        {8, 100, "Download Complete.!!"},
+        {0, 0.4, "Not Connected.. (0.4%)"},
+        {0, 63.2,
+         "Waiting 10 Seconds for try :2 of total 6][http://files.example/gallery/broken.zip"},
+    };
+    monitor.CreateRows(rows);
+    for (int row = 0; row < rows; ++row) {
+        const Slot& slot = examples[row % std::size(examples)];
+        monitor.SetLamp(row, slot.lamp);
+        monitor.SetProgress(row, slot.progress);
+        monitor.SetSlotStatus(row, QString::fromLatin1(slot.text));
+    }
+    monitor.Flush();
+}
+
+// A manager of its own (settings in a temporary folder) that has run for a while.
+DownloadManager& galleryManager()
+{
+    static QTemporaryDir dir;
+    static SettingsStore store(dir.filePath(QStringLiteral("settings.ini")));
+    static ConsoleDialogs dialogs;
+    static DownloadManager manager(dialogs, store);
+    QStringList urls;
+    for (int i = 0; i < 240; ++i)
+        urls << QStringLiteral("http://files.example/gallery/picture-%1.jpg").arg(i);
+    manager.Jobs().AddJobs(urls.join(QLatin1Char('\n')));
+    manager.State().DoneCount = 117;
+    manager.State().ConnectFailCount = 2;
+    manager.State().RedirectCount = 5;
+    manager.State().DownloadFailCount = 1;
+    manager.gStatEx(true);
+    manager.State().TickCount = 754;
+    manager.Settime();
+    // A speed that climbs, wobbles, tops the graph for a while and falls off.
+    for (int tick = 0; tick < 80; ++tick) {
+        const double kb = tick < 20   ? tick * 0.6
+                          : tick < 45 ? 11 + 4 * std::sin(tick * 0.7)
+                          : tick < 60 ? 24
+                                      : qMax(0, 80 - tick) * 0.8;
+        manager.Meter().Tick(qint64(kb * 1024), qint64(kb * 1000));
+    }
+    return manager;
+}
+
+// Shows a pane (or both, as the window stacks them); with a file name grabs it and quits.
+int showPane(QApplication& app, const QString& name, int rows, const QString& grabFile)
+{
+    if (name != QLatin1String("monitor") && name != QLatin1String("statusbar") &&
+        name != QLatin1String("both")) {
+        std::fprintf(stderr, "unknown pane: %s\n", qPrintable(name));
+        return 2;
+    }
+    QWidget window;
+    window.setWindowTitle(QStringLiteral("Harvex panes"));
+    auto* layout = new QVBoxLayout(&window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    static SlotMonitor monitor;
+    static Options options;
+    if (name != QLatin1String("statusbar")) {
+        fillMonitor(monitor, rows);
+        layout->addWidget(new MonitorPane(monitor, options));
+    }
+    if (name == QLatin1String("both"))
+        layout->addStretch(1);
+    if (name != QLatin1String("monitor"))
+        layout->addWidget(new StatusBarPane(galleryManager()));
+    window.resize(1180, name == QLatin1String("both") ? window.sizeHint().height() + 60
+                                                      : window.sizeHint().height());
+    window.show();
+    if (!grabFile.isEmpty()) {
+        QTimer::singleShot(300, &app, [&app, &window, grabFile] {
+            app.exit(window.grab().save(grabFile, "PNG") ? 0 : 1);
+        });
+    }
+    return app.exec();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -339,6 +438,12 @@ int main(int argc, char** argv)
     const int dialog = int(args.indexOf("--dialog"));
     if (dialog > 0 && dialog + 1 < args.size())
         return showDialog(app, args.at(dialog + 1), grabFile);
+    const int pane = int(args.indexOf("--pane"));
+    if (pane > 0 && pane + 1 < args.size()) {
+        const int rowsAt = int(args.indexOf("--rows"));
+        const int rows = rowsAt > 0 && rowsAt + 1 < args.size() ? args.at(rowsAt + 1).toInt() : 7;
+        return showPane(app, args.at(pane + 1), qBound(1, rows, 20), grabFile);
+    }
 
     QWidget window;
     window.setWindowTitle("Harvex controls");

@@ -91,18 +91,22 @@ QImage toolbarBackground(QColor top, QColor bottom)
     return image;
 }
 
-// An 8 x 8 corner of the monitor's frame: the frame colour inside a quarter circle,
-// the window face outside it.
+// An 8 x 8 corner of the monitor's frame: the frame's four bevel lines, outermost first,
+// bent round a quarter circle about the corner's inner point; transparent outside the
+// arc and inside the innermost line, so the window and the frame's own colour show.
 QImage monitorCorner(bool right, bool bottom)
 {
     QImage image = blank(8, 8);
-    image.fill(QColor(0xD4, 0xD0, 0xC8));
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
+    p.setBrush(Qt::NoBrush);
     const QPointF centre(right ? 0 : 8, bottom ? 0 : 8);
-    p.setPen(QPen(QColor(0x9A, 0xA6, 0xB4), 1));
-    p.setBrush(QColor(0x2E, 0x3A, 0x48));
-    p.drawEllipse(centre, 7.5, 7.5);
+    constexpr std::array<QRgb, 4> Bevel = {0xC0C8D8, 0xB8C0D8, 0xA0A8C8, 0x9088B8};
+    for (int ring = 0; ring < 4; ++ring) {
+        p.setPen(QPen(QColor::fromRgb(Bevel.at(ring)), 1.0));
+        const double radius = 7.5 - ring;
+        p.drawEllipse(centre, radius, radius);
+    }
     return image;
 }
 
