@@ -11,6 +11,7 @@
 #include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
+#include <cmath>
 
 namespace {
 
@@ -314,7 +315,8 @@ void MonitorPane::paintRow(QPainter& painter, int slot) const
     const QRect inner = BarInnerRect(slot);
     painter.fillRect(inner, ole(m_options.ColorValues()[3]));
     const double percent = SlotMonitor::FillPercent(m_monitor.RowAt(slot).Progress);
-    const int filled = qRound(inner.width() * percent / 100.0);
+    // Any share shows at least a pixel: the fill begins where FillPercent begins.
+    const int filled = int(std::ceil(inner.width() * percent / 100.0));
     if (filled > 0) {
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.drawImage(QRect(inner.left(), inner.top(), filled, inner.height()),
