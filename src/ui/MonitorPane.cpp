@@ -187,6 +187,7 @@ void MonitorPane::rebuild()
     m_cache.setDevicePixelRatio(ratio);
     if (m_cache.isNull())
         return;
+    m_strip = Artwork::image(Artwork::progressStrip(m_options.PBarStyle()));
     QPainter painter(&m_cache);
     paintFrame(painter);
     const QRect surface = SurfaceRect();
@@ -319,8 +320,7 @@ void MonitorPane::paintRow(QPainter& painter, int slot) const
     const int filled = int(std::ceil(inner.width() * percent / 100.0));
     if (filled > 0) {
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawImage(QRect(inner.left(), inner.top(), filled, inner.height()),
-                          Artwork::image(Artwork::progressStrip(m_options.PBarStyle())));
+        painter.drawImage(QRect(inner.left(), inner.top(), filled, inner.height()), m_strip);
         painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     }
 
