@@ -4,7 +4,8 @@
 // file and quits). harvex-gallery --dialog NAME [--grab FILE] shows one of the window's
 // dialogs instead: page-address, page-address-range, interface, folders,
 // folder-delete. harvex-gallery --pane NAME [--rows N] [--grab FILE] shows one of the
-// main window's panes with made-up data: monitor (N slot rows), statusbar, both.
+// main window's panes with made-up data: monitor (N slot rows), statusbar, both;
+// --touched shows row 3 marked by a right press and the bar lit by the mouse.
 #include "controls/Artwork.h"
 #include "controls/CHeader.h"
 #include "controls/Indicator.h"
@@ -394,7 +395,8 @@ DownloadManager& galleryManager()
 }
 
 // Shows a pane (or both, as the window stacks them); with a file name grabs it and quits.
-int showPane(QApplication& app, const QString& name, int rows, const QString& grabFile)
+int showPane(QApplication& app, const QString& name, int rows, bool touched,
+             const QString& grabFile)
 {
     if (name != QLatin1String("monitor") && name != QLatin1String("statusbar") &&
         name != QLatin1String("both")) {
@@ -408,17 +410,34 @@ int showPane(QApplication& app, const QString& name, int rows, const QString& gr
     layout->setSpacing(0);
     static SlotMonitor monitor;
     static Options options;
+    MonitorPane* monitorPane = nullptr;
+    StatusBarPane* statusBar = nullptr;
     if (name != QLatin1String("statusbar")) {
         fillMonitor(monitor, rows);
-        layout->addWidget(new MonitorPane(monitor, options));
+        monitorPane = new MonitorPane(monitor, options);
+        layout->addWidget(monitorPane);
     }
     if (name == QLatin1String("both"))
         layout->addStretch(1);
-    if (name != QLatin1String("monitor"))
-        layout->addWidget(new StatusBarPane(galleryManager()));
+    if (name != QLatin1String("monitor")) {
+        statusBar = new StatusBarPane(galleryManager());
+        layout->addWidget(statusBar);
+    }
     window.resize(1180, name == QLatin1String("both") ? window.sizeHint().height() + 60
                                                       : window.sizeHint().height());
     window.show();
+    if (touched && monitorPane && rows > 2) {
+        const QPointF inRow3 = monitorPane->RowRect(2).center();
+        QMouseEvent press(QEvent::MouseButtonPress, inRow3, monitorPane->mapToGlobal(inRow3),
+                          Qt::RightButton, Qt::RightButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(monitorPane, &press);
+    }
+    if (touched && statusBar) {
+        const QPointF spot(statusBar->GraphRect().right() + 6, 3);
+        QMouseEvent move(QEvent::MouseMove, spot, statusBar->mapToGlobal(spot), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(statusBar, &move);
+    }
     if (!grabFile.isEmpty()) {
         QTimer::singleShot(300, &app, [&app, &window, grabFile] {
             app.exit(window.grab().save(grabFile, "PNG") ? 0 : 1);
@@ -442,7 +461,8 @@ int main(int argc, char** argv)
     if (pane > 0 && pane + 1 < args.size()) {
         const int rowsAt = int(args.indexOf("--rows"));
         const int rows = rowsAt > 0 && rowsAt + 1 < args.size() ? args.at(rowsAt + 1).toInt() : 7;
-        return showPane(app, args.at(pane + 1), qBound(1, rows, 20), grabFile);
+        return showPane(app, args.at(pane + 1), qBound(1, rows, 20),
+                        args.contains(QStringLiteral("--touched")), grabFile);
     }
 
     QWidget window;

@@ -11,6 +11,7 @@
 #include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
+#include <cmath>
 
 namespace {
 
@@ -186,6 +187,7 @@ void MonitorPane::rebuild()
     m_cache.setDevicePixelRatio(ratio);
     if (m_cache.isNull())
         return;
+    m_strip = Artwork::image(Artwork::progressStrip(m_options.PBarStyle()));
     QPainter painter(&m_cache);
     paintFrame(painter);
     const QRect surface = SurfaceRect();
@@ -314,11 +316,11 @@ void MonitorPane::paintRow(QPainter& painter, int slot) const
     const QRect inner = BarInnerRect(slot);
     painter.fillRect(inner, ole(m_options.ColorValues()[3]));
     const double percent = SlotMonitor::FillPercent(m_monitor.RowAt(slot).Progress);
-    const int filled = qRound(inner.width() * percent / 100.0);
+    // Any share shows at least a pixel: the fill begins where FillPercent begins.
+    const int filled = int(std::ceil(inner.width() * percent / 100.0));
     if (filled > 0) {
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawImage(QRect(inner.left(), inner.top(), filled, inner.height()),
-                          Artwork::image(Artwork::progressStrip(m_options.PBarStyle())));
+        painter.drawImage(QRect(inner.left(), inner.top(), filled, inner.height()), m_strip);
         painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     }
 

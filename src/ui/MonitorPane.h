@@ -67,6 +67,7 @@ private:
     SlotMonitor& m_monitor;
     const Options& m_options;
     QImage m_cache; // the whole pane
+    QImage m_strip; // the progress picture in use
     int m_rowCount = 0;
     int m_highlighted = -1;
 };
