@@ -3,6 +3,7 @@
 
 #include "settings/Options.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -52,12 +53,53 @@ void StyleSlider::paintEvent(QPaintEvent*)
     painter.setPen(palette().shadow().color());
     painter.drawLine(knob.bottomLeft(), knob.bottomRight());
     painter.drawLine(knob.topRight(), knob.bottomRight());
+    if (hasFocus()) {
+        painter.setPen(QPen(palette().windowText().color(), 1, Qt::DotLine));
+        painter.drawRect(knob.adjusted(1, 1, -1, -1));
+    }
 }
 
 void StyleSlider::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton)
         return;
-    setValue(Options::SliderStep(event->position().toPoint().x(), width(), m_steps));
+    const int x = event->position().toPoint().x();
+    emit Released(x, width());
+    setValue(Options::SliderStep(x, width(), m_steps));
     emit Clicked(m_value);
+}
+
+void StyleSlider::keyPressEvent(QKeyEvent* event)
+{
+    int value = m_value;
+    switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Down:
+        --value;
+        break;
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+        ++value;
+        break;
+    case Qt::Key_PageDown:
+        value -= qMax(1, m_steps / 4);
+        break;
+    case Qt::Key_PageUp:
+        value += qMax(1, m_steps / 4);
+        break;
+    case Qt::Key_Home:
+        value = 1;
+        break;
+    case Qt::Key_End:
+        value = m_steps;
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    value = qBound(1, value, m_steps);
+    if (value == m_value)
+        return;
+    setValue(value);
+    emit Stepped(m_value);
 }
