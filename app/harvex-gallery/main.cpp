@@ -3,16 +3,22 @@
 // for screenshots:  harvex-gallery [--grab FILE]  (--grab writes the window to a PNG
 // file and quits). harvex-gallery --dialog NAME [--grab FILE] shows one of the window's
 // dialogs instead: page-address, page-address-range, interface, folders,
-// folder-delete.
+// folder-delete. harvex-gallery --pane NAME [--grab FILE] shows one of the window's
+// content panes at its usual size: download-options, advance-options.
 #include "controls/Artwork.h"
 #include "controls/CHeader.h"
 #include "controls/Indicator.h"
 #include "controls/RowvaneView.h"
 #include "controls/Tagleaf.h"
+#include "lists/FileTypeList.h"
 #include "lists/Rowvane.h"
+#include "manager/DownloadManager.h"
+#include "manager/Startup.h"
 #include "platform/ConsoleDialogs.h"
 #include "platform/SettingsStore.h"
 #include "settings/Options.h"
+#include "ui/AdvanceOptionPage.h"
+#include "ui/DownloadOptionPage.h"
 #include "ui/FolderChooser.h"
 #include "ui/FolderDeleteDialog.h"
 #include "ui/InterfaceSettingsDialog.h"
@@ -34,6 +40,7 @@
 #include <QVBoxLayout>
 
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -328,6 +335,44 @@ int showDialog(QApplication& app, const QString& name, const QString& grabFile)
     return code;
 }
 
+// One of the window's content panes over a manager of its own (settings and base folder
+// in a temporary folder), at the content area's usual size: shown, and with a file name
+// grabbed to PNG.
+int showPane(QApplication& app, const QString& name, const QString& grabFile)
+{
+    QTemporaryDir dir;
+    SettingsStore store(dir.filePath(QStringLiteral("settings.ini")));
+    ConsoleDialogs dialogs;
+    store.Set(QStringLiteral("Base Dir"), dir.path());
+    store.Set(QStringLiteral("Max Parallel"), QStringLiteral("7"));
+    store.Set(QStringLiteral("HTTP Version"), QStringLiteral("1"));
+    store.Set(QStringLiteral("DataExt"),
+              QStringLiteral("|jpg/1|gif/1|png/1|bmp/0|zip/1|rar/0|txt/1|doc/0|mp3/1|flw/0"));
+    DownloadManager manager(dialogs, store);
+    Startup::Run(manager);
+
+    std::unique_ptr<QWidget> pane;
+    if (name == QLatin1String("download-options")) {
+        // A value above the slots created at start-up: the caption says so in red.
+        manager.options().setMaxParallel(12);
+        pane = std::make_unique<DownloadOptionPage>(manager);
+    } else if (name == QLatin1String("advance-options")) {
+        manager.DataTypes().setListIndex(2);
+        pane = std::make_unique<AdvanceOptionPage>(manager);
+    } else {
+        std::fprintf(stderr, "unknown pane: %s\n", qPrintable(name));
+        return 2;
+    }
+    pane->resize(620, 330);
+    pane->show();
+    if (!grabFile.isEmpty()) {
+        QTimer::singleShot(500, &app, [&app, &pane, grabFile] {
+            app.exit(pane->grab().save(grabFile, "PNG") ? 0 : 1);
+        });
+    }
+    return app.exec();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -339,6 +384,9 @@ int main(int argc, char** argv)
     const int dialog = int(args.indexOf("--dialog"));
     if (dialog > 0 && dialog + 1 < args.size())
         return showDialog(app, args.at(dialog + 1), grabFile);
+    const int pane = int(args.indexOf("--pane"));
+    if (pane > 0 && pane + 1 < args.size())
+        return showPane(app, args.at(pane + 1), grabFile);
 
     QWidget window;
     window.setWindowTitle("Harvex controls");
