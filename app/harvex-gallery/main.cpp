@@ -23,6 +23,7 @@
 #include "ui/FolderDeleteDialog.h"
 #include "ui/InterfaceSettingsDialog.h"
 #include "ui/PageAddressDialog.h"
+#include "ui/StyleSlider.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -365,6 +366,11 @@ int showPane(QApplication& app, const QString& name, const QString& grabFile)
     }
     pane->resize(620, 330);
     pane->show();
+    // The slider holds the keyboard focus: its knob shows the focus mark.
+    if (auto* page = dynamic_cast<DownloadOptionPage*>(pane.get())) {
+        page->activateWindow();
+        page->Slider()->setFocus();
+    }
     if (!grabFile.isEmpty()) {
         QTimer::singleShot(500, &app, [&app, &pane, grabFile] {
             app.exit(pane->grab().save(grabFile, "PNG") ? 0 : 1);

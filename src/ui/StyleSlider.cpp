@@ -43,6 +43,11 @@ void StyleSlider::paintEvent(QPaintEvent*)
     painter.fillRect(QRect(bar.left(), bar.top(), FillEnd(), bar.height() + 1), Fill);
     painter.setPen(Edge);
     painter.drawRect(bar);
+    if (hasFocus()) {
+        // The focus mark: a dotted frame around the bar, under the knob.
+        painter.setPen(QPen(palette().windowText().color(), 1, Qt::DotLine));
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
     // The knob: a raised block standing over the end of the fill.
     const int knobLeft = qBound(0, FillEnd() - KnobWidth / 2 - 1, width() - KnobWidth);
     const QRect knob(knobLeft, 0, KnobWidth - 1, height() - 1);
@@ -53,10 +58,6 @@ void StyleSlider::paintEvent(QPaintEvent*)
     painter.setPen(palette().shadow().color());
     painter.drawLine(knob.bottomLeft(), knob.bottomRight());
     painter.drawLine(knob.topRight(), knob.bottomRight());
-    if (hasFocus()) {
-        painter.setPen(QPen(palette().windowText().color(), 1, Qt::DotLine));
-        painter.drawRect(knob.adjusted(1, 1, -1, -1));
-    }
 }
 
 void StyleSlider::mouseReleaseEvent(QMouseEvent* event)
