@@ -204,6 +204,12 @@ private Q_SLOTS:
         QCOMPARE(pages.box("txt_MAXWAIT")->text(), QStringLiteral("45"));
         QCOMPARE(pages.box("txt_Timeout")->text(), QStringLiteral("10"));
         QCOMPARE(pages.box("txtMinSize")->text(), QStringLiteral("2048"));
+
+        // A click on a path button is the option's edit.
+        auto* flat = pages.find<QRadioButton>(QStringLiteral("OptPath1"));
+        QTest::mouseClick(flat, Qt::LeftButton, {}, QPoint(8, flat->height() / 2));
+        QCOMPARE(pages.options.PathOption(), 1);
+        QVERIFY(pages.options.Marked(Option::PathOption));
     }
 
     void sliderReleaseAppliesTheRuleAndColoursTheCaption()
