@@ -5,25 +5,31 @@
 // dialogs instead: page-address, page-address-range, interface, folders,
 // folder-delete. harvex-gallery --pane NAME [--rows N] [--grab FILE] shows one of the
 // main window's panes with made-up data: monitor (N slot rows), statusbar, both;
-// --touched shows row 3 marked by a right press and the bar lit by the mouse.
+// --touched shows row 3 marked by a right press and the bar lit by the mouse. The content
+// panes download-options and advance-options are shown at their usual size.
 #include "controls/Artwork.h"
 #include "controls/CHeader.h"
 #include "controls/Indicator.h"
 #include "controls/RowvaneView.h"
 #include "controls/Tagleaf.h"
+#include "lists/FileTypeList.h"
 #include "lists/JobList.h"
 #include "lists/Rowvane.h"
 #include "manager/DownloadManager.h"
 #include "manager/SlotMonitor.h"
+#include "manager/Startup.h"
 #include "platform/ConsoleDialogs.h"
 #include "platform/SettingsStore.h"
 #include "settings/Options.h"
+#include "ui/AdvanceOptionPage.h"
+#include "ui/DownloadOptionPage.h"
 #include "ui/FolderChooser.h"
 #include "ui/FolderDeleteDialog.h"
 #include "ui/InterfaceSettingsDialog.h"
 #include "ui/MonitorPane.h"
 #include "ui/PageAddressDialog.h"
 #include "ui/StatusBarPane.h"
+#include "ui/StyleSlider.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -42,6 +48,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -446,6 +453,49 @@ int showPane(QApplication& app, const QString& name, int rows, bool touched,
     return app.exec();
 }
 
+// One of the window's content panes over a manager of its own (settings and base folder
+// in a temporary folder), at the content area's usual size: shown, and with a file name
+// grabbed to PNG.
+int showOptionPane(QApplication& app, const QString& name, const QString& grabFile)
+{
+    QTemporaryDir dir;
+    SettingsStore store(dir.filePath(QStringLiteral("settings.ini")));
+    ConsoleDialogs dialogs;
+    store.Set(QStringLiteral("Base Dir"), dir.path());
+    store.Set(QStringLiteral("Max Parallel"), QStringLiteral("7"));
+    store.Set(QStringLiteral("HTTP Version"), QStringLiteral("1"));
+    store.Set(QStringLiteral("DataExt"),
+              QStringLiteral("|jpg/1|gif/1|png/1|bmp/0|zip/1|rar/0|txt/1|doc/0|mp3/1|flw/0"));
+    DownloadManager manager(dialogs, store);
+    Startup::Run(manager);
+
+    std::unique_ptr<QWidget> pane;
+    if (name == QLatin1String("download-options")) {
+        // A value above the slots created at start-up: the caption says so in red.
+        manager.options().setMaxParallel(12);
+        pane = std::make_unique<DownloadOptionPage>(manager);
+    } else if (name == QLatin1String("advance-options")) {
+        manager.DataTypes().setListIndex(2);
+        pane = std::make_unique<AdvanceOptionPage>(manager);
+    } else {
+        std::fprintf(stderr, "unknown pane: %s\n", qPrintable(name));
+        return 2;
+    }
+    pane->resize(620, 330);
+    pane->show();
+    // The slider holds the keyboard focus: its knob shows the focus mark.
+    if (auto* page = dynamic_cast<DownloadOptionPage*>(pane.get())) {
+        page->activateWindow();
+        page->Slider()->setFocus();
+    }
+    if (!grabFile.isEmpty()) {
+        QTimer::singleShot(500, &app, [&app, &pane, grabFile] {
+            app.exit(pane->grab().save(grabFile, "PNG") ? 0 : 1);
+        });
+    }
+    return app.exec();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -459,10 +509,13 @@ int main(int argc, char** argv)
         return showDialog(app, args.at(dialog + 1), grabFile);
     const int pane = int(args.indexOf("--pane"));
     if (pane > 0 && pane + 1 < args.size()) {
+        const QString name = args.at(pane + 1);
+        if (name.endsWith(QLatin1String("-options")))
+            return showOptionPane(app, name, grabFile);
         const int rowsAt = int(args.indexOf("--rows"));
         const int rows = rowsAt > 0 && rowsAt + 1 < args.size() ? args.at(rowsAt + 1).toInt() : 7;
-        return showPane(app, args.at(pane + 1), qBound(1, rows, 20),
-                        args.contains(QStringLiteral("--touched")), grabFile);
+        return showPane(app, name, qBound(1, rows, 20), args.contains(QStringLiteral("--touched")),
+                        grabFile);
     }
 
     QWidget window;

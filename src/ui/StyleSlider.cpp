@@ -3,6 +3,7 @@
 
 #include "settings/Options.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -42,6 +43,11 @@ void StyleSlider::paintEvent(QPaintEvent*)
     painter.fillRect(QRect(bar.left(), bar.top(), FillEnd(), bar.height() + 1), Fill);
     painter.setPen(Edge);
     painter.drawRect(bar);
+    if (hasFocus()) {
+        // The focus mark: a dotted frame around the bar, under the knob.
+        painter.setPen(QPen(palette().windowText().color(), 1, Qt::DotLine));
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
     // The knob: a raised block standing over the end of the fill.
     const int knobLeft = qBound(0, FillEnd() - KnobWidth / 2 - 1, width() - KnobWidth);
     const QRect knob(knobLeft, 0, KnobWidth - 1, height() - 1);
@@ -58,6 +64,43 @@ void StyleSlider::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton)
         return;
-    setValue(Options::SliderStep(event->position().toPoint().x(), width(), m_steps));
+    const int x = event->position().toPoint().x();
+    emit Released(x, width());
+    setValue(Options::SliderStep(x, width(), m_steps));
     emit Clicked(m_value);
+}
+
+void StyleSlider::keyPressEvent(QKeyEvent* event)
+{
+    int value = m_value;
+    switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Down:
+        --value;
+        break;
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+        ++value;
+        break;
+    case Qt::Key_PageDown:
+        value -= qMax(1, m_steps / 4);
+        break;
+    case Qt::Key_PageUp:
+        value += qMax(1, m_steps / 4);
+        break;
+    case Qt::Key_Home:
+        value = 1;
+        break;
+    case Qt::Key_End:
+        value = m_steps;
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    value = qBound(1, value, m_steps);
+    if (value == m_value)
+        return;
+    setValue(value);
+    emit Stepped(m_value);
 }
