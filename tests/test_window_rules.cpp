@@ -5,6 +5,7 @@
 #include "lists/DownloadListMenu.h"
 #include "lists/FileTypeList.h"
 #include "lists/Rowvane.h"
+#include "settings/WindowPlacement.h"
 
 #include <QTest>
 
@@ -123,6 +124,24 @@ private slots:
         QVERIFY(rig.m->DataExtPattern().contains(QStringLiteral("\\.jpg|")));
         types.setChecked(0, false);
         QVERIFY(!rig.m->DataExtPattern().contains(QStringLiteral("\\.jpg")));
+    }
+
+    // A saved rectangle is brought back onto a screen there is now.
+    void placementStaysOnAScreen()
+    {
+        const QList<QRect> screens{QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
+        const QSize minimum(467, 400);
+        using WindowPlacement::OnScreen;
+        QCOMPARE(OnScreen(QRect(100, 50, 800, 600), screens, minimum), QRect(100, 50, 800, 600));
+        // Off every screen (a monitor that was unplugged): onto the first one.
+        QCOMPARE(OnScreen(QRect(5000, 3000, 800, 600), screens, minimum),
+                 QRect(1120, 480, 800, 600));
+        // Mostly on the second screen, hanging over its bottom: pulled up inside it.
+        QCOMPARE(OnScreen(QRect(2000, 900, 800, 600), screens, minimum),
+                 QRect(2000, 424, 800, 600));
+        // Larger than the screen: shrunk to it, never below the minimum.
+        QCOMPARE(OnScreen(QRect(-50, -50, 4000, 3000), screens, minimum), QRect(0, 0, 1920, 1080));
+        QCOMPARE(OnScreen(QRect(10, 10, 100, 100), screens, minimum), QRect(10, 10, 467, 400));
     }
 };
 

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/SettingsStore.h"
 #include "platform/Version.h"
 #include "ui/MainWindow.h"
 
@@ -18,7 +19,11 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(Version::ProductName));
     QApplication::setApplicationVersion(QString::fromLatin1(Version::Text));
-    MainWindow window;
+    // A list file or a folder of list files may be named on the command line.
+    const QStringList arguments = QApplication::arguments();
+    SettingsStore store;
+    MainWindow window(store);
+    window.StartUp(arguments.size() > 1 ? arguments.at(1) : QString());
     window.show();
     return app.exec();
 }

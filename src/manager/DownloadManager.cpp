@@ -10,6 +10,7 @@
 #include "manager/Scheduler.h"
 #include "manager/SlotEvents.h"
 #include "platform/Dialogs.h"
+#include "platform/SettingsStore.h"
 #include "platform/StreamSocket.h"
 
 DownloadManager::DownloadManager(Dialogs& dialogs, SettingsStore& store, QObject* parent)
@@ -212,7 +213,7 @@ QString DownloadManager::SliderCaption() const
 
 bool DownloadManager::ConfirmExit()
 {
-    if (!StopEnabled())
+    if (m_exitConfirmed || !StopEnabled())
         return true;
     if (m_dialogs.MsgBox(QStringLiteral("Downloads in progress!\r\n\r\nDo you wish to exit ?"),
                          QString(), Dialogs::Icon::Question,
@@ -221,6 +222,7 @@ bool DownloadManager::ConfirmExit()
     // Stopped without events: partly written files stay and resume later.
     for (HttpFiles* http : std::as_const(m_slots))
         http->BeIdeal();
+    m_exitConfirmed = true;
     return true;
 }
 
@@ -230,8 +232,19 @@ bool DownloadManager::QueryUnload()
         m_dialogs.MsgBox(QStringLiteral("There are unsaved settings! Do you wish to save them?"),
                          QStringLiteral("Save?"), Dialogs::Icon::Question,
                          Dialogs::Buttons::YesNo) == Dialogs::Answer::Yes)
-        m_options.SaveSettings(m_store);
+        SaveSettings();
     return ConfirmExit();
+}
+
+bool DownloadManager::SaveSettings()
+{
+    if (m_options.SaveSettings(m_store))
+        return true;
+    m_dialogs.MsgBox(QStringLiteral("The settings could not be saved to ") + m_store.FileName() +
+                         QStringLiteral(".\r\nThe changed options stay marked; "
+                                        "Save can be tried again."),
+                     QStringLiteral("Save?"), Dialogs::Icon::Critical);
+    return false;
 }
 
 bool DownloadManager::StartEnabled() const

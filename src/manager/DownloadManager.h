@@ -129,10 +129,14 @@ public:
     bool SliderOverLimit() const { return m_options.MaxParallel() > SessionMax(); }
 
     // Leaving the program: while a run is going asks "Downloads in progress!" and, on Yes,
-    // stops every slot. False when the user chose to stay.
+    // stops every slot. False when the user chose to stay. Asked once: after a Yes the
+    // answer stands for the rest of the way out.
     bool ConfirmExit();
     // Closing the window: offers to save changed options first, then ConfirmExit.
     bool QueryUnload();
+    // Writes the changed options. A failure is shown with the settings file's name and
+    // leaves them marked, so Save stays enabled.
+    bool SaveSettings();
 
     bool StartEnabled() const;
     bool ResumeEnabled() const { return m_running; }
@@ -236,6 +240,7 @@ private:
     QString m_timeText = QStringLiteral("00:00 Min");
     QString m_lastCounterLine;
     RunOverrides m_overrides;
+    bool m_exitConfirmed = false;
     QString m_dataExtPattern;
     QString m_pageExtPattern;
 };

@@ -1,6 +1,4 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ui/MainWindow.h"
-
 #include <QProcess>
 #include <QTest>
 
@@ -8,15 +6,6 @@ class TestWindowSmoke : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void mainWindowOpensAndCloses()
-    {
-        MainWindow window;
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QCOMPARE(window.windowTitle(), QStringLiteral("Harvex: Http Batch Downloader"));
-        QVERIFY(window.close());
-    }
-
     void programStartsAndQuitsOnTerminate()
     {
         QProcess program;
