@@ -152,7 +152,7 @@ void StatusBarPane::resizeEvent(QResizeEvent*)
 void StatusBarPane::placeLabels()
 {
     // From the right end: time, list and block at their widths; the message and the meter
-    // share what is left, each in proportion to its text when both do not fit.
+    // share what is left.
     int right = width() - RightMargin;
     for (QLabel* label : {m_time, m_list, m_block}) {
         const int w = qMax(label->minimumWidth(), label->sizeHint().width());
@@ -163,9 +163,10 @@ void StatusBarPane::placeLabels()
     const int room = qMax(0, right - left);
     const int meterWant = fontMetrics().horizontalAdvance(m_meter->text()) + 8;
     const int messageWant = fontMetrics().horizontalAdvance(m_message->Caption()) + 8;
+    // Short of room the message comes first, up to two thirds; the meter takes the rest.
     const int meter = meterWant + messageWant + Spacing <= room
                           ? meterWant
-                          : int(qint64(room) * meterWant / qMax(1, meterWant + messageWant));
+                          : qMax(0, room - Spacing - qMin(messageWant, room * 2 / 3));
     m_meter->setGeometry(right - meter, 0, meter, height());
     const int lineHeight = fontMetrics().height();
     m_message->setGeometry(left, (height() - lineHeight) / 2,
