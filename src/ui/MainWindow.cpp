@@ -158,7 +158,11 @@ void MainWindow::connectManager()
 {
     DownloadManager& m = *m_manager;
     connect(&m, &DownloadManager::CommandsChanged, this, &MainWindow::RefreshEnabling);
-    connect(&m, &DownloadManager::RunFinished, this, &MainWindow::RefreshEnabling);
+    connect(&m, &DownloadManager::RunFinished, this, [this] {
+        // The last texts of the run show at once, not at the next refresh.
+        m_manager->Monitor().Flush();
+        RefreshEnabling();
+    });
     connect(&m.options(), &Options::saveEnabledChanged, this, &MainWindow::RefreshEnabling);
     connect(&m.options(), &Options::optionChanged, this, [this](Options::Option option) {
         if (option == Options::Option::ColorSettings || option == Options::Option::TBarStyle)
