@@ -126,6 +126,22 @@ private slots:
         QVERIFY(!rig.m->DataExtPattern().contains(QStringLiteral("\\.jpg")));
     }
 
+    // A Save that cannot write says where and keeps the options marked.
+    void failedSaveIsShown()
+    {
+        ManagerRig rig(1);
+        QTemporaryDir other;
+        // The settings file is a folder: nothing can be written there.
+        const QString ini = other.filePath(QStringLiteral("settings.ini"));
+        QVERIFY(QDir().mkpath(ini));
+        SettingsStore blocked(ini);
+        DownloadManager m(rig.dialogs, blocked);
+        m.options().setKeepAlive(false);
+        QVERIFY(!m.SaveSettings());
+        QVERIFY(m.options().SaveEnabled());
+        QVERIFY(rig.dialogs.messages().constLast().contains(ini));
+    }
+
     // A saved rectangle is brought back onto a screen there is now.
     void placementStaysOnAScreen()
     {

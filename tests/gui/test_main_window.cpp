@@ -17,10 +17,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDebug>
 #include <QDir>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -39,12 +41,14 @@ struct WindowRig
     std::unique_ptr<MainWindow> window;
     bool active = false;
 
-    explicit WindowRig(int maxParallel = 3)
+    explicit WindowRig(int maxParallel = 3, const QString& winRect = QString())
     {
         QDir().mkpath(base());
         store = std::make_unique<SettingsStore>(dir.filePath(QStringLiteral("settings.ini")));
         store->Set(QStringLiteral("Base Dir"), base());
         store->Set(QStringLiteral("Max Parallel"), QString::number(maxParallel));
+        if (!winRect.isEmpty())
+            store->Set(QStringLiteral("WinRect"), winRect);
         window = std::make_unique<MainWindow>(*store, &dialogs);
         window->manager().setTickInterval(50);
         window->StartUp();
@@ -222,6 +226,17 @@ private slots:
         QVERIFY(!rig.window->isVisible());
         QVERIFY(!rig.store->Get(QStringLiteral("WinRect")).isEmpty());
         QVERIFY(!rig.store->Contains(QStringLiteral("Keep-Alive")));
+    }
+
+    // A rectangle saved on a screen that is gone comes back onto this one.
+    void placementOnAScreen()
+    {
+        WindowRig rig(3, QStringLiteral("150000|150000|12000|9000"));
+        const QRect screen = rig.window->screen()->availableGeometry();
+        // (The frame may shift the window by its margins.)
+        QVERIFY2(screen.adjusted(-8, -8, 8, 8).contains(rig.window->geometry()),
+                 qPrintable(QDebug::toString(screen) + QDebug::toString(rig.window->geometry())));
+        QCOMPARE(rig.window->size(), QSize(800, 600));
     }
 
     // A whole run as a user makes it: the list loaded through its menu, started from the
