@@ -139,23 +139,26 @@ void MainWindow::buildCommands()
     addCommand(QStringLiteral("mnuPasteItem"), QStringLiteral("Paste"), [&io] { io.PasteItem(); });
 
     // The web page list.
+    struct PageCommand
+    {
+        const char* name;
+        const char* text;
+        void (PageHarvester::*run)();
+    };
+    const PageCommand pageCommands[] = {
+        {"mnuParseWeb", "Parse this page", &PageHarvester::ParseThisPage},
+        {"mnuCopyUrl", "Copy this Item", &PageHarvester::CopyThisItem},
+        {"mnuSaveUrls", "Save...", &PageHarvester::SaveUrls},
+        {"mnusaveCkdUrls", "Save Checked...", &PageHarvester::SaveCheckedUrls},
+        {"mnusaveUnckdUrls", "Save Unchecked...", &PageHarvester::SaveUncheckedUrls},
+        {"mnuclrChkdUrls", "Clear Checked", &PageHarvester::ClearCheckedUrls},
+        {"mnuclrUnChkdUrls", "Clear Unchecked", &PageHarvester::ClearUncheckedUrls},
+        {"mnuClrUrls", "Clear Page Links", &PageHarvester::ClearUrls},
+    };
     PageHarvester& pages = m.Harvester();
-    addCommand(QStringLiteral("mnuParseWeb"), QStringLiteral("Parse this page"),
-               [&pages] { pages.ParseThisPage(); });
-    addCommand(QStringLiteral("mnuCopyUrl"), QStringLiteral("Copy this Item"),
-               [&pages] { pages.CopyThisItem(); });
-    addCommand(QStringLiteral("mnuSaveUrls"), QStringLiteral("Save..."),
-               [&pages] { pages.SaveUrls(); });
-    addCommand(QStringLiteral("mnusaveCkdUrls"), QStringLiteral("Save Checked..."),
-               [&pages] { pages.SaveCheckedUrls(); });
-    addCommand(QStringLiteral("mnusaveUnckdUrls"), QStringLiteral("Save Unchecked..."),
-               [&pages] { pages.SaveUncheckedUrls(); });
-    addCommand(QStringLiteral("mnuclrChkdUrls"), QStringLiteral("Clear Checked"),
-               [&pages] { pages.ClearCheckedUrls(); });
-    addCommand(QStringLiteral("mnuclrUnChkdUrls"), QStringLiteral("Clear Unchecked"),
-               [&pages] { pages.ClearUncheckedUrls(); });
-    addCommand(QStringLiteral("mnuClrUrls"), QStringLiteral("Clear Page Links"),
-               [&pages] { pages.ClearUrls(); });
+    for (const PageCommand& command : pageCommands)
+        addCommand(QString::fromLatin1(command.name), QString::fromLatin1(command.text),
+                   [&pages, run = command.run] { (pages.*run)(); });
     addCommand(QStringLiteral("mnuAppHlp"), QStringLiteral("Harvex Help"),
                [this] { showPane(HelpPane); });
 
