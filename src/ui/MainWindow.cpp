@@ -96,9 +96,17 @@ void MainWindow::buildPanes()
     for (QWidget* widget : {static_cast<QWidget*>(m_hdrTask), static_cast<QWidget*>(m_navigation),
                             static_cast<QWidget*>(m_indicator)})
         widget->setFixedWidth(column);
+    // The program's mark under the indicator.
+    auto* logo = new QLabel(central);
+    logo->setObjectName(QStringLiteral("Picture1"));
+    logo->setPixmap(Artwork::pixmap(Artwork::AppIcon)
+                        .scaled(48, 48, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    logo->setAlignment(Qt::AlignCenter);
+    logo->setToolTip(QString::fromUtf8(Version::Caption));
     task->addWidget(m_hdrTask);
     task->addWidget(m_navigation, 1);
     task->addWidget(m_indicator);
+    task->addWidget(logo);
 
     auto* content = new QVBoxLayout;
     content->setSpacing(0);
