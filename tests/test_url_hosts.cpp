@@ -30,9 +30,7 @@ void TestUrlHosts::hostsWithControlsAreRefused_data()
     QTest::newRow("ipv6 literal") << "http://[::1]:81/a" << true;
     QTest::newRow("non-ascii name") << QStringLiteral("http://b\u00fccher.example/a") << true;
     QTest::newRow("line feed") << "http://a\nX-Injected: 1/p" << false;
-    QTest::newRow("carriage return") << "http://a\rX: 1/p" << false;
     QTest::newRow("blank") << "http://a b/p" << false;
-    QTest::newRow("tab") << "http://a\tb:80/p" << false;
     QTest::newRow("nul") << QStringLiteral("http://a%1b/p").arg(QChar(0)) << false;
     QTest::newRow("delete") << "http://a\x7f"
                                "b/p"
@@ -96,9 +94,6 @@ void TestUrlHosts::requestLines_data()
                                         << "h";
     QTest::newRow("non-ascii path") << QStringLiteral("http://h/\u00fc.dat") << "/%C3%BC.dat"
                                     << "h";
-    QTest::newRow("line break") << "http://h/a\r\nX: 1"
-                                << "/a%0D%0AX:%201"
-                                << "h";
     QTest::newRow("non-ascii host") << QStringLiteral("http://B\u00fccher.example/a") << "/a"
                                     << "xn--bcher-kva.example";
 }
