@@ -230,37 +230,32 @@ void TestOptions::loadClamps_data()
     QTest::addColumn<QString>("stored");
     QTest::addColumn<int>("expected");
     QTest::addColumn<QString>("boxText"); // empty when the option has no box
-
-    QTest::newRow("parallel 0") << "Max Parallel"
-                                << "0" << 1 << "";
-    QTest::newRow("parallel 25") << "Max Parallel"
-                                 << "25" << 20 << "";
-    QTest::newRow("path -1") << "Path Option"
-                             << "-1" << 0 << "";
-    QTest::newRow("path 3") << "Path Option"
-                            << "3" << 2 << "";
-    QTest::newRow("pbar 11") << "PBar UI"
-                             << "11" << 10 << "";
-    QTest::newRow("tbar 8") << "TBar UI"
-                            << "8" << 7 << "";
-    QTest::newRow("try 0") << "MAX-Try"
-                           << "0" << 2 << "2";
-    QTest::newRow("try 1 kept") << "MAX-Try"
-                                << "1" << 1 << "1";
-    QTest::newRow("wait 5") << "Busy-Wait"
-                            << "5" << 10 << "10";
-    QTest::newRow("wait 150") << "Busy-Wait"
-                              << "150" << 120 << "120";
-    QTest::newRow("wait 256 refused") << "Busy-Wait"
-                                      << "256" << 10 << "10";
-    QTest::newRow("timeout 3") << "Connect-Timeout"
-                               << "3" << 10 << "10";
-    QTest::newRow("timeout 500") << "Connect-Timeout"
-                                 << "500" << 500 << "500";
-    QTest::newRow("min size rounded") << "MinImgSize"
-                                      << "12.5" << 12 << "12";
-    QTest::newRow("check 2 is not checked") << "Keep-Alive"
-                                            << "2" << 0 << "";
+    struct Row
+    {
+        const char *name, *key, *stored;
+        int expected;
+        const char* boxText;
+    };
+    const Row rows[] = {
+        {"parallel 0", "Max Parallel", "0", 1, ""},
+        {"parallel 25", "Max Parallel", "25", 20, ""},
+        {"path -1", "Path Option", "-1", 0, ""},
+        {"path 3", "Path Option", "3", 2, ""},
+        {"pbar 11", "PBar UI", "11", 10, ""},
+        {"tbar 8", "TBar UI", "8", 7, ""},
+        {"try 0", "MAX-Try", "0", 2, "2"},
+        {"try 1 kept", "MAX-Try", "1", 1, "1"},
+        {"wait 5", "Busy-Wait", "5", 10, "10"},
+        {"wait 150", "Busy-Wait", "150", 120, "120"},
+        {"wait 256 refused", "Busy-Wait", "256", 10, "10"},
+        {"timeout 3", "Connect-Timeout", "3", 10, "10"},
+        {"timeout 500", "Connect-Timeout", "500", 500, "500"},
+        {"min size rounded", "MinImgSize", "12.5", 12, "12"},
+        {"check 2 is not checked", "Keep-Alive", "2", 0, ""},
+    };
+    for (const Row& r : rows)
+        QTest::newRow(r.name) << QString(r.key) << QString(r.stored) << r.expected
+                              << QString(r.boxText);
 }
 
 void TestOptions::loadClamps()

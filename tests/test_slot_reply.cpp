@@ -329,31 +329,34 @@ void TestSlotReply::hostileReplies_data()
     QTest::addColumn<QString>("verdict");     // the last milestone before Disconnected
     QTest::addColumn<QString>("error");       // part of the Error description, or ""
 
+    struct Row
+    {
+        const char* name;
+        QByteArray reply, onDisk, expected;
+        const char *verdict, *error;
+    };
     const QByteArray h = "HTTP/1.0 200 OK\r\n";
-    QTest::newRow("garbage") << QByteArray("GARBAGE\r\nmore\r\n\r\nbody") << QByteArray()
-                             << QByteArray() << "DownloadFailed"
-                             << "Not an HTTP status line";
-    QTest::newRow("range overlapping the disk")
-        << QByteArray("HTTP/1.1 206 Partial\r\nContent-Range: bytes 2-5/6\r\n\r\nCDEF")
-        << QByteArray("abcd") << QByteArray("abCDEF") << "DownloadComplete"
-        << "";
-    QTest::newRow("more bytes than announced")
-        << h + "Content-Length: 3\r\n\r\nabcdef" << QByteArray() << QByteArray("abc")
-        << "DownloadIncomplete"
-        << "";
-    QTest::newRow("closed mid-header") << QByteArray("HTTP/1.0 200 OK\r\nContent-Le")
-                                       << QByteArray() << QByteArray() << "SocketClosed"
-                                       << "";
-    QTest::newRow("header never ends") << h + QByteArray(70000, 'x') << QByteArray("keep")
-                                       << QByteArray("keep") << "DownloadFailed"
-                                       << "did not end within 65536 bytes";
-    QTest::newRow("no length: until close") << h + "\r\n" + QByteArray(3000, 'z') << QByteArray()
-                                            << QByteArray(3000, 'z') << "DownloadComplete"
-                                            << "";
-    QTest::newRow("interim replies") << "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 103 Hints\r\n\r\n" +
-                                            h + "Content-Length: 2\r\n\r\nok"
-                                     << QByteArray() << QByteArray("ok") << "DownloadComplete"
-                                     << "";
+    const Row rows[] = {
+        {"garbage", "GARBAGE\r\nmore\r\n\r\nbody", "", "", "DownloadFailed",
+         "Not an HTTP status line"},
+        {"range overlapping the disk",
+         "HTTP/1.1 206 Partial\r\nContent-Range: bytes 2-5/6\r\n\r\nCDEF", "abcd", "abCDEF",
+         "DownloadComplete", ""},
+        {"more bytes than announced", h + "Content-Length: 3\r\n\r\nabcdef", "", "abc",
+         "DownloadIncomplete", ""},
+        {"closed mid-header", "HTTP/1.0 200 OK\r\nContent-Le", "", "", "SocketClosed", ""},
+        {"header never ends", h + QByteArray(70000, 'x'), "keep", "keep", "DownloadFailed",
+         "did not end within 65536 bytes"},
+        {"no length: until close", h + "\r\n" + QByteArray(3000, 'z'), "", QByteArray(3000, 'z'),
+         "DownloadComplete", ""},
+        {"interim replies",
+         "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 103 Hints\r\n\r\n" + h +
+             "Content-Length: 2\r\n\r\nok",
+         "", "ok", "DownloadComplete", ""},
+    };
+    for (const Row& r : rows)
+        QTest::newRow(r.name) << r.reply << r.onDisk << r.expected << QString(r.verdict)
+                              << QString(r.error);
 }
 
 void TestSlotReply::hostileReplies()
