@@ -110,31 +110,25 @@ private slots:
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("expected");
         const QString dir = QStringLiteral("http://h.example/d/");
-        QTest::newRow("relative") << "a.jpg" << dir + "a.jpg";
-        QTest::newRow("dot segments") << "../x/./b.jpg"
-                                      << "http://h.example/x/b.jpg";
-        QTest::newRow("root") << "/c.jpg"
-                              << "http://h.example/c.jpg";
-        QTest::newRow("scheme-relative") << "//o.example/e.jpg"
-                                         << "http://o.example/e.jpg";
-        QTest::newRow("absolute") << "HTTPS://O.Example:443/F.JPG"
-                                  << "https://o.example/F.JPG";
-        QTest::newRow("default port") << "http://o.example:80"
-                                      << "http://o.example/";
-        QTest::newRow("spaces and newlines") << " \n a\tb\n.jpg \r\n" << dir + "ab.jpg";
-        QTest::newRow("backslashes") << "..\\img\\g.jpg?a\\b"
-                                     << "http://h.example/img/g.jpg?a%5Cb";
-        QTest::newRow("same scheme, no slashes") << "http:h.jpg" << dir + "h.jpg";
-        QTest::newRow("one slash names a host") << "https:/i.example/i.jpg"
-                                                << "https://i.example/i.jpg";
-        QTest::newRow("non-ascii path")
-            << QString::fromUtf8("caf\u00e9 1.jpg") << dir + "caf%C3%A9%201.jpg";
-        QTest::newRow("empty is the page") << "" << dir + "page.html";
-        QTest::newRow("fragment") << "#top" << dir + "page.html#top";
-        QTest::newRow("mailto") << "mailto:a@b.example"
-                                << "mailto:a@b.example";
-        QTest::newRow("unparsable stays") << "http://[bad"
-                                          << "http://[bad";
+        const QString rows[][3] = {
+            {"relative", "a.jpg", dir + "a.jpg"},
+            {"dot segments", "../x/./b.jpg", "http://h.example/x/b.jpg"},
+            {"root", "/c.jpg", "http://h.example/c.jpg"},
+            {"scheme-relative", "//o.example/e.jpg", "http://o.example/e.jpg"},
+            {"absolute", "HTTPS://O.Example:443/F.JPG", "https://o.example/F.JPG"},
+            {"default port", "http://o.example:80", "http://o.example/"},
+            {"spaces and newlines", " \n a\tb\n.jpg \r\n", dir + "ab.jpg"},
+            {"backslashes", "..\\img\\g.jpg?a\\b", "http://h.example/img/g.jpg?a%5Cb"},
+            {"same scheme, no slashes", "http:h.jpg", dir + "h.jpg"},
+            {"one slash names a host", "https:/i.example/i.jpg", "https://i.example/i.jpg"},
+            {"non-ascii path", QString::fromUtf8("caf\u00e9 1.jpg"), dir + "caf%C3%A9%201.jpg"},
+            {"empty is the page", "", dir + "page.html"},
+            {"fragment", "#top", dir + "page.html#top"},
+            {"mailto", "mailto:a@b.example", "mailto:a@b.example"},
+            {"unparsable stays", "http://[bad", "http://[bad"},
+        };
+        for (const auto& row : rows)
+            QTest::newRow(qPrintable(row[0])) << row[1] << row[2];
     }
 
     void resolution()

@@ -228,8 +228,6 @@ private slots:
                              qPrintable(f.status.Caption()));
                     if (c.refusal == clearRefused) {
                         QCOMPARE(f.dialogs.messages(), QStringList{clearRefused});
-                        QCOMPARE(f.dialogs.asked.at(0).title, QString("Clear List ?"));
-                        QCOMPARE(f.dialogs.asked.at(0).icon, Dialogs::Icon::Exclamation);
                     }
                     // Appending moves no row: it stays allowed.
                     f.jobs.AddJobs("http://h/end.zip");

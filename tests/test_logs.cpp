@@ -1,12 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "lists/JobList.h"
-#include "lists/ManagerState.h"
-#include "lists/Rowvane.h"
-#include "lists/StatusLine.h"
-#include "lists/UrlListIO.h"
 #include "manager/DownloadLogs.h"
-#include "manager/LocalFileNaming.h"
-#include "support/ScriptedDialogs.h"
 #include "support/TestFiles.h"
 
 #include <QDir>
@@ -76,64 +69,6 @@ private slots:
         blocked.WriteLog("lost");
         blocked.WriteConLog("kept");
         QVERIFY(readFile(dir.filePath("Harvex_0_SVR.log")).endsWith("] [CON] kept\n"));
-    }
-
-    // A job list from a list file, a paste and a dropped file; every job named under a
-    // temporary base folder; the program log holds exactly the naming lines.
-    void jobListToLocalPaths()
-    {
-        QTemporaryDir dir;
-        const QString base = dir.filePath("base");
-        QVERIFY(QDir().mkpath(base));
-        DownloadLogs logs;
-        logs.setClock([] { return Fixed; });
-        logs.OpenLogFile(base);
-
-        Rowvane list;
-        ManagerState state;
-        StatusLine status(state, list);
-        ScriptedDialogs dialogs;
-        JobList jobs(list, state, status, dialogs);
-        jobs.setDataFilter("(https?://[^<=\\?\\+>]+$Ext)");
-        UrlListIO io(jobs, dialogs);
-        const QString ext = "(\\.jpg|\\.zip)";
-
-        writeFile(dir.filePath("list.txt"),
-                  "http://h/a/1.jpg\r\nhttp://h/../../etc/passwd\r\nhttp://h/d/");
-        dialogs.files.enqueue(dir.filePath("list.txt"));
-        io.LoadFromFile();
-        dialogs.clipboard = "look: https://H:81/b/2.zip\nnoise\nhttp://h/a/1.JPG";
-        io.PasteFiltered(ext);
-        writeFile(dir.filePath("drop.txt"), "http://h/c/%2e%2e/%2e%2e/3.jpg?x=a:b\nhttp://h/e/\n");
-        io.DropFiles({dir.filePath("drop.txt")}, list, ext, false);
-        QCOMPARE(list.ListCount(), 5);
-
-        writeFile(base + "/h/a/1.jpg", QByteArray(10, 'p')); // a partial file to resume
-        LocalFileNaming naming(logs, dialogs);
-        NamingOptions options;
-        options.BaseDir = base;
-        options.DetectResume = true;
-        options.MinImgSize = 100;
-        QStringList paths;
-        QList<qint64> resume;
-        QList<qint64> minimum;
-        for (int i = 0; i < list.ListCount(); ++i) {
-            const JobFile job = naming.PrepareJob(list.List(i), options);
-            QVERIFY(LocalFileNaming::IsInside(job.Path, base));
-            paths << job.Path.mid(base.size());
-            resume << job.ResumeFrom;
-            minimum << job.MinimumFileSize;
-        }
-        QCOMPARE(paths, QStringList({"/h/a/1.jpg", "/h/etc/passwd", "/h/d/_index.htm",
-                                     "/H%3A81/b/2.zip", "/h/3.jpg%3Fx=a%3Ab"}));
-        QCOMPARE(resume, QList<qint64>({10, 0, 0, 0, 0}));
-        QCOMPARE(minimum, QList<qint64>({100, 0, 0, 0, 0}));
-
-        const QByteArray s = DownloadLogs::Stamp(Fixed).toUtf8();
-        QCOMPARE(readFile(base + "/Harvex_0.log"),
-                 "\n[" + s + "] : ***Resuming => /a/1.jpg from position 11\n\n");
-        QCOMPARE(readFile(base + "/Harvex_0_SVR.log"), QByteArray());
-        QVERIFY(dialogs.messages().isEmpty());
     }
 };
 

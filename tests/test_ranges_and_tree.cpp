@@ -122,54 +122,33 @@ void TestRangesAndTree::rangeFromFields_data()
     QTest::addColumn<bool>("padded");
     QTest::addColumn<int>("freeRows");
     AddExpansionColumns();
+    struct Row
+    {
+        const char* name;
+        QString address, start, end;
+        bool padded;
+        int freeRows, count;
+        QString first, second, last, error;
+    };
     const QString a = QStringLiteral("http://h.example/p");
-    QTest::newRow("padded to End")
-        << a << "1"
-        << "11" << true << 100 << 11 << a + "01.jpg" << a + "02.jpg" << a + "11.jpg"
-        << "";
-    QTest::newRow("unpadded") << a << "1"
-                              << "11" << false << 100 << 11 << a + "1.jpg" << a + "2.jpg"
-                              << a + "11.jpg"
-                              << "";
-    QTest::newRow("End typed wide") << a << " 9 "
-                                    << "010" << true << 100 << 2 << a + "009.jpg"
-                                    << "" << a + "010.jpg"
-                                    << "";
-    QTest::newRow("Start = End") << a << "7"
-                                 << "7" << true << 1 << 1 << a + "7.jpg"
-                                 << "" << a + "7.jpg"
-                                 << "";
-    QTest::newRow("Start > End") << a << "8"
-                                 << "7" << false << 100 << 0 << ""
-                                 << ""
-                                 << ""
-                                 << "Range Start must not be greater";
-    QTest::newRow("Start not a number") << a << "-1"
-                                        << "7" << false << 100 << 0 << ""
-                                        << ""
-                                        << ""
-                                        << "Range Start must be";
-    QTest::newRow("End not a number") << a << "1"
-                                      << "1e3" << false << 100 << 0 << ""
-                                      << ""
-                                      << ""
-                                      << "Range End must be";
-    QTest::newRow("fills the list exactly") << a << "1"
-                                            << "16" << false << 16 << 16 << a + "1.jpg"
-                                            << "" << a + "16.jpg"
-                                            << "";
-    QTest::newRow("more than the free rows")
-        << a << "1"
-        << "16" << false << 15 << 0 << ""
-        << ""
-        << ""
-        << "The range gives 16 URLs, but the download list has room for 15 more.";
-    QTest::newRow("no scheme") << "h.example/p"
-                               << "1"
-                               << "2" << false << 100 << 0 << ""
-                               << ""
-                               << ""
-                               << "Not a valid URL: h.example/p1.jpg";
+    const Row rows[] = {
+        {"padded to End", a, "1", "11", true, 100, 11, a + "01.jpg", a + "02.jpg", a + "11.jpg",
+         ""},
+        {"unpadded", a, "1", "11", false, 100, 11, a + "1.jpg", a + "2.jpg", a + "11.jpg", ""},
+        {"End typed wide", a, " 9 ", "010", true, 100, 2, a + "009.jpg", "", a + "010.jpg", ""},
+        {"Start = End", a, "7", "7", true, 1, 1, a + "7.jpg", "", a + "7.jpg", ""},
+        {"Start > End", a, "8", "7", false, 100, 0, "", "", "", "Range Start must not be greater"},
+        {"Start not a number", a, "-1", "7", false, 100, 0, "", "", "", "Range Start must be"},
+        {"End not a number", a, "1", "1e3", false, 100, 0, "", "", "", "Range End must be"},
+        {"fills the list exactly", a, "1", "16", false, 16, 16, a + "1.jpg", "", a + "16.jpg", ""},
+        {"more than the free rows", a, "1", "16", false, 15, 0, "", "", "",
+         "The range gives 16 URLs, but the download list has room for 15 more."},
+        {"no scheme", "h.example/p", "1", "2", false, 100, 0, "", "", "",
+         "Not a valid URL: h.example/p1.jpg"},
+    };
+    for (const Row& r : rows)
+        QTest::newRow(r.name) << r.address << r.start << r.end << r.padded << r.freeRows << r.count
+                              << r.first << r.second << r.last << r.error;
 }
 
 void TestRangesAndTree::rangeFromFields()
@@ -188,47 +167,40 @@ void TestRangesAndTree::rangeFromPattern_data()
     QTest::addColumn<QString>("url");
     QTest::addColumn<int>("freeRows");
     AddExpansionColumns();
+    struct Row
+    {
+        const char* name;
+        QString url;
+        int freeRows, count;
+        QString first, second, last, error;
+    };
     const QString h = QStringLiteral("http://h.example/");
-    QTest::newRow("zero pads") << h + "img[001-120].jpg" << 32001 << 120 << h + "img001.jpg"
-                               << h + "img002.jpg" << h + "img120.jpg"
-                               << "";
-    QTest::newRow("no zero, no pad")
-        << h + "img[1-12].jpg" << 32001 << 12 << h + "img1.jpg" << h + "img2.jpg" << h + "img12.jpg"
-        << "";
-    QTest::newRow("first number decides the width")
-        << h + "[08-100]" << 32001 << 93 << h + "08" << h + "09" << h + "100"
-        << "";
-    QTest::newRow("two ranges, last fastest")
-        << h + "[1-2]/[8-10].png" << 6 << 6 << h + "1/8.png" << h + "1/9.png" << h + "2/10.png"
-        << "";
-    QTest::newRow("brackets that are no range stay")
-        << "http://[::1]:8080/[a-z]/[x][[1-2]]" << 32001 << 2 << "http://[::1]:8080/[a-z]/[x][1]"
-        << ""
-        << "http://[::1]:8080/[a-z]/[x][2]"
-        << "";
-    QTest::newRow("no range: the URL alone, unchecked")
-        << "not a url [1-]" << 0 << 1 << "not a url [1-]"
-        << ""
-        << "not a url [1-]"
-        << "";
-    QTest::newRow("counts down") << h + "[5-3]" << 32001 << 0 << ""
-                                 << ""
-                                 << ""
-                                 << "The first number of [5-3] must not be greater";
-    QTest::newRow("over the list") << h + "[1-40000]" << 32001 << 0 << ""
-                                   << ""
-                                   << ""
-                                   << "The range gives 40000 URLs, but the download list has "
-                                      "room for 32001 more.";
-    QTest::newRow("product overflows")
-        << h + "[0-999999999999]/[0-999999999999]/[0-999999999999]" << 32001 << 0 << ""
-        << ""
-        << ""
-        << "The ranges give too many URLs";
-    QTest::newRow("generated URL not valid") << "[1-2]http://h.example/" << 32001 << 0 << ""
-                                             << ""
-                                             << ""
-                                             << "Not a valid URL: 1http://";
+    const QString v6 = QStringLiteral("http://[::1]:8080/[a-z]/[x]");
+    const Row rows[] = {
+        {"zero pads", h + "img[001-120].jpg", 32001, 120, h + "img001.jpg", h + "img002.jpg",
+         h + "img120.jpg", ""},
+        {"no zero, no pad", h + "img[1-12].jpg", 32001, 12, h + "img1.jpg", h + "img2.jpg",
+         h + "img12.jpg", ""},
+        {"first number decides the width", h + "[08-100]", 32001, 93, h + "08", h + "09", h + "100",
+         ""},
+        {"two ranges, last fastest", h + "[1-2]/[8-10].png", 6, 6, h + "1/8.png", h + "1/9.png",
+         h + "2/10.png", ""},
+        {"brackets that are no range stay", v6 + "[[1-2]]", 32001, 2, v6 + "[1]", "", v6 + "[2]",
+         ""},
+        {"no range: the URL alone, unchecked", "not a url [1-]", 0, 1, "not a url [1-]", "",
+         "not a url [1-]", ""},
+        {"counts down", h + "[5-3]", 32001, 0, "", "", "",
+         "The first number of [5-3] must not be greater"},
+        {"over the list", h + "[1-40000]", 32001, 0, "", "", "",
+         "The range gives 40000 URLs, but the download list has room for 32001 more."},
+        {"product overflows", h + "[0-999999999999]/[0-999999999999]/[0-999999999999]", 32001, 0,
+         "", "", "", "The ranges give too many URLs"},
+        {"generated URL not valid", "[1-2]http://h.example/", 32001, 0, "", "", "",
+         "Not a valid URL: 1http://"},
+    };
+    for (const Row& r : rows)
+        QTest::newRow(r.name) << r.url << r.freeRows << r.count << r.first << r.second << r.last
+                              << r.error;
 }
 
 void TestRangesAndTree::rangeFromPattern()
@@ -332,24 +304,19 @@ void TestRangesAndTree::refusesProtectedFolders_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("refusal"); // the end of the message
-    QTest::newRow("filesystem root") << "/"
-                                     << " is the root of a filesystem and cannot be deleted.";
-    QTest::newRow("home") << "home/user"
-                          << " is your home folder and cannot be deleted.";
-    QTest::newRow("home, written untidily") << "home//user/./"
-                                            << " is your home folder and cannot be deleted.";
-    QTest::newRow("above home") << "home"
-                                << " holds your home folder and cannot be deleted.";
-    QTest::newRow("base") << "base"
-                          << " is the base folder and cannot be deleted.";
-    QTest::newRow("base through a link") << "link-to-base"
-                                         << " is the base folder and cannot be deleted.";
-    QTest::newRow("missing") << "missing"
-                             << " does not exist.";
-    QTest::newRow("a file") << "home/user/file"
-                            << " is not a folder.";
-    QTest::newRow("relative") << "@relative"
-                              << "Choose a folder by its full path.";
+    const char* const rows[][3] = {
+        {"filesystem root", "/", " is the root of a filesystem and cannot be deleted."},
+        {"home", "home/user", " is your home folder and cannot be deleted."},
+        {"home, written untidily", "home//user/./", " is your home folder and cannot be deleted."},
+        {"above home", "home", " holds your home folder and cannot be deleted."},
+        {"base", "base", " is the base folder and cannot be deleted."},
+        {"base through a link", "link-to-base", " is the base folder and cannot be deleted."},
+        {"missing", "missing", " does not exist."},
+        {"a file", "home/user/file", " is not a folder."},
+        {"relative", "@relative", "Choose a folder by its full path."},
+    };
+    for (const auto& row : rows)
+        QTest::newRow(row[0]) << QString(row[1]) << QString(row[2]);
 }
 
 void TestRangesAndTree::refusesProtectedFolders()
@@ -389,20 +356,17 @@ void TestRangesAndTree::newFolderNames_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("error"); // empty: created
-    QTest::newRow("plain") << "New Directory"
-                           << "";
-    QTest::newRow("dot name") << ".config"
-                              << "";
-    QTest::newRow("empty") << ""
-                           << "Enter a name for the new folder.";
-    QTest::newRow("dot") << "."
-                         << "\".\" cannot be a folder name.";
-    QTest::newRow("dot dot") << ".."
-                             << "\"..\" cannot be a folder name.";
-    QTest::newRow("slash") << "a/b"
-                           << "A folder name cannot contain \"/\".";
-    QTest::newRow("exists") << "taken"
-                            << "Cannot create %1/taken: File exists";
+    const char* const rows[][3] = {
+        {"plain", "New Directory", ""},
+        {"dot name", ".config", ""},
+        {"empty", "", "Enter a name for the new folder."},
+        {"dot", ".", "\".\" cannot be a folder name."},
+        {"dot dot", "..", "\"..\" cannot be a folder name."},
+        {"slash", "a/b", "A folder name cannot contain \"/\"."},
+        {"exists", "taken", "Cannot create %1/taken: File exists"},
+    };
+    for (const auto& row : rows)
+        QTest::newRow(row[0]) << QString(row[1]) << QString(row[2]);
 }
 
 void TestRangesAndTree::newFolderNames()

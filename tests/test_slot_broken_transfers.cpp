@@ -23,8 +23,6 @@ private Q_SLOTS:
     void closeDelimitedBodyEndsOnlyAtTheClose();
     void brokenWithoutTriesLeftIsNeverComplete_data();
     void brokenWithoutTriesLeftIsNeverComplete();
-    void rangePastTheEnd_data();
-    void rangePastTheEnd();
 };
 
 namespace {
@@ -169,12 +167,9 @@ void TestSlotBrokenTransfers::brokenWithoutTriesLeftIsNeverComplete_data()
     const QByteArray closeDelimited = "HTTP/1.0 200 OK\r\n\r\n" + body();
     const QByteArray chunkedReply =
         "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + chunked(body());
-    QTest::newRow("header closed") << closeDelimited.left(12) << int(Break::Close);
     QTest::newRow("header stalled") << closeDelimited.left(12) << int(Break::Stall);
     QTest::newRow("close-delimited stalled") << closeDelimited.left(900) << int(Break::Stall);
     QTest::newRow("chunked closed") << chunkedReply.left(900) << int(Break::Close);
-    QTest::newRow("chunked reset") << chunkedReply.left(900) << int(Break::Reset);
-    QTest::newRow("chunked stalled") << chunkedReply.left(900) << int(Break::Stall);
 }
 
 void TestSlotBrokenTransfers::brokenWithoutTriesLeftIsNeverComplete()
@@ -191,44 +186,6 @@ void TestSlotBrokenTransfers::brokenWithoutTriesLeftIsNeverComplete()
              qPrintable(run.rec.events.join(u' ')));
     QVERIFY(run.slot.DownloadStatus() != 1);
     QCOMPARE(run.slot.Try(), 1);
-}
-
-void TestSlotBrokenTransfers::rangePastTheEnd_data()
-{
-    // A resumed file asks for the bytes after its end; 416 says there are none (RFC 9110
-    // §15.5.17). Its Content-Range "bytes */N" gives the server's length: a file of that
-    // length is complete, a longer one (an older, larger version) is not.
-    QTest::addColumn<QByteArray>("onDisk");
-    QTest::addColumn<QByteArray>("contentRange");
-    QTest::addColumn<bool>("complete");
-    QTest::newRow("same length") << QByteArray("0123456789") << QByteArray("bytes */10") << true;
-    QTest::newRow("no length given") << QByteArray("0123456789") << QByteArray() << true;
-    QTest::newRow("longer on disk")
-        << QByteArray("0123456789 older") << QByteArray("bytes */10") << false;
-}
-
-void TestSlotBrokenTransfers::rangePastTheEnd()
-{
-    QFETCH(QByteArray, onDisk);
-    QFETCH(QByteArray, contentRange);
-    QFETCH(bool, complete);
-    ScriptedServer server;
-    QByteArray reply = "HTTP/1.1 416 Range Not Satisfiable\r\nContent-Length: 0\r\n";
-    if (!contentRange.isEmpty())
-        reply += "Content-Range: " + contentRange + "\r\n";
-    server.addConnection(ServerScript::reply(reply + "\r\n"));
-    Run run;
-    {
-        QFile file(run.file());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(onDisk);
-    }
-    run.slot.GetRemoteFile(server.url(QStringLiteral("/r.bin")), run.file(), onDisk.size(), 0);
-    WAIT_ENDED(run.rec, 15000);
-    QVERIFY(server.requests().value(0).contains(
-        "Range: bytes=" + QByteArray::number(onDisk.size()) + "-\r\n"));
-    QCOMPARE(run.slot.DownloadStatus() == 1, complete);
-    QCOMPARE(readAll(run.file()), onDisk); // never cut or written by a 416
 }
 
 QTEST_GUILESS_MAIN(TestSlotBrokenTransfers)

@@ -18,7 +18,6 @@ class TestSlotSpeed : public QObject
     Q_OBJECT
 private Q_SLOTS:
     void connectAtOnceSkipsTheStartDelay();
-    void defaultWaitsTwoTicks();
     void cleanRepliesShareOneConnection_data();
     void cleanRepliesShareOneConnection();
     void doubtfulEndsAreNotReused_data();
@@ -98,18 +97,6 @@ void TestSlotSpeed::connectAtOnceSkipsTheStartDelay()
     QCOMPARE(run.rec.milestones(),
              QStringList({"Connected", "HeaderCame", "DownloadComplete", "Disconnected"}));
     QCOMPARE(readAll(run.file(1)), QByteArray("abc"));
-}
-
-void TestSlotSpeed::defaultWaitsTwoTicks()
-{
-    ScriptedServer server;
-    server.addConnection(ServerScript::reply(lengthReply("abc")));
-    Run run;
-    run.slot.setConnectAtOnce(false);
-    QVERIFY(run.fetch(server.url(QStringLiteral("/a.bin")), 1));
-    // The first tick shows the wait, the second connects.
-    QCOMPARE(run.rec.count(QStringLiteral("WaitingRetry")), 1);
-    QCOMPARE(run.rec.events.indexOf(QStringLiteral("WaitingRetry")), 0);
 }
 
 void TestSlotSpeed::cleanRepliesShareOneConnection_data()

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The two loopback servers that the protocol tests stand on.
-#include "support/NginxFixture.h"
 #include "support/ScriptedServer.h"
 
 #include <QSignalSpy>
@@ -13,8 +12,6 @@ class TestServers : public QObject
 private Q_SLOTS:
     void scriptedReplyArrivesSplitWhereScripted();
     void scriptedServerRecordsRequestsAndResets();
-    void refusedPortRefuses();
-    void nginxServesFileByteExact();
 };
 
 // Reads until the peer closes, keeping each read apart.
@@ -73,37 +70,6 @@ void TestServers::scriptedServerRecordsRequestsAndResets()
     QCOMPARE(second.state(), QAbstractSocket::ConnectedState);
     QCOMPARE(server.connectionCount(), 2);
     QCOMPARE(server.requests().at(1), QByteArray("GET /b HTTP/1.1\r\n\r\n"));
-}
-
-void TestServers::refusedPortRefuses()
-{
-    QTcpSocket client;
-    client.connectToHost(QStringLiteral("127.0.0.1"), unusedLoopbackPort());
-    QVERIFY(!client.waitForConnected(3000));
-    QCOMPARE(client.error(), QAbstractSocket::ConnectionRefusedError);
-}
-
-void TestServers::nginxServesFileByteExact()
-{
-    NginxFixture nginx;
-    QString error;
-    QVERIFY2(nginx.start(&error), qPrintable(error));
-    const QByteArray body = NginxFixture::randomBytes(300000, 7);
-    nginx.writeFile(QStringLiteral("dir/file.bin"), body);
-
-    QTcpSocket client;
-    client.connectToHost(QStringLiteral("127.0.0.1"), nginx.port());
-    QVERIFY(client.waitForConnected(3000));
-    client.write("GET /dir/file.bin HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n");
-    QByteArray reply;
-    QObject::connect(&client, &QTcpSocket::readyRead, [&] { reply += client.readAll(); });
-    QSignalSpy closed(&client, &QTcpSocket::disconnected);
-    QVERIFY(closed.wait(5000));
-    const qsizetype split = reply.indexOf("\r\n\r\n");
-    QVERIFY(split > 0);
-    QVERIFY(reply.startsWith("HTTP/1.1 200 OK"));
-    QVERIFY(reply.left(split).contains("Last-Modified: "));
-    QCOMPARE(reply.mid(split + 4), body);
 }
 
 QTEST_GUILESS_MAIN(TestServers)

@@ -200,18 +200,6 @@ void TestTls::nginxOverTls()
     QCOMPARE(run.rec.milestones(),
              QStringList({"Connected", "HeaderCame", "DownloadComplete", "Disconnected"}));
     QCOMPARE(readAll(run.file()), data);
-
-    // Resume: the first half on disk, the rest over TLS.
-    Run resumed;
-    QFile part(resumed.file());
-    QVERIFY(part.open(QIODevice::WriteOnly));
-    part.write(data.left(1000000));
-    part.close();
-    resumed.slot.GetRemoteFile(url, resumed.file(), 1000000, 0);
-    WAIT_ENDED(resumed.rec, 30000);
-    QCOMPARE(resumed.rec.milestones().value(2), QStringLiteral("DownloadComplete"));
-    QVERIFY(resumed.slot.ReqStr().contains(QStringLiteral("Range: bytes=1000000-\r\n")));
-    QCOMPARE(readAll(resumed.file()), data);
 }
 
 void TestTls::brokenRecordMidBodyIsRetried()

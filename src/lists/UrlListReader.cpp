@@ -2,6 +2,7 @@
 #include "lists/UrlListReader.h"
 
 #include "lists/UrlLines.h"
+#include "platform/LeadingBom.h"
 
 #include <QFile>
 
@@ -67,15 +68,11 @@ bool UrlListReader::Read(QIODevice& device, const QString& name, const LineSink&
                          QString* error, qsizetype* skippedLines)
 {
     LineSplitState state;
+    LeadingBom bom; // no part of the first URL
     QList<QByteArray> lines;
-    bool first = true;
     bool more = true;
     auto deliver = [&]() {
-        for (QByteArray& bytes : lines) {
-            // A UTF-8 byte order mark is no part of the first URL.
-            if (first && bytes.startsWith("\xEF\xBB\xBF"))
-                bytes.remove(0, 3);
-            first = false;
+        for (const QByteArray& bytes : std::as_const(lines)) {
             const QString line = UrlLines::StripBlanks(QString::fromUtf8(bytes));
             if (!line.isEmpty() && !onLine(line)) {
                 more = false;
@@ -91,10 +88,13 @@ bool UrlListReader::Read(QIODevice& device, const QString& name, const LineSink&
             return fail(error, name, device.errorString());
         if (got == 0)
             break;
-        UrlLines::Feed(state, QByteArrayView(chunk.constData(), got), lines);
+        const QByteArrayView text = bom.Feed(QByteArrayView(chunk.constData(), got));
+        UrlLines::Feed(state, bom.Released(), lines);
+        UrlLines::Feed(state, text, lines);
         deliver();
     }
     if (more) {
+        UrlLines::Feed(state, bom.Finish(), lines);
         UrlLines::Finish(state, lines);
         deliver();
     }

@@ -3,13 +3,15 @@
 
 bool WholeNumber::IsDigits(QStringView text)
 {
-    if (text.isEmpty())
-        return false;
-    for (const QChar c : text) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return false;
-    }
-    return true;
+    return !text.isEmpty() && DigitsAt(text, 0) == text.size();
+}
+
+qsizetype WholeNumber::DigitsAt(QStringView text, qsizetype from)
+{
+    qsizetype n = 0;
+    while (from + n < text.size() && text[from + n] >= u'0' && text[from + n] <= u'9')
+        ++n;
+    return n;
 }
 
 std::optional<qint64> WholeNumber::Read(QStringView text, qint64 max)

@@ -1,27 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "settings/NumberText.h"
 
+#include "platform/WholeNumber.h"
+
 #include <QByteArray>
 #include <cmath>
 #include <limits>
-
-namespace {
-
-bool isDigit(QChar c)
-{
-    return c >= u'0' && c <= u'9';
-}
-
-// Length of the run of ASCII digits starting at i.
-qsizetype digitsAt(QStringView text, qsizetype i)
-{
-    qsizetype n = 0;
-    while (i + n < text.size() && isDigit(text[i + n]))
-        ++n;
-    return n;
-}
-
-} // namespace
 
 double NumberText::LeadingNumber(QStringView text)
 {
@@ -32,11 +16,11 @@ double NumberText::LeadingNumber(QStringView text)
     const qsizetype start = i;
     if (i < text.size() && (text[i] == u'+' || text[i] == u'-'))
         ++i;
-    const qsizetype intDigits = digitsAt(text, i);
+    const qsizetype intDigits = WholeNumber::DigitsAt(text, i);
     i += intDigits;
     qsizetype fracDigits = 0;
     if (i < text.size() && text[i] == u'.') {
-        fracDigits = digitsAt(text, i + 1);
+        fracDigits = WholeNumber::DigitsAt(text, i + 1);
         if (intDigits > 0 || fracDigits > 0)
             i += 1 + fracDigits;
     }
@@ -47,7 +31,7 @@ double NumberText::LeadingNumber(QStringView text)
         qsizetype j = i + 1;
         if (j < text.size() && (text[j] == u'+' || text[j] == u'-'))
             ++j;
-        const qsizetype expDigits = digitsAt(text, j);
+        const qsizetype expDigits = WholeNumber::DigitsAt(text, j);
         if (expDigits > 0)
             i = j + expDigits;
     }

@@ -9,9 +9,6 @@
 
 namespace {
 
-constexpr char Bom[] = "\xEF\xBB\xBF";
-constexpr qsizetype BomLength = 3;
-
 // Strips spaces only: a tab is part of the text.
 QByteArrayView stripSpaces(QByteArrayView text)
 {
@@ -144,23 +141,11 @@ void ParamFile::FillUserAgents(ParamValues& values)
 
 void ParamFile::Feed(ParamFileParser& parser, QByteArrayView bytes, ParamValues& values)
 {
-    qsizetype i = 0;
-    // A byte order mark at the very start is an editor's marker, not part of
-    // the first key.
-    while (parser.atStart && i < bytes.size()) {
-        if (bytes[i] != Bom[parser.bomSeen]) {
-            // Not a mark after all: the bytes taken so far are text.
-            parser.atStart = false;
-            appendToLine(parser, QByteArrayView(Bom, parser.bomSeen));
-            break;
-        }
-        ++parser.bomSeen;
-        ++i;
-        if (parser.bomSeen == BomLength)
-            parser.atStart = false;
-    }
-    qsizetype start = i;
-    for (; i < bytes.size(); ++i) {
+    // A byte order mark at the very start is no part of the first key.
+    bytes = parser.bom.Feed(bytes);
+    appendToLine(parser, parser.bom.Released());
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
         const char c = bytes[i];
         if (c != '\r' && c != '\n') {
             parser.afterCR = false;
@@ -181,8 +166,7 @@ void ParamFile::Feed(ParamFileParser& parser, QByteArrayView bytes, ParamValues&
 
 void ParamFile::Finish(ParamFileParser& parser, ParamValues& values)
 {
-    if (parser.atStart && parser.bomSeen > 0)
-        appendToLine(parser, QByteArrayView(Bom, parser.bomSeen));
+    appendToLine(parser, parser.bom.Finish());
     if (!parser.line.isEmpty() || parser.overlong)
         endLine(parser, values);
     parser = ParamFileParser();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "platform/LeadingBom.h"
 #include "settings/ParamValues.h"
 
 #include <QByteArray>
@@ -43,8 +44,7 @@ struct ParamFileParser
     QByteArray line;       // bytes of the current line so far
     bool afterCR = false;  // the last byte was CR: an LF right after it ends nothing
     bool overlong = false; // the current line passed MaxLineLength
-    bool atStart = true;   // nothing fed yet: a UTF-8 byte order mark is skipped
-    qsizetype bomSeen = 0; // bytes of a byte order mark matched so far
+    LeadingBom bom;        // a UTF-8 byte order mark before the first line is skipped
 };
 
 class ParamFile

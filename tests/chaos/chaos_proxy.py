@@ -17,12 +17,8 @@ alone, so a run with the same seed and the same order of connections replays:
 Any fault but pass may also split its writes. The cut point is drawn from the
 reply's real length (Content-Length, or a size hint for chunked replies), with
 a share of cuts inside the header. Only loopback addresses are used.
-
-Run standalone for manual checks:
-  python3 chaos_proxy.py --upstream 127.0.0.1:8080 --seed 7 --timeout-ms 200
 """
 
-import argparse
 import json
 import random
 import re
@@ -369,33 +365,3 @@ class ChaosProxy:
                 return "close"
         return "close"
 
-
-def main():
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--upstream", required=True, help="HOST:PORT of the real server (loopback)")
-    parser.add_argument("--port", type=int, default=0)
-    parser.add_argument("--seed", type=int, default=None)
-    parser.add_argument("--timeout-ms", type=int, default=200, help="the client's timeout, to size delays")
-    parser.add_argument("--only", choices=FAULTS, help="give every connection this fault")
-    parser.add_argument("--log", help="write one JSON line per connection here at exit")
-    args = parser.parse_args()
-    host, port = args.upstream.rsplit(":", 1)
-    if not host.startswith("127.") and host != "localhost":
-        parser.error("the upstream must be a loopback address")
-    seed = args.seed if args.seed is not None else random.SystemRandom().randrange(1 << 31)
-    weights = {args.only: 1} if args.only else None
-    proxy = ChaosProxy((host, int(port)), seed, args.timeout_ms, weights, port=args.port).start()
-    print(f"chaos proxy on 127.0.0.1:{proxy.port} -> {args.upstream}, seed {seed}", flush=True)
-    try:
-        while True:
-            time.sleep(1)
-    except KeyboardInterrupt:
-        pass
-    finally:
-        proxy.stop()
-        if args.log:
-            proxy.write_log(args.log)
-
-
-if __name__ == "__main__":
-    main()

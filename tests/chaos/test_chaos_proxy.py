@@ -11,7 +11,7 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from chaos_proxy import DEFAULT_WEIGHTS, FAULTS, ChaosProxy, Plan  # noqa: E402
+from chaos_proxy import ChaosProxy, Plan  # noqa: E402
 
 BODY = bytes(range(256)) * 800  # 200 KiB
 HEADER = b"HTTP/1.1 200 OK\r\nContent-Length: %d\r\nConnection: close\r\n\r\n" % len(BODY)
@@ -109,20 +109,6 @@ class ProxyTest(unittest.TestCase):
         self.proxies.append(p.start())
         return p
 
-    def test_plans_replay_and_cover_every_fault(self):
-        a = [Plan(42, n, DEFAULT_WEIGHTS, TIMEOUT_MS).describe() for n in range(3000)]
-        self.assertEqual(a, [Plan(42, n, DEFAULT_WEIGHTS, TIMEOUT_MS).describe() for n in range(3000)])
-        self.assertNotEqual(a[:50], [Plan(43, n, DEFAULT_WEIGHTS, TIMEOUT_MS).describe() for n in range(50)])
-        total = sum(DEFAULT_WEIGHTS.values())
-        for fault in FAULTS:
-            share = sum(1 for p in a if p["fault"] == fault) / len(a)
-            self.assertAlmostEqual(share, DEFAULT_WEIGHTS[fault] / total, delta=0.03, msg=fault)
-        pieces = [p["piece_max"] for p in a if p["piece_max"]]
-        self.assertEqual(min(pieces), 1)
-        self.assertLessEqual(max(pieces), 65536)
-        self.assertTrue(any(p < 8 for p in pieces) and any(p > 16384 for p in pieces))
-        self.assertTrue(all(p["delay_ms"] < TIMEOUT_MS for p in a))
-
     def test_cut_points_fall_in_the_header_and_the_body(self):
         offsets = []
         for n in range(2000):
@@ -145,14 +131,6 @@ class ProxyTest(unittest.TestCase):
                 got, end = fetch(p.port)
                 self.assertEqual(end, "eof")
                 self.assertEqual(got, REPLY)
-
-    def test_delay_holds_the_first_byte(self):
-        seed = seed_where("delay", lambda p: p.delay_ms > 150)
-        p = self.proxy("delay", seed)
-        started = time.monotonic()
-        got, _ = fetch(p.port)
-        self.assertEqual(got, REPLY)
-        self.assertGreaterEqual(time.monotonic() - started, p.plan(0).delay_ms / 1000)
 
     def test_cuts_end_with_a_prefix(self):
         for fault, ending in (("cut_close", "eof"), ("cut_reset", "reset")):
@@ -198,15 +176,6 @@ class ProxyTest(unittest.TestCase):
         while not p.records and time.monotonic() < deadline:
             time.sleep(0.02)
         self.assertEqual(p.records[0]["requests"][0]["path"], "/f")
-
-    def test_records_name_the_request(self):
-        p = self.proxy("pass", 1)
-        fetch(p.port)
-        deadline = time.monotonic() + 3
-        while not p.records and time.monotonic() < deadline:
-            time.sleep(0.02)
-        r = p.records[0]
-        self.assertEqual((r["requests"][0]["path"], r["sent"], r["outcome"]), ("/f", len(REPLY), "complete"))
 
 
 if __name__ == "__main__":

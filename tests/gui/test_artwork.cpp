@@ -23,22 +23,6 @@ private slots:
         }
     }
 
-    void sizesTheControlsAndSettingsExpect_data()
-    {
-        QTest::addColumn<int>("picture");
-        QTest::addColumn<QSize>("size");
-        QTest::newRow("check") << int(Artwork::CheckTicked) << QSize(14, 14);
-        QTest::newRow("header icon") << int(Artwork::HeaderMinusDisabled) << QSize(16, 16);
-        QTest::newRow("progress strip") << int(Artwork::progressStrip(10)) << QSize(1, 12);
-        QTest::newRow("toolbar background") << int(Artwork::toolbarBackground(7)) << QSize(64, 30);
-        QTest::newRow("toolbar icon") << int(Artwork::toolbarIcon("STIK")) << QSize(24, 24);
-    }
-    void sizesTheControlsAndSettingsExpect()
-    {
-        QFETCH(int, picture);
-        QTEST(Artwork::image(Artwork::Picture(picture)).size(), "size");
-    }
-
     void settingsNumbersAreClamped()
     {
         QCOMPARE(Artwork::progressStrip(0), Artwork::ProgressBlue);

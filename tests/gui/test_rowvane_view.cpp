@@ -71,8 +71,6 @@ private slots:
         QTest::addColumn<QColor>("foreSeen");
         QTest::newRow("running: red on white")
             << quint32(White) << quint32(Red) << QColor(255, 255, 255) << QColor(255, 0, 0);
-        QTest::newRow("finished: blue on white")
-            << quint32(White) << quint32(Blue) << QColor(255, 255, 255) << QColor(0, 0, 255);
         QTest::newRow("blue text on red")
             << quint32(Red) << quint32(Blue) << QColor(255, 0, 0) << QColor(0, 0, 255);
     }

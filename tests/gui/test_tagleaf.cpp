@@ -47,7 +47,6 @@ private slots:
         QTest::addColumn<QString>("format");
         QTest::addColumn<QStringList>("runs");
         QTest::newRow("empty") << "" << QStringList();
-        QTest::newRow("a single ;") << ";" << QStringList();
         QTest::newRow(";;") << ";;" << QStringList();
         QTest::newRow("colour and styles")
             << "L=5,FC=255;L=3,Font=bu" << QStringList{"L5 ffffff ff ", "L3 ffffff 0 bu"};

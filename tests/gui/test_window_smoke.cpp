@@ -15,15 +15,6 @@ private Q_SLOTS:
         program.terminate();
         QVERIFY(program.waitForFinished(10000));
     }
-
-    void versionPrintsVersion()
-    {
-        QProcess program;
-        program.start(QStringLiteral(HARVEX_GUI_PATH), {QStringLiteral("--version")});
-        QVERIFY(program.waitForFinished(10000));
-        QCOMPARE(program.exitCode(), 0);
-        QCOMPARE(program.readAllStandardOutput(), QByteArray("1.06\n"));
-    }
 };
 
 QTEST_MAIN(TestWindowSmoke)
