@@ -191,6 +191,20 @@ private Q_SLOTS:
         QVERIFY(pane.detailsView()->geometry().left() > pane.folderList()->geometry().right());
     }
 
+    void deletedCurrentFolderGivesWayToItsParent()
+    {
+        QTemporaryDir dir;
+        const QString start = dir.filePath(QStringLiteral("base/gone/deeper"));
+        QVERIFY(QDir().mkpath(start));
+        FolderPane pane(start);
+        QSignalSpy loaded(pane.model(), &QFileSystemModel::directoryLoaded);
+        pane.show();
+        QTRY_VERIFY(!loaded.isEmpty()); // read, and watched
+        QVERIFY(QDir(dir.filePath(QStringLiteral("base/gone"))).removeRecursively());
+        QTRY_COMPARE(pane.currentFolder(), dir.filePath(QStringLiteral("base")));
+        QCOMPARE(folderListPath(pane), pane.currentFolder());
+    }
+
     // Clicked with the mouse: anchors scroll the page, other addresses go nowhere.
     void helpFollowsOnlyItsOwnAnchors()
     {
