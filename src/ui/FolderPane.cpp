@@ -16,6 +16,9 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 // The design sizes, in twips: the volume and folder lists' column, and the gap between
