@@ -6,7 +6,8 @@
 // folder-delete. harvex-gallery --pane NAME [--rows N] [--grab FILE] shows one of the
 // main window's panes with made-up data: monitor (N slot rows), statusbar, both;
 // --touched shows row 3 marked by a right press and the bar lit by the mouse. The content
-// panes download-options and advance-options are shown at their usual size.
+// panes download-options and advance-options are shown at their usual size, folders and
+// help (the folder pane browsing a made-up base folder, or showing the help page) too.
 #include "controls/Artwork.h"
 #include "controls/CHeader.h"
 #include "controls/Indicator.h"
@@ -25,6 +26,7 @@
 #include "ui/DownloadOptionPage.h"
 #include "ui/FolderChooser.h"
 #include "ui/FolderDeleteDialog.h"
+#include "ui/FolderPane.h"
 #include "ui/InterfaceSettingsDialog.h"
 #include "ui/MonitorPane.h"
 #include "ui/PageAddressDialog.h"
@@ -35,6 +37,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -496,6 +499,46 @@ int showOptionPane(QApplication& app, const QString& name, const QString& grabFi
     return app.exec();
 }
 
+// The folder pane over a made-up base folder (a run's host folders, logs and
+// param.dat), browsing it or showing the help page.
+int showFolderPane(QApplication& app, const QString& name, const QString& grabFile)
+{
+    QTemporaryDir dir;
+    const QString base = dir.filePath(QStringLiteral("Harvex downloads"));
+    const std::pair<const char*, int> files[] = {
+        {"example.com/images/sunset 01.jpg", 48213},
+        {"example.com/images/sunset 02.jpg", 51877},
+        {"example.com/docs/manual.pdf", 310554},
+        {"files.example.org%3A8080/pub/archive.zip", 1204733},
+        {"Downloads/readme.txt", 912},
+        {"Harvex_0.log", 20480},
+        {"Harvex_0_SVR.log", 6120},
+        {"param.dat", 131},
+    };
+    for (const auto& [path, size] : files) {
+        const QString file = base + QLatin1Char('/') + QString::fromUtf8(path);
+        QDir().mkpath(QFileInfo(file).absolutePath());
+        QFile out(file);
+        if (out.open(QIODevice::WriteOnly))
+            out.write(QByteArray(size, 'x'));
+    }
+    FolderPane pane(base);
+    if (name == QLatin1String("help"))
+        pane.showHelp();
+    else if (name != QLatin1String("folders")) {
+        std::fprintf(stderr, "unknown pane: %s\n", qPrintable(name));
+        return 2;
+    }
+    pane.resize(660, 420);
+    pane.show();
+    if (!grabFile.isEmpty()) {
+        QTimer::singleShot(800, &app, [&app, &pane, grabFile] {
+            app.exit(pane.grab().save(grabFile, "PNG") ? 0 : 1);
+        });
+    }
+    return app.exec();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -512,6 +555,8 @@ int main(int argc, char** argv)
         const QString name = args.at(pane + 1);
         if (name.endsWith(QLatin1String("-options")))
             return showOptionPane(app, name, grabFile);
+        if (name == QLatin1String("folders") || name == QLatin1String("help"))
+            return showFolderPane(app, name, grabFile);
         const int rowsAt = int(args.indexOf("--rows"));
         const int rows = rowsAt > 0 && rowsAt + 1 < args.size() ? args.at(rowsAt + 1).toInt() : 7;
         return showPane(app, name, qBound(1, rows, 20), args.contains(QStringLiteral("--touched")),
