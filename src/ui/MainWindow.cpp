@@ -15,6 +15,7 @@
 #include "settings/WindowPlacement.h"
 #include "ui/AdvanceOptionPage.h"
 #include "ui/DownloadOptionPage.h"
+#include "ui/FolderPane.h"
 #include "ui/InterfaceSettingsDialog.h"
 #include "ui/MonitorPane.h"
 #include "ui/QtDialogs.h"
@@ -116,10 +117,11 @@ void MainWindow::buildPanes()
     m_list4 = new RowvaneView(m.List4(), m_panes);
     m_downloadOptions = new DownloadOptionPage(m, m_panes);
     m_advanceOptions = new AdvanceOptionPage(m, m_panes);
-    m_folderPane = new QLabel(m_panes);
-    for (QWidget* pane : {static_cast<QWidget*>(m_list2), static_cast<QWidget*>(m_list4),
-                          static_cast<QWidget*>(m_downloadOptions),
-                          static_cast<QWidget*>(m_advanceOptions), m_folderPane})
+    m_folderPane = new FolderPane(m.BaseDir(), m_panes);
+    for (QWidget* pane :
+         {static_cast<QWidget*>(m_list2), static_cast<QWidget*>(m_list4),
+          static_cast<QWidget*>(m_downloadOptions), static_cast<QWidget*>(m_advanceOptions),
+          static_cast<QWidget*>(m_folderPane)})
         m_panes->addWidget(pane);
     for (RowvaneView* view : {m_list2, m_list4})
         view->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -158,6 +160,10 @@ void MainWindow::showPane(int pane)
     if (m_navigation->currentRow() != pane)
         m_navigation->setCurrentRow(pane); // comes back here
     m_panes->setCurrentIndex(qMin(pane, int(BrowseFolderPane)));
+    if (pane == BrowseFolderPane)
+        m_folderPane->showFolders();
+    else if (pane == HelpPane)
+        m_folderPane->showHelp();
     m_hdrAction->setCaption(m_navigation->item(pane)->text());
     RefreshEnabling();
 }
@@ -195,6 +201,7 @@ void MainWindow::StartUp(const QString& argument)
 {
     DownloadManager& m = *m_manager;
     Startup::Run(m);
+    m_folderPane->openFolder(m.BaseDir());
     m_userAgents->setModel(&m.Params().Combo2);
     m_userAgents->setCurrentIndex(m.Params().Combo2.SelectedIndex());
     applyColors();

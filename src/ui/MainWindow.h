@@ -12,6 +12,7 @@ class CHeader;
 class Dialogs;
 class DownloadManager;
 class DownloadOptionPage;
+class FolderPane;
 class Indicator;
 class MonitorPane;
 class QAction;
@@ -116,7 +117,7 @@ private:
     RowvaneView* m_list4 = nullptr;
     DownloadOptionPage* m_downloadOptions = nullptr;
     AdvanceOptionPage* m_advanceOptions = nullptr;
-    QWidget* m_folderPane = nullptr;
+    FolderPane* m_folderPane = nullptr;
     StatusBarPane* m_statusPane = nullptr;
 
     QHash<QString, QAction*> m_commands;
