@@ -5,16 +5,20 @@
 #   harvex_install_deps build   compiler, Qt 6, gumbo
 #   harvex_install_deps test    build + nginx, openssl, xvfb (window tests), clang (fuzzers)
 #   harvex_install_deps bench   test + curl, wget2, aria2 and timing tools
+#   harvex_install_deps package build + dpkg-dev and file (cpack's dependency scan),
+#                               desktop-file-utils
 
 HARVEX_PKGS_BUILD="g++ cmake ninja-build pkg-config ccache qt6-base-dev libgl-dev libgumbo-dev libssl3 ca-certificates"
-HARVEX_PKGS_TEST="nginx openssl xvfb xauth python3 clang libclang-rt-14-dev clang-format git"
+HARVEX_PKGS_TEST="nginx openssl xvfb xauth python3 clang libclang-rt-14-dev clang-format git desktop-file-utils"
 HARVEX_PKGS_BENCH="curl wget2 aria2 time valgrind"
+HARVEX_PKGS_PACKAGE="dpkg-dev file desktop-file-utils"
 
 harvex_install_deps() {
     local pkgs="$HARVEX_PKGS_BUILD"
     case "${1:-build}" in
     test) pkgs="$pkgs $HARVEX_PKGS_TEST" ;;
     bench) pkgs="$pkgs $HARVEX_PKGS_TEST $HARVEX_PKGS_BENCH" ;;
+    package) pkgs="$pkgs $HARVEX_PKGS_PACKAGE" ;;
     esac
     local missing=()
     for p in $pkgs; do

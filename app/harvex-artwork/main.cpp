@@ -4,6 +4,9 @@
 //   harvex-artwork src/controls/artwork
 //   harvex-artwork --sheet sheet.png    all pictures enlarged four times on one sheet
 //   harvex-artwork --check              compare the drawing with the resources
+//   harvex-artwork --icons packaging/icons/hicolor
+//                                       the application icon for the desktop's icon theme,
+//                                       as SIZExSIZE/apps/harvex.png in every size
 #include "controls/Artwork.h"
 #include "controls/ArtworkPainter.h"
 
@@ -34,6 +37,20 @@ QImage sheet()
     return out;
 }
 
+// The hicolor layout the install rules copy into share/icons/hicolor.
+int writeIcons(const QString& folder)
+{
+    for (const int size : ArtworkPainter::AppIconSizes) {
+        const QString dir = QStringLiteral("%1/%2x%2/apps").arg(folder).arg(size);
+        const QString path = dir + QStringLiteral("/harvex.png");
+        if (!QDir().mkpath(dir) || !ArtworkPainter::appIcon(size).save(path, "PNG")) {
+            std::fprintf(stderr, "harvex-artwork: cannot write %s\n", qPrintable(path));
+            return 1;
+        }
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -42,8 +59,11 @@ int main(int argc, char** argv)
     const QStringList args = app.arguments().mid(1);
     if (args.size() == 2 && args.first() == QLatin1String("--sheet"))
         return sheet().save(args.at(1), "PNG") ? 0 : 1;
+    if (args.size() == 2 && args.first() == QLatin1String("--icons"))
+        return writeIcons(args.at(1));
     if (args.size() != 1) {
-        std::fprintf(stderr, "usage: harvex-artwork FOLDER | --sheet FILE | --check\n");
+        std::fprintf(stderr,
+                     "usage: harvex-artwork FOLDER | --sheet FILE | --icons FOLDER | --check\n");
         return 2;
     }
     int stale = 0;

@@ -3,7 +3,7 @@
 // for screenshots:  harvex-gallery [--grab FILE]  (--grab writes the window to a PNG
 // file and quits). harvex-gallery --dialog NAME [--grab FILE] shows one of the window's
 // dialogs instead: page-address, page-address-range, interface, folders,
-// folder-delete. harvex-gallery --pane NAME [--rows N] [--grab FILE] shows one of the
+// folder-delete, about. harvex-gallery --pane NAME [--rows N] [--grab FILE] shows one of the
 // main window's panes with made-up data: monitor (N slot rows), statusbar, both;
 // --touched shows row 3 marked by a right press and the bar lit by the mouse. The content
 // panes download-options and advance-options are shown at their usual size, folders and
@@ -22,6 +22,7 @@
 #include "platform/ConsoleDialogs.h"
 #include "platform/SettingsStore.h"
 #include "settings/Options.h"
+#include "ui/AboutDialog.h"
 #include "ui/AdvanceOptionPage.h"
 #include "ui/DownloadOptionPage.h"
 #include "ui/FolderChooser.h"
@@ -323,6 +324,15 @@ QDialog* dialogByName(const QString& name)
                                                 QString(), QDir::homePath());
         progress->Deleter().setBatchSize(1);
         return progress;
+    }
+    if (name == QLatin1String("about")) {
+        // Links print their address instead of starting a browser.
+        auto* about = new AboutDialog;
+        about->SetUrlOpener([](const QUrl& url) {
+            std::printf("open %s\n", url.toEncoded().constData());
+            return true;
+        });
+        return about;
     }
     return nullptr;
 }

@@ -19,6 +19,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(Version::ProductName));
     QApplication::setApplicationVersion(QString::fromLatin1(Version::Text));
+    // Desktops match the window to the installed harvex.desktop (its name and icon).
+    QApplication::setDesktopFileName(QStringLiteral("harvex"));
     // A list file or a folder of list files may be named on the command line.
     const QStringList arguments = QApplication::arguments();
     SettingsStore store;

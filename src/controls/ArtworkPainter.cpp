@@ -166,12 +166,8 @@ QImage ArtworkPainter::draw(Picture picture)
     case Artwork::StatusBar:
     case Artwork::StatusBarHover:
         return statusBar(picture == Artwork::StatusBarHover);
-    case Artwork::AppIcon: {
-        QImage image = blank(48, 48);
-        QPainter p(&image);
-        drawAppIcon(p);
-        return image;
-    }
+    case Artwork::AppIcon:
+        return appIcon(48);
     default:
         break;
     }
@@ -184,5 +180,14 @@ QImage ArtworkPainter::draw(Picture picture)
     QImage image = blank(24, 24);
     QPainter p(&image);
     drawToolIcon(p, picture);
+    return image;
+}
+
+QImage ArtworkPainter::appIcon(int size)
+{
+    QImage image = blank(size, size);
+    QPainter p(&image);
+    p.scale(size / 48.0, size / 48.0);
+    drawAppIcon(p);
     return image;
 }

@@ -23,6 +23,38 @@ private slots:
         }
     }
 
+    // The desktop's icons (packaging/icons, installed into the hicolor theme) are this
+    // drawing at each size, scaled while drawn: the rounded square fills every size, with
+    // transparent corners, and the stored files are what the drawing gives today.
+    void desktopIconsAreTheDrawingAtEverySize()
+    {
+        for (const int size : ArtworkPainter::AppIconSizes) {
+            const QImage drawn = ArtworkPainter::appIcon(size);
+            QCOMPARE(drawn.size(), QSize(size, size));
+            QCOMPARE(drawn.pixelColor(0, 0).alpha(), 0);
+            QCOMPARE(drawn.pixelColor(size - 1, size - 1).alpha(), 0);
+            for (const QPoint& inside :
+                 {QPoint(size * 9 / 10, size / 2), QPoint(size / 10, size / 2)}) {
+                const QColor c = drawn.pixelColor(inside);
+                QVERIFY2(c.alpha() == 255 && c.blue() > c.red() + 60,
+                         qPrintable(QStringLiteral("%1 px at %2,%3")
+                                        .arg(size)
+                                        .arg(inside.x())
+                                        .arg(inside.y())));
+            }
+            const QString path =
+                QStringLiteral(HARVEX_SOURCE_DIR "/packaging/icons/hicolor/%1x%1/apps/harvex.png")
+                    .arg(size);
+            const QImage stored(path);
+            QVERIFY2(!stored.isNull(), qPrintable(path));
+            QVERIFY2(
+                stored.convertToFormat(QImage::Format_ARGB32) ==
+                    drawn.convertToFormat(QImage::Format_ARGB32),
+                qPrintable(path + " differs: run harvex-artwork --icons packaging/icons/hicolor"));
+        }
+        QCOMPARE(ArtworkPainter::appIcon(48), ArtworkPainter::draw(Artwork::AppIcon));
+    }
+
     void settingsNumbersAreClamped()
     {
         QCOMPARE(Artwork::progressStrip(0), Artwork::ProgressBlue);
