@@ -8,7 +8,7 @@
 #include "lists/JobList.h"
 #include "lists/UrlListIO.h"
 #include "manager/DownloadManager.h"
-#include "platform/Version.h"
+#include "ui/AboutDialog.h"
 #include "ui/MainWindow.h"
 #include "ui/MonitorPane.h"
 
@@ -21,7 +21,6 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QShortcut>
 #include <QToolBar>
 
@@ -66,9 +65,8 @@ void MainWindow::buildCommands()
                [&m] { m.SaveSettings(); });
     addCommand(QStringLiteral("mnuExit"), QStringLiteral("E&xit"), [this] { ExitProgram(); });
     addCommand(QStringLiteral("mnuAbt"), QStringLiteral("&About..."), [this] {
-        QMessageBox::about(this, QStringLiteral("About Harvex"),
-                           QString::fromUtf8(Version::Caption) + QStringLiteral("\nVersion ") +
-                               QString::fromLatin1(Version::Text));
+        AboutDialog about(this);
+        about.exec();
     });
     alias(QStringLiteral("start"), QStringLiteral("mnuAct_Start"),
           QStringLiteral("Start download(s)"));
