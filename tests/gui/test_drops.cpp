@@ -162,6 +162,9 @@ void TestDrops::dropDuringRunOnlyAppends()
              QStringList{QStringLiteral("Can't clear jobs while performing downloads.")});
     QCOMPARE(m.List2().ListCount(), 2);
     QVERIFY(m.StopEnabled());
+    // HARVEX_GRAB=FILE keeps a picture of the window with the dropped row.
+    if (qEnvironmentVariableIsSet("HARVEX_GRAB"))
+        rig.window->grab().save(qEnvironmentVariable("HARVEX_GRAB"));
     m.StopDownloads();
 }
 
