@@ -1,13 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The scheduler over real slots and loopback sockets: rows added during a run, stop and
 // start again, busy slots in their start delay, files that cannot open or that two URLs
-// name, and errors of ended jobs. The scheduling rules alone are in test_scheduler_rules.
+// name, errors of ended jobs, and jobs asking where to save while other jobs end. The
+// scheduling rules alone are in test_scheduler_rules.
 #include "ManagerRig.h"
 
 #include "lists/JobList.h"
 #include "manager/Scheduler.h"
 #include "support/NginxFixture.h"
 #include "support/ScriptedServer.h"
+
+#include <QTimer>
+
+#include <algorithm>
 
 class TestScheduler : public QObject
 {
@@ -21,6 +26,8 @@ private Q_SLOTS:
     void jobsNamingTheSameFileNeverShareIt();
     void laterUrlOfTheSameNameNeverResumesTheEarlierFile();
     void errorOfAnEndedJobNamesThatJob();
+    void askedJobsEachRunOnceWhileDialogsWait();
+    void stopWhileAskingStartsNothing();
 };
 
 // A reply served slowly enough for the test to act during the run.
@@ -245,6 +252,82 @@ void TestScheduler::errorOfAnEndedJobNamesThatJob()
     QVERIFY2(!log.contains(QStringLiteral("/good.bin] Error")), qPrintable(log));
     QVERIFY(!monitorAfterError.startsWith(QStringLiteral("Error**")));
     QCOMPARE(m.State().CompletedJobs, 1);
+}
+
+// "Ask me where ?": every save dialog stays open for a while, running its own event loop
+// in which ticks fire and other jobs end, as a modal dialog does.
+static void askWhere(ManagerRig& rig, int openMs, const QStringList& answers)
+{
+    rig.m->options().setPathOption(2);
+    rig.dialogs.saveOpenMs = openMs;
+    for (const QString& name : answers)
+        rig.dialogs.files.enqueue(rig.base() + QLatin1Char('/') + name);
+}
+
+void TestScheduler::askedJobsEachRunOnceWhileDialogsWait()
+{
+    // Jobs end during the next job's dialog: with a refill on every job end and with the
+    // timer schedule, which refills every slot that looks free, the one being named too.
+    for (const bool timerSchedule : {false, true}) {
+        ScriptedServer server;
+        for (int i = 0; i < 3; ++i)
+            server.addConnection(ServerScript::reply(okReply("a" + QByteArray::number(i))));
+        ManagerRig rig(2, [&](DownloadManager& m) { m.options().setTimerSchedule(timerSchedule); });
+        DownloadManager& m = *rig.m;
+        askWhere(rig, 150, {QStringLiteral("x0"), QStringLiteral("x1"), QStringLiteral("x2")});
+        rig.recordConnections();
+        addRows(m, server, 3);
+        m.StartDownloads();
+        QVERIFY(rig.waitIdle());
+        QCOMPARE(rig.dialogs.asked.size(), 3);
+        QCOMPARE(rig.dialogs.mostOpenSaves, 1);
+        QCOMPARE(server.connectionCount(), 3);
+        QCOMPARE(m.State().CompletedJobs, 3);
+        QList<int> rows;
+        for (const auto& connection : std::as_const(rig.connections))
+            rows << connection.second;
+        std::sort(rows.begin(), rows.end());
+        QCOMPARE(rows, (QList<int>{0, 1, 2}));
+        // Each job wrote the file chosen for it, in row order.
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(rig.read(rig.base() + QStringLiteral("/x") + QString::number(i)),
+                     "a" + QByteArray::number(i));
+    }
+}
+
+void TestScheduler::stopWhileAskingStartsNothing()
+{
+    // The stop comes while the first dialog is open (the run not yet going), while a later
+    // job's dialog is open, or by leaving the program.
+    enum Stop
+    {
+        AtStart,
+        MidRun,
+        Leaving
+    };
+    for (const Stop stop : {AtStart, MidRun, Leaving}) {
+        ScriptedServer server;
+        for (int i = 0; i < 3; ++i)
+            server.addConnection(ServerScript().expectRequest().hold());
+        ManagerRig rig(3);
+        DownloadManager& m = *rig.m;
+        askWhere(rig, 200, {QStringLiteral("y0"), QStringLiteral("y1"), QStringLiteral("y2")});
+        addRows(m, server, 3);
+        QTimer::singleShot(stop == AtStart ? 100 : 300, &m, [&] {
+            if (stop == Leaving)
+                QVERIFY(m.ConfirmExit());
+            else
+                m.StopDownloads();
+        });
+        m.StartDownloads();
+        QCOMPARE(rig.dialogs.asked.size(), stop == AtStart ? 1 : 2);
+        QTest::qWait(10 * ManagerRig::TickMs);
+        QVERIFY(!m.AnySlotBusy());
+        QCOMPARE(server.connectionCount(), stop == AtStart ? 0 : 1);
+        if (stop != Leaving)
+            QVERIFY(!m.StopEnabled() && m.StartEnabled());
+        QVERIFY(!m.List2().Selected(1));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestScheduler)

@@ -10,9 +10,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QMimeData>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 #include <sys/stat.h>
 
@@ -123,6 +125,43 @@ private slots:
             writeFile(m_dir, "pages.txt", "http://h/x.php?id=1\nhttp://h/y.jpg\nhttp://h/i.html");
         f.io.LoadDroppedFile(pagesFile, f.pages, PageExt, false);
         QCOMPARE(rows(f.pages), QStringList({"http://h/x.php?id=1", "http://h/i.html"}));
+    }
+
+    void dropTakesFilesThenAddressesThenText()
+    {
+        Fixture f;
+        const QString first = writeFile(m_dir, "first.txt", "http://h/f1.jpg\nhttp://h/f1.txt\n");
+        const QString second = writeFile(m_dir, "second.txt", "http://h/f2.jpg\n");
+        const auto drop = [&f](const QList<QUrl>& urls, const QString& text) {
+            QMimeData data;
+            if (!urls.isEmpty())
+                data.setUrls(urls);
+            if (!text.isNull())
+                data.setText(text);
+            f.io.Drop(data, f.list, DataExt, false);
+        };
+        // Local files win over the addresses and text beside them; only the first loads.
+        drop({QUrl::fromLocalFile(first), QUrl::fromLocalFile(second), QUrl("http://h/u0.jpg")},
+             "http://h/t0.jpg");
+        QCOMPARE(rows(f.list), QStringList({"http://h/f1.jpg"}));
+        // Dropped addresses (a browser's link) are filtered like pasted text.
+        drop({QUrl("http://h/u1.jpg"), QUrl("https://h/u2.zip"), QUrl("http://h/page.txt")},
+             "http://h/t1.jpg");
+        QCOMPARE(rows(f.list).mid(1), QStringList({"http://h/u1.jpg", "https://h/u2.zip"}));
+        drop({}, "see http://h/v.jpg\r\nnothing here\r\nhttp://h/U1.JPG");
+        QCOMPARE(rows(f.list).mid(3), QStringList({"see http://h/v.jpg"}));
+        QCOMPARE(f.dialogs.messages(), QStringList());
+
+        drop({QUrl::fromLocalFile(m_dir.path()), QUrl::fromLocalFile(first)}, QString());
+        QCOMPARE(f.dialogs.messages(), QStringList({"Can't parse folders."}));
+        QCOMPARE(f.list.ListCount(), 4);
+
+        QMimeData none;
+        QVERIFY(!UrlListIO::CanDrop(none));
+        none.setHtml("<b>x</b>");
+        QVERIFY(!UrlListIO::CanDrop(none));
+        none.setUrls({QUrl("http://h/a.jpg")});
+        QVERIFY(UrlListIO::CanDrop(none));
     }
 
     void clearOptionOnDrop()
@@ -243,7 +282,6 @@ private slots:
         QCOMPARE(f.status.Caption(), QString("Status: INACTIVE [Job queue: 2]"));
         f.io.PasteUnfiltered();
         QCOMPARE(f.list.ListCount(), 3); // "http://h/b.txt"; the rest are duplicates
-        QCOMPARE(f.state.BlockIndex, 3);
 
         // With a block in force a paste leaves the block index alone.
         f.state.BlockIndex = 1;
@@ -274,7 +312,6 @@ private slots:
         f.jobs.setBlockCaption("Block: 2");
         f.io.CutItem();
         QCOMPARE(rows(f.list), QStringList({"a", "c", "d"}));
-        QCOMPARE(f.state.BlockIndex, 3);
         QCOMPARE(f.jobs.BlockCaption(), QString("Block: OFF"));
         QCOMPARE(f.io.CutBuffer(), QString("b"));
         QCOMPARE(f.jobs.ListCaption(), QString("2/3"));

@@ -9,6 +9,8 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QMimeData>
+#include <QUrl>
 
 UrlListIO::UrlListIO(JobList& jobs, Dialogs& dialogs) : m_jobs(jobs), m_dialogs(dialogs) {}
 
@@ -130,6 +132,48 @@ void UrlListIO::DropFiles(const QStringList& paths, Rowvane& target, const QStri
 {
     if (!paths.isEmpty())
         LoadDroppedFile(paths.first(), target, extPattern, clearOption);
+}
+
+namespace {
+
+struct DroppedItems
+{
+    QStringList Files;  // local paths, in the order dropped
+    QStringList Remote; // every other address, as text
+};
+
+DroppedItems dropped(const QMimeData& data)
+{
+    DroppedItems items;
+    if (!data.hasUrls())
+        return items;
+    for (const QUrl& url : data.urls()) {
+        if (url.isLocalFile())
+            items.Files << url.toLocalFile();
+        else if (url.isValid() && !url.isEmpty())
+            items.Remote << url.toString(QUrl::FullyEncoded);
+    }
+    return items;
+}
+
+} // namespace
+
+bool UrlListIO::CanDrop(const QMimeData& data)
+{
+    const DroppedItems items = dropped(data);
+    return !items.Files.isEmpty() || !items.Remote.isEmpty() || !data.text().isEmpty();
+}
+
+void UrlListIO::Drop(const QMimeData& data, Rowvane& target, const QString& extPattern,
+                     bool clearOption)
+{
+    const DroppedItems items = dropped(data);
+    if (!items.Files.isEmpty())
+        DropFiles(items.Files, target, extPattern, clearOption);
+    else if (!items.Remote.isEmpty())
+        AddTextFiltered(items.Remote.join(QStringLiteral("\r\n")), target, extPattern);
+    else if (const QString text = data.text(); !text.isEmpty())
+        AddTextFiltered(text, target, extPattern);
 }
 
 // --- Clipboard and cut buffer -----------------------------------------------------------

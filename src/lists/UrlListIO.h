@@ -9,6 +9,7 @@
 
 class Dialogs;
 class JobList;
+class QMimeData;
 class Rowvane;
 
 // Every way URLs enter or leave the download list and the web page list besides
@@ -46,6 +47,12 @@ public:
     // Dropped files: only the first is loaded.
     void DropFiles(const QStringList& paths, Rowvane& target, const QString& extPattern,
                    bool clearOption);
+    // Anything dropped on a list or on the monitor: local files are list files (DropFiles);
+    // otherwise the dropped web addresses (text/uri-list), or else the plain text, are
+    // added filtered. Rows are only appended, as during a run.
+    void Drop(const QMimeData& data, Rowvane& target, const QString& extPattern, bool clearOption);
+    // Whether a drop carries anything Drop takes.
+    static bool CanDrop(const QMimeData& data);
 
     // --- Clipboard and cut buffer ---
     bool ClipboardLoaded();

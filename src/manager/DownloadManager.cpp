@@ -150,7 +150,7 @@ void DownloadManager::TimerTick()
     }
     // A run with nothing left to hand out and no slot holding a job is over, whatever
     // path led there: the manager never stays running with nothing to wait for.
-    if (m_running && m_scheduler->NoJobLeft() && !AnySlotBusy()) {
+    if (m_running && m_scheduler->NoJobLeft() && m_scheduler->NothingRunning()) {
         m_state.IsIdle = true;
         m_scheduler->SetIdle(true);
     }
@@ -213,16 +213,20 @@ QString DownloadManager::SliderCaption() const
 
 bool DownloadManager::ConfirmExit()
 {
-    if (m_exitConfirmed || !StopEnabled())
+    if (m_exitConfirmed)
         return true;
-    if (m_dialogs.MsgBox(QStringLiteral("Downloads in progress!\r\n\r\nDo you wish to exit ?"),
-                         QString(), Dialogs::Icon::Question,
-                         Dialogs::Buttons::YesNo) != Dialogs::Answer::Yes)
+    const bool ask = StopEnabled();
+    if (ask && m_dialogs.MsgBox(
+                   QStringLiteral("Downloads in progress!\r\n\r\nDo you wish to exit ?"), QString(),
+                   Dialogs::Icon::Question, Dialogs::Buttons::YesNo) != Dialogs::Answer::Yes)
         return false;
-    // Stopped without events: partly written files stay and resume later.
+    // Stopped without events: partly written files stay and resume later. A job whose
+    // save dialog is open (also while a start hands out its first jobs) does not start
+    // when the dialog returns.
+    m_scheduler->CancelStarts();
     for (HttpFiles* http : std::as_const(m_slots))
         http->BeIdeal();
-    m_exitConfirmed = true;
+    m_exitConfirmed = ask;
     return true;
 }
 

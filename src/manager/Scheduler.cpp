@@ -14,6 +14,8 @@ bool Scheduler::NoJobLeft() const
 
 bool Scheduler::NothingRunning() const
 {
+    if (!m_naming.isEmpty())
+        return false;
     // A slot that holds a job counts as running even while it is closed (its start delay,
     // a retry wait): judging by the socket alone would end the run while jobs start.
     for (int slot = 0; slot < m_host.SlotTotal(); ++slot) {
@@ -34,6 +36,11 @@ void Scheduler::StartJob(int slot, int row)
         return;
     // The row keeps its text as added; blanks around it are no part of the address.
     const QString url = m_list.List(row).trimmed();
+    if (m_naming.contains(slot))
+        return;
+    const quint64 runStops = m_runStops;
+    const quint64 stops = slotStops(slot);
+    m_naming.append(slot);
     // Two URLs of one run may name one local file ("…/dir/" and "…/dir/_index.htm", or one
     // name under "$Basedir/$filename"): the later job never resumes or shares the earlier
     // one's file, it takes the next numbered name.
@@ -41,6 +48,12 @@ void Scheduler::StartJob(int slot, int row)
         const auto used = m_filesOfRun.constFind(path);
         return used != m_filesOfRun.cend() && *used != url;
     });
+    m_naming.removeOne(slot);
+    // A stop while the job was named (its save dialog open) keeps it from starting.
+    if (runStops != m_runStops || stops != slotStops(slot) || row >= m_list.ListCount())
+        return;
+    // The slot has its job: an end of its earlier one still waiting has nothing to refill.
+    m_deferred.removeAll(slot);
     if (!file.Path.isEmpty())
         m_filesOfRun.insert(file.Path, url);
     m_state.IsIdle = false;
@@ -48,8 +61,42 @@ void Scheduler::StartJob(int slot, int row)
     m_host.StartSlot(slot, row, url, file);
 }
 
+template <typename Step>
+void Scheduler::handOut(int deferredSlot, Step step)
+{
+    if (m_handingOut) {
+        m_deferred.append(deferredSlot);
+        return;
+    }
+    m_handingOut = true;
+    step();
+    m_handingOut = false;
+    runDeferred();
+}
+
+void Scheduler::runDeferred()
+{
+    while (!m_handingOut && !m_deferred.isEmpty()) {
+        const int slot = m_deferred.takeFirst();
+        if (slot < 0)
+            CheckIdle();
+        else
+            SlotFreed(slot);
+    }
+}
+
+void Scheduler::CancelStarts()
+{
+    ++m_runStops;
+    m_deferred.clear();
+}
+
 void Scheduler::StartDownloads()
 {
+    if (m_handingOut)
+        return;
+    m_handingOut = true;
+    const quint64 runStops = m_runStops;
     const int count = m_list.ListCount();
     m_state.NextJob = 0;
     m_filesOfRun.clear();
@@ -61,12 +108,14 @@ void Scheduler::StartDownloads()
     m_state.TotalBytes = m_state.FileBytes = 0;
 
     bool handedOut = false;
-    for (int slot = 0; slot < m_state.SlotCount && !NoJobLeft(); ++slot) {
+    for (int slot = 0; slot < m_state.SlotCount && !NoJobLeft() && runStops == m_runStops; ++slot) {
         StartJob(slot, m_state.NextJob++);
         handedOut = true;
     }
-    if (handedOut)
+    if (handedOut && runStops == m_runStops)
         SetIdle(false);
+    m_handingOut = false;
+    runDeferred();
 }
 
 void Scheduler::ResumeDownloads(bool fromCheckIdle)
@@ -77,16 +126,23 @@ void Scheduler::ResumeDownloads(bool fromCheckIdle)
                              QStringLiteral("No Job..?"), Dialogs::Icon::Information);
         return;
     }
-    for (int slot = 0; slot < m_state.SlotCount && !NoJobLeft(); ++slot) {
+    handOut(-1, [this] { refillFreeSlots(); });
+}
+
+void Scheduler::refillFreeSlots()
+{
+    const quint64 runStops = m_runStops;
+    for (int slot = 0; slot < m_state.SlotCount && !NoJobLeft() && runStops == m_runStops; ++slot) {
         // Only a free slot takes a job: handing one to a slot that still holds a job (in
         // its start delay or a retry wait) would drop that job unfinished.
-        if (!m_host.SlotBusy(slot))
+        if (!m_host.SlotBusy(slot) && !m_naming.contains(slot))
             StartJob(slot, m_state.NextJob++);
     }
 }
 
 void Scheduler::StopDownloads()
 {
+    CancelStarts();
     // Every slot, also those above a lowered slider that still finish their jobs.
     for (int slot = 0; slot < m_host.SlotTotal(); ++slot)
         m_host.StopSlot(slot);
@@ -99,6 +155,10 @@ void Scheduler::StopConnection(int slot)
 {
     if (slot < 0 || slot >= m_host.SlotTotal())
         return;
+    if (m_slotStops.size() <= slot)
+        m_slotStops.resize(slot + 1);
+    ++m_slotStops[slot];
+    m_deferred.removeAll(slot);
     m_host.StopSlot(slot);
     m_state.IsIdle = NothingRunning();
     SetIdle(m_state.IsIdle);
@@ -106,24 +166,31 @@ void Scheduler::StopConnection(int slot)
 
 void Scheduler::SlotFreed(int slot)
 {
-    m_host.CountersChanged();
-    if (NoJobLeft()) {
-        m_host.StopSlot(slot);
-    } else if (slot < m_state.SlotCount) { // the slider allows this slot
-        StartJob(slot, m_state.NextJob++);
-        return;
-    }
-    m_state.IsIdle = NothingRunning();
-    SetIdle(m_state.IsIdle);
+    handOut(slot, [this, slot] {
+        m_host.CountersChanged();
+        if (NoJobLeft()) {
+            m_host.StopSlot(slot);
+        } else if (slot < m_state.SlotCount) { // the slider allows this slot
+            StartJob(slot, m_state.NextJob++);
+            return;
+        }
+        m_state.IsIdle = NothingRunning();
+        SetIdle(m_state.IsIdle);
+    });
 }
 
 void Scheduler::CheckIdle()
 {
-    m_host.CountersChanged();
-    if (!NoJobLeft())
-        ResumeDownloads(true);
-    m_state.IsIdle = NothingRunning();
-    SetIdle(m_state.IsIdle);
+    handOut(-1, [this] {
+        const quint64 runStops = m_runStops;
+        m_host.CountersChanged();
+        if (!NoJobLeft())
+            refillFreeSlots();
+        if (runStops != m_runStops)
+            return;
+        m_state.IsIdle = NothingRunning();
+        SetIdle(m_state.IsIdle);
+    });
 }
 
 void Scheduler::SetIdle(bool flag)

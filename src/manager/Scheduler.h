@@ -2,7 +2,9 @@
 #pragma once
 
 #include <QHash>
+#include <QList>
 #include <QString>
+#include <QVector>
 
 class Dialogs;
 class JobList;
@@ -14,6 +16,10 @@ struct ManagerState;
 // refills a slot when its job ends, and keeps the commands, the main timer and the
 // status line in step with whether anything runs. The job list is the queue; NextJob
 // is its cursor and BlockIndex its end.
+// Naming a job may ask where to save it ("Ask me where ?"), and that dialog runs a nested
+// event loop in which timers and slot events go on. Hand-outs are therefore never nested:
+// a job end or a refill met while a job is being named waits until that hand-out is done,
+// and a stop while the dialog is open keeps its job from starting.
 class Scheduler
 {
 public:
@@ -41,10 +47,19 @@ public:
 
     // No job left to hand out.
     bool NoJobLeft() const;
-    // The run is over when no slot holds a job.
+    // The run is over when no slot holds a job and no job is being handed out.
     bool NothingRunning() const;
+    // Jobs being named stay unstarted: leaving the program while a dialog asks.
+    void CancelStarts();
 
 private:
+    // Runs one hand-out unless another is in progress, in which case it waits for it.
+    template <typename Step>
+    void handOut(int deferredSlot, Step step);
+    void runDeferred();
+    void refillFreeSlots();
+    quint64 slotStops(int slot) const { return m_slotStops.value(slot); }
+
     SchedulerHost& m_host;
     JobList& m_jobs;
     Rowvane& m_list;
@@ -52,4 +67,13 @@ private:
     Dialogs& m_dialogs;
     // Every local file a job of this run has written or writes, with that job's URL.
     QHash<QString, QString> m_filesOfRun;
+    bool m_handingOut = false;
+    // Slots whose job is being named, and the hand-outs waiting for it: a freed slot's
+    // index, or -1 for a refill of every free slot.
+    QList<int> m_naming;
+    QList<int> m_deferred;
+    // Counts the stops of each slot and of the whole run; a job whose naming saw one is
+    // not started.
+    QVector<quint64> m_slotStops;
+    quint64 m_runStops = 0;
 };

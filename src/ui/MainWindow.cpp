@@ -60,6 +60,7 @@ MainWindow::MainWindow(SettingsStore& store, Dialogs* dialogs, QWidget* parent)
     buildMenus();
     connectManager();
     resize(DefaultWidth, DefaultHeight);
+    setUpDrops();
 }
 
 MainWindow::~MainWindow() = default;

@@ -98,6 +98,8 @@ private:
     void openInterfaceSettings();
     void setOnTop(bool onTop);
     void loadFromWebsite();
+    // Files, addresses and text dropped on the two lists and on the monitor.
+    void setUpDrops();
 
     SettingsStore& m_store;
     std::unique_ptr<Dialogs> m_ownDialogs;

@@ -4,11 +4,14 @@
 #include "controls/Artwork.h"
 #include "controls/OleColor.h"
 #include "controls/Twips.h"
+#include "lists/UrlListIO.h"
 #include "manager/SlotMonitor.h"
 #include "platform/StreamSocket.h"
 #include "settings/Options.h"
 
+#include <QDropEvent>
 #include <QFontMetrics>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <cmath>
@@ -403,4 +406,28 @@ void MonitorPane::mousePressEvent(QMouseEvent* event)
     repaintRow(previous);
     repaintRow(slot);
     Q_EMIT slotMenuRequested(slot, event->globalPosition().toPoint());
+}
+
+// --- Drops ------------------------------------------------------------------------------------
+
+void MonitorPane::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (UrlListIO::CanDrop(*event->mimeData()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void MonitorPane::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (UrlListIO::CanDrop(*event->mimeData()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void MonitorPane::dropEvent(QDropEvent* event)
+{
+    event->acceptProposedAction();
+    Q_EMIT dataDropped(event->mimeData());
 }

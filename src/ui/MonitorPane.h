@@ -5,6 +5,7 @@
 #include <QWidget>
 
 class Options;
+class QMimeData;
 class SlotMonitor;
 
 // The monitor pane: the frame `PPAD` with its bevel and corner pictures around the
@@ -38,12 +39,17 @@ public:
 Q_SIGNALS:
     // A right press on a row: the window shows the slot's menu at globalPos.
     void slotMenuRequested(int slot, QPoint globalPos);
+    // Something was dropped on the pane (files, addresses or text; see setAcceptDrops).
+    void dataDropped(const QMimeData* data);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     // The rows' pitch: the text height of "g" plus the gap between rows.

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ScriptedDialogs.h"
 
+#include <QEventLoop>
+#include <QTimer>
+
 QStringList ScriptedDialogs::messages() const
 {
     QStringList texts;
@@ -38,6 +41,13 @@ std::optional<QString> ScriptedDialogs::SaveFileDialog(const QString& title, con
 {
     asked.append({QStringLiteral("Save"), fileName.isEmpty() ? filter : fileName, title, Icon::None,
                   Buttons::OkCancel});
+    if (saveOpenMs > 0) {
+        mostOpenSaves = std::max(mostOpenSaves, ++openSaves);
+        QEventLoop loop;
+        QTimer::singleShot(saveOpenMs, &loop, &QEventLoop::quit);
+        loop.exec();
+        --openSaves;
+    }
     return files.isEmpty() ? std::nullopt : files.dequeue();
 }
 

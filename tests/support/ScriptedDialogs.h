@@ -29,6 +29,11 @@ public:
     QQueue<QStringList> ranges;               // PageAddressOrRange's URLs (none: a page)
     int freeRows = -1;                        // as PageAddressOrRange was last asked
     QString clipboard;
+    // A save dialog stays open this long, running a nested event loop as a modal dialog
+    // does, before it gives its answer; openSaves counts the dialogs open at once.
+    int saveOpenMs = 0;
+    int openSaves = 0;
+    int mostOpenSaves = 0;
 
     // The texts of every message box, in order.
     QStringList messages() const;
