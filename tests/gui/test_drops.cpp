@@ -11,6 +11,7 @@
 #include "support/ScriptedDialogs.h"
 #include "support/ScriptedServer.h"
 #include "support/TestFiles.h"
+#include "support/WindowRig.h"
 #include "ui/MainWindow.h"
 #include "ui/MonitorPane.h"
 
@@ -24,33 +25,6 @@
 #include <memory>
 
 namespace {
-
-struct DropRig
-{
-    QTemporaryDir dir;
-    std::unique_ptr<SettingsStore> store;
-    ScriptedDialogs dialogs;
-    std::unique_ptr<MainWindow> window;
-
-    DropRig()
-    {
-        QDir().mkpath(dir.filePath(QStringLiteral("base")));
-        store = std::make_unique<SettingsStore>(dir.filePath(QStringLiteral("settings.ini")));
-        store->Set(QStringLiteral("Base Dir"), dir.filePath(QStringLiteral("base")));
-        store->Set(QStringLiteral("Max Parallel"), QStringLiteral("2"));
-        window = std::make_unique<MainWindow>(*store, &dialogs);
-        window->manager().setTickInterval(20);
-        window->StartUp();
-        window->show();
-    }
-    DownloadManager& m() { return window->manager(); }
-    QString file(const QString& name, const QByteArray& bytes)
-    {
-        const QString path = dir.filePath(name);
-        writeFile(path, bytes);
-        return path;
-    }
-};
 
 // A drag entering the widget and a drop in its middle, as the platform delivers them.
 // False when the widget refused the drag.
@@ -94,7 +68,7 @@ private Q_SLOTS:
 
 void TestDrops::textAndAddresses()
 {
-    DropRig rig;
+    WindowRig rig(2);
     DownloadManager& m = rig.m();
     // Plain text on the download list keeps the lines with a data file's address.
     QVERIFY(dropOn(rig.window->downloadList(), {},
@@ -118,7 +92,7 @@ void TestDrops::textAndAddresses()
 
 void TestDrops::filesAndFolders()
 {
-    DropRig rig;
+    WindowRig rig(2);
     DownloadManager& m = rig.m();
     const QString first =
         rig.file(QStringLiteral("one.txt"), "http://h/1.zip\nhttp://h/1.exe\nhttp://h/1.html\n");
@@ -141,7 +115,7 @@ void TestDrops::dropDuringRunOnlyAppends()
 {
     ScriptedServer server;
     server.addConnection(ServerScript().expectRequest().hold());
-    DropRig rig;
+    WindowRig rig(2);
     DownloadManager& m = rig.m();
     m.Jobs().AddJobs(server.url(QStringLiteral("/held.zip")));
     m.StartDownloads();

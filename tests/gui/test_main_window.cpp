@@ -11,6 +11,7 @@
 #include "support/ScriptedDialogs.h"
 #include "support/TestFiles.h"
 #include "support/WidgetProbe.h"
+#include "support/WindowRig.h"
 #include "ui/MainWindow.h"
 #include "ui/MonitorPane.h"
 #include "ui/StatusBarPane.h"
@@ -29,50 +30,6 @@
 #include <QToolBar>
 
 #include <memory>
-
-namespace {
-
-// A window over its own settings file and base folder, with scripted answers.
-struct WindowRig
-{
-    QTemporaryDir dir;
-    std::unique_ptr<SettingsStore> store;
-    ScriptedDialogs dialogs;
-    std::unique_ptr<MainWindow> window;
-    bool active = false;
-
-    explicit WindowRig(int maxParallel = 3, const QString& winRect = QString())
-    {
-        QDir().mkpath(base());
-        store = std::make_unique<SettingsStore>(dir.filePath(QStringLiteral("settings.ini")));
-        store->Set(QStringLiteral("Base Dir"), base());
-        store->Set(QStringLiteral("Max Parallel"), QString::number(maxParallel));
-        if (!winRect.isEmpty())
-            store->Set(QStringLiteral("WinRect"), winRect);
-        window = std::make_unique<MainWindow>(*store, &dialogs);
-        window->manager().setTickInterval(50);
-        window->StartUp();
-        window->show();
-        window->activateWindow();
-        active = QTest::qWaitForWindowActive(window.get());
-    }
-    QString base() const { return dir.filePath(QStringLiteral("base")); }
-    DownloadManager& m() { return window->manager(); }
-    bool enabled(const char* name) const
-    {
-        QAction* action = window->command(QString::fromLatin1(name));
-        return action && action->isEnabled();
-    }
-    void addJobs(const QStringList& urls) { m().Jobs().AddJobs(urls.join(QLatin1Char('\n'))); }
-    void clickToolbar(const char* key)
-    {
-        QWidget* button =
-            window->toolbar()->widgetForAction(window->command(QString::fromLatin1(key)));
-        QTest::mouseClick(button, Qt::LeftButton);
-    }
-};
-
-} // namespace
 
 class TestMainWindow : public QObject
 {
