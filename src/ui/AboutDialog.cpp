@@ -73,7 +73,7 @@ QUrl AboutDialog::HomePage()
 
 QUrl AboutDialog::ProblemReports()
 {
-    return QUrl(QStringLiteral("https://harvex.org/issues"));
+    return QUrl(QStringLiteral("https://harvex.org/bugs"));
 }
 
 QLabel* AboutDialog::LinkLabel(const QString& caption, const QUrl& url, const QString& name)

@@ -34,7 +34,7 @@ protected:
 
 private:
     void showPathOption();
-    // `DrawSlider`: the value, and the caption in red while above the session's slots.
+    // `DrawSlider`: the value, and the caption in red while above the slots made at start-up.
     void showSlider();
 
     DownloadManager& m_manager;

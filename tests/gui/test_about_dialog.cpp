@@ -81,7 +81,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("link");
         QTest::addColumn<QUrl>("url");
         QTest::newRow("home page") << "home" << QUrl("https://harvex.org");
-        QTest::newRow("problem reports") << "reports" << QUrl("https://harvex.org/issues");
+        QTest::newRow("problem reports") << "reports" << QUrl("https://harvex.org/bugs");
     }
     void clickOnALinkOpensItsAddress()
     {
@@ -133,7 +133,7 @@ private Q_SLOTS:
         QTest::mouseClick(reports, Qt::LeftButton, {}, addressPoint(reports));
         QLabel* failure = label(dialog, "failure");
         QTRY_VERIFY(failure->isVisible());
-        QVERIFY(failure->text().contains("https://harvex.org/issues"));
+        QVERIFY(failure->text().contains("https://harvex.org/bugs"));
         QVERIFY(failure->textInteractionFlags() & Qt::TextSelectableByMouse);
     }
 };
