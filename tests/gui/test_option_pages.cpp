@@ -85,6 +85,14 @@ int tickPixels(RowvaneView* view, int row)
     return WidgetProbe::count(image, QRect(0, row * h, 20, h), QColor(0x1E, 0x7A, 0x36), 40);
 }
 
+// The slider's caption starts with the value (and the limit warning) and names the seven
+// slots made at start-up last.
+bool captionSays(const QLabel* caption, const QString& start)
+{
+    const QString text = caption->text();
+    return text.startsWith(start) && text.endsWith(QStringLiteral("= 7 ]"));
+}
+
 } // namespace
 
 class TestOptionPages : public QObject
@@ -196,8 +204,8 @@ private Q_SLOTS:
         QVERIFY(pages.find<QRadioButton>(QStringLiteral("OptPath2"))->isChecked());
         QVERIFY(!pages.find<QRadioButton>(QStringLiteral("OptPath0"))->isChecked());
         QCOMPARE(pages.download.Slider()->Value(), 12);
-        QCOMPARE(pages.download.SliderCaption()->text(),
-                 QStringLiteral(" 12 [ Limit exceeded! ][ Session MAX= 7 ]"));
+        QVERIFY(
+            captionSays(pages.download.SliderCaption(), QStringLiteral(" 12 [ Limit exceeded! ]")));
         QVERIFY(!pages.find<QCheckBox>(QStringLiteral("Keep-Alive"))->isChecked());
         QVERIFY(pages.find<QCheckBox>(QStringLiteral("Reuse Connections"))->isChecked());
         QCOMPARE(pages.box("txt_MAXCON")->text(), QStringLiteral("4"));
@@ -224,7 +232,7 @@ private Q_SLOTS:
         QCOMPARE(slider->Value(), 20);
         QVERIFY(pages.options.Marked(Option::MaxParallel));
         QCOMPARE(pages.rig.m->State().SlotCount, 7); // never more than the slots created
-        QCOMPARE(caption->text(), QStringLiteral(" 20 [ Limit exceeded! ][ Session MAX= 7 ]"));
+        QVERIFY(captionSays(caption, QStringLiteral(" 20 [ Limit exceeded! ]")));
         QVERIFY(WidgetProbe::distance(captionInk(caption), Qt::red) < 60);
 
         // The first twentieth gives 1; the keys step from there.
@@ -233,7 +241,8 @@ private Q_SLOTS:
         QCOMPARE(pages.rig.m->State().SlotCount, 1);
         QTest::keyClick(slider, Qt::Key_Right);
         QCOMPARE(pages.options.MaxParallel(), 2);
-        QCOMPARE(caption->text(), QStringLiteral(" 2 [ Session MAX= 7 ]"));
+        QVERIFY(captionSays(caption, QStringLiteral(" 2 [ ")));
+        QVERIFY(!caption->text().contains(QStringLiteral("Limit")));
         QVERIFY(WidgetProbe::distance(captionInk(caption), Qt::red) > 200);
     }
 
