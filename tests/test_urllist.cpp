@@ -179,6 +179,8 @@ private slots:
         // The command-line argument loses its double quotes and fills the job list.
         f.io.LoadCommandLine("\"" + path + "\"", DataExt, true);
         QCOMPARE(rows(f.list), QStringList({"http://h/new.jpg"}));
+        // The list position (and with it "start") follows the rows just loaded.
+        QCOMPARE(f.jobs.ListCaption(), QStringLiteral("1/1"));
     }
 
     void readFailures()

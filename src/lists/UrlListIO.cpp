@@ -84,6 +84,9 @@ void UrlListIO::LoadDroppedFile(const QString& path, Rowvane& target, const QStr
     if (clearOption && !m_jobs.ClearIfIdle(m_jobs.List()))
         return;
     LoadUrlFile(path, target, extPattern, clearOption);
+    // The job count, the list position and "start" follow the rows just loaded; the block
+    // index stays where it is.
+    m_jobs.RefreshJobQueue();
 }
 
 void UrlListIO::LoadUrlFile(const QString& path, Rowvane& target, const QString& extPattern,
