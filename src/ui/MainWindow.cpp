@@ -41,8 +41,8 @@ constexpr int MinimumWidthTwips = 7000;
 constexpr int HeightBesideMonitorTwips = 4000;
 constexpr int TaskColumnTwips = 2000;
 constexpr int ColumnGapTwips = 30;
-constexpr int DefaultWidth = 800;
-constexpr int DefaultHeight = 600;
+constexpr int DefaultWidth = 960;
+constexpr int DefaultHeight = 640;
 
 } // namespace
 
