@@ -1,10 +1,14 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""A loopback nginx for the benchmarks: one process, sendfile, long keep-alive, no gzip."""
+"""A loopback nginx for the benchmarks: one process, sendfile, long keep-alive, no gzip; with
+`tls`, a second server block serves the same root over HTTPS (TLS 1.2 and 1.3, shared session
+cache and tickets) with a certificate from a throwaway CA."""
 import os
 import shutil
 import socket
 import subprocess
 import time
+
+from .tls import make_certificates
 
 CONFIG = """daemon off;
 master_process off;
@@ -30,7 +34,19 @@ http {{
         server_name localhost;
         root {root};
     }}
-}}
+{tls_server}}}
+"""
+
+TLS_SERVER = """    server {{
+        listen 127.0.0.1:{port} ssl backlog=1024;
+        server_name localhost;
+        root {root};
+        ssl_certificate {cert};
+        ssl_certificate_key {key};
+        ssl_protocols TLSv1.2 TLSv1.3;
+        ssl_session_cache shared:SSL:10m;
+        ssl_session_tickets on;
+    }}
 """
 
 
@@ -49,16 +65,23 @@ def _accepts(port):
 
 
 class Nginx:
-    """Serves `root` on 127.0.0.1:port until stop(); the state lives in `run_dir`."""
+    """Serves `root` on 127.0.0.1:port (and over HTTPS on 127.0.0.1:tls_port with `tls`) until
+    stop(); the state, certificates included, lives in `run_dir`."""
 
-    def __init__(self, root, run_dir):
+    def __init__(self, root, run_dir, tls=False):
         self.root = os.path.abspath(root)
         self.dir = os.path.abspath(run_dir)
+        self.tls = tls
         self.port = 0
+        self.tls_port = 0
+        self.ca = None  # the CA certificate (PEM) the clients trust, with `tls`
         self.process = None
 
     def url(self, rel):
         return f"http://127.0.0.1:{self.port}/{rel}"
+
+    def https_url(self, rel):
+        return f"https://localhost:{self.tls_port}/{rel}"
 
     def start(self):
         binary = shutil.which("nginx") or next(
@@ -68,18 +91,28 @@ class Nginx:
         os.makedirs(os.path.join(self.dir, "tmp"), exist_ok=True)
         user = "user root;\n" if os.geteuid() == 0 else ""
         log = os.path.join(self.dir, "error.log")
+        tls_server = ""
+        if self.tls:
+            self.ca, cert, key = make_certificates(os.path.join(self.dir, "tls"))
         # A free port can be taken before nginx binds it: try a few.
         for _attempt in range(5):
             self.port = unused_loopback_port()
+            if self.tls:
+                self.tls_port = self.port
+                while self.tls_port == self.port:
+                    self.tls_port = unused_loopback_port()
+                tls_server = TLS_SERVER.format(port=self.tls_port, root=self.root, cert=cert,
+                                               key=key)
             conf = os.path.join(self.dir, "nginx.conf")
             with open(conf, "w", encoding="utf-8") as f:
-                f.write(CONFIG.format(user=user, dir=self.dir, port=self.port, root=self.root))
+                f.write(CONFIG.format(user=user, dir=self.dir, port=self.port, root=self.root,
+                                      tls_server=tls_server))
             self.process = subprocess.Popen(
                 [binary, "-p", self.dir, "-c", conf, "-e", log],
                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             deadline = time.monotonic() + 5
             while time.monotonic() < deadline and self.process.poll() is None:
-                if _accepts(self.port):
+                if _accepts(self.port) and (not self.tls or _accepts(self.tls_port)):
                     return
                 time.sleep(0.02)
             self.stop()
