@@ -2,13 +2,14 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """Runs every Harvex benchmark in one go and prints the table.
 
-    bench/run_bench.py [--runs N] [--quick] [--only small,medium,large,paced,lists]
+    bench/run_bench.py [--runs N] [--quick] [--only small,https,medium,large,scale,paced,lists]
 
 Builds the release build (build/release), makes the data once (build/bench-data), serves it
-from a loopback nginx and fetches it with harvex-cli, curl, wget2 and aria2c, each into a fresh
-empty folder: one verified warm-up, then N measured runs, every run's bytes checked by size and
-SHA-256. Prints median wall time, CPU seconds and peak memory per tool, the target checks and
-the list micro-benchmarks (build/release/bench/bench_*), and writes build/bench-results.md.
+from a loopback nginx (HTTP and HTTPS) and fetches it with harvex-cli, curl, wget2 and aria2c,
+each into a fresh empty folder (on tmpfs or the disk): one verified warm-up, then N measured
+runs, every run's bytes checked by size and SHA-256. Prints median wall time, CPU seconds and
+peak memory per tool, the target checks and the list micro-benchmarks
+(build/release/bench/bench_*), and writes build/bench-results.md.
 """
 import argparse
 import datetime
@@ -23,12 +24,13 @@ import tempfile
 sys.dont_write_bytecode = True  # no __pycache__ folders in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from benchlib import data, measure, report, tools  # noqa: E402
+from benchlib import data, measure, outfs, report, tools  # noqa: E402
 from benchlib.nginx import Nginx  # noqa: E402
 
 REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-WORKLOADS = ("small", "medium", "large", "paced", "lists")
-NETWORK_WORKLOADS = ("small", "medium", "large", "paced")
+WORKLOADS = ("small", "https", "medium", "large", "scale", "paced", "lists")
+NETWORK_WORKLOADS = ("small", "https", "medium", "large", "scale", "paced")
+TMPFS_WORKLOADS = ("small", "https", "scale")  # output on tmpfs unless --out-fs says otherwise
 TOOL_NAMES = ("harvex", "curl", "wget2", "aria2c")
 
 
@@ -37,11 +39,15 @@ def parse_args(argv):
                                 formatter_class=argparse.RawDescriptionHelpFormatter)
     p.add_argument("--runs", type=int, default=3, help="measured runs per tool (default 3)")
     p.add_argument("--quick", action="store_true",
-                   help="fewer files: 200 small, 10 medium, 100 paced")
+                   help="fewer files: 200 small and https, 10 medium, 2000 scale, 100 paced")
     p.add_argument("--only", default=",".join(WORKLOADS),
                    help="comma-separated workloads: " + ",".join(WORKLOADS))
-    p.add_argument("--tools", default=",".join(TOOL_NAMES),
-                   help="comma-separated tools: " + ",".join(TOOL_NAMES))
+    p.add_argument("--tools", default=None,
+                   help="comma-separated tools: " + ",".join(TOOL_NAMES) + " (default: all; "
+                   "harvex only for scale)")
+    p.add_argument("--out-fs", choices=("tmpfs", "disk"), default=None,
+                   help="where every run writes: tmpfs (/dev/shm) or the disk (--work-dir); "
+                   "default tmpfs for " + ", ".join(TMPFS_WORKLOADS) + ", the disk otherwise")
     p.add_argument("--paced-files", type=int, default=None,
                    help="small files for the paced default run (default 200, quick 100)")
     p.add_argument("--paced-runs", type=int, default=None,
@@ -60,7 +66,12 @@ def parse_args(argv):
     p.add_argument("--results", default=os.path.join(REPO, "build", "bench-results.md"))
     args = p.parse_args(argv)
     args.only = [w.strip() for w in args.only.split(",") if w.strip()]
-    args.tools = [t.strip() for t in args.tools.split(",") if t.strip()]
+    # Peers fetch the scale set only when asked for by name.
+    args.scale_tools = ["harvex"] if args.tools is None else None
+    args.tools = [t.strip() for t in (args.tools or ",".join(TOOL_NAMES)).split(",")
+                  if t.strip()]
+    if args.scale_tools is None:
+        args.scale_tools = args.tools
     bad = [w for w in args.only if w not in WORKLOADS] + [t for t in args.tools
                                                           if t not in TOOL_NAMES]
     if bad:
@@ -116,21 +127,23 @@ def summary(text, limit=160):
     return picked if len(picked) <= limit else picked[:limit] + "..."
 
 
-def one_run(tool, urls, rels, expected, nginx, work_root, label, timeout):
-    """One fresh folder, one run, one verification. Returns (Sample, None) or (None, why)."""
-    run_dir = tempfile.mkdtemp(prefix=label + "-", dir=work_root)
+def one_run(tool, urls, rels, expected, ca, out_root, label, timeout):
+    """One fresh folder under `out_root`, one run, one verification; the folder is removed
+    afterwards. Returns (Sample, None) or (None, why)."""
+    run_dir = tempfile.mkdtemp(prefix=f"harvex-bench-{label}-", dir=out_root)
     out_dir = os.path.join(run_dir, "out")
     os.makedirs(out_dir)
     try:
-        env = clean_env(os.path.join(run_dir, "env"))
-        argv = tool.command(urls, rels, out_dir, run_dir)
+        env = tool.environment(clean_env(os.path.join(run_dir, "env")), ca)
+        argv = tool.command(urls, rels, out_dir, run_dir, ca)
         sample = measure.run(argv, env, run_dir, os.path.join(run_dir, "log"), timeout)
         if sample.timed_out:
             return None, f"timed out after {timeout:.0f} s"
         if sample.code != 0:
             return None, f"exit {sample.code}: {summary(sample.stderr or sample.stdout)}"
+        host = tools.host_of(urls[0])
         problems = measure.verify(out_dir, expected,
-                                  lambda rel: tool.place(out_dir, nginx.port, rel))
+                                  lambda rel: tool.place(out_dir, host, rel))
         if problems:
             return None, (f"{len(problems)} bad file(s): " + "; ".join(problems[:3]) +
                           f" [folder holds: {measure.listing(out_dir)}]")
@@ -141,39 +154,87 @@ def one_run(tool, urls, rels, expected, nginx, work_root, label, timeout):
         os.sync()
 
 
-def run_workload(name, set_name, limit, chosen, runs, warmup, manifest, nginx, args):
-    rels = data.set_files(set_name, limit)
-    urls = [nginx.url(rel) for rel in rels]
-    expected = {rel: manifest[rel] for rel in rels}
-    total = sum(size for size, _ in expected.values())
-    results = [report.Result(name, tool.name, len(rels), total) for tool in chosen]
-    if name == "paced":
-        results[0].expected = report.expected_pacing(len(rels), tools.PARALLEL)
-    timeout = 120 + total / (50 << 20)
-    if name == "paced":
-        timeout = 2 * results[0].expected + 60
-    say(f"\n== {name}: {len(rels)} x {total // len(rels)} bytes, "
+def run_workload(name, entries, runs, warmup, manifest, nginx, args, tls=False):
+    """Measures every (result workload, tool, relative paths) entry round by round; the runs
+    write on tmpfs or the disk as --out-fs and the workload say. Returns the Results."""
+    kind = args.out_fs or ("tmpfs" if name in TMPFS_WORKLOADS else "disk")
+    largest = max((rels for _w, _t, rels in entries), key=len)
+    out_root, fs, note = outfs.choose(kind, [manifest[rel][0] for rel in largest],
+                                      args.work_dir)
+    url = nginx.https_url if tls else nginx.url
+    ca = nginx.ca if tls else None
+    jobs = []
+    for workload, tool, rels in entries:
+        expected = {rel: manifest[rel] for rel in rels}
+        total = sum(size for size, _ in expected.values())
+        result = report.Result(workload, tool.name, len(rels), total, out_fs=fs)
+        if name == "paced":
+            result.expected = report.expected_pacing(len(rels), tools.PARALLEL)
+            timeout = 2 * result.expected + 60
+        else:
+            timeout = 120 + total / (50 << 20) + len(rels) / 50
+        jobs.append((tool, [url(rel) for rel in rels], rels, expected, result, timeout))
+    sizes = dict.fromkeys(f"{r.files} x {r.total_bytes // r.files} bytes" for *_x, r, _t in jobs)
+    say(f"\n== {name}: {', '.join(sizes)}{' over HTTPS' if tls else ''}, "
         f"{'1 warm-up + ' if warmup else ''}{runs} runs each")
+    say(f"   output on {fs} ({out_root})" + (f": {note}" if note else ""))
     rounds = (["warm-up"] if warmup else []) + [f"run {i + 1}" for i in range(runs)]
     # Round by round, so background load drifting over time hits every tool alike.
     for round_name in rounds:
-        for tool, result in zip(chosen, results):
+        for tool, urls, rels, expected, result, timeout in jobs:
             if not tool.available():
                 if round_name == rounds[0]:
                     result.failures.append(tool.missing)
                 continue
             if any("timed out" in f for f in result.failures):
                 continue  # one time-out is enough: do not wait for it again
-            sample, why = one_run(tool, urls, rels, expected, nginx, args.work_dir,
-                                  f"{name}-{tool.name}", timeout)
+            sample, why = one_run(tool, urls, rels, expected, ca, out_root,
+                                  f"{result.workload}-{tool.name}", timeout)
+            who = tool.name if result.workload == name else f"{tool.name} {result.files}"
             if why:
                 result.failures.append(f"{round_name}: {why}")
-                say(f"  {tool.name:<13} {round_name:<8} FAILED {why}")
+                say(f"  {who:<13} {round_name:<8} FAILED {why}")
                 continue
-            say(f"  {tool.name:<13} {round_name:<8} {sample.wall:8.3f} s wall "
+            say(f"  {who:<13} {round_name:<8} {sample.wall:8.3f} s wall "
                 f"{sample.cpu:7.2f} s CPU {sample.rss_kib / 1024:7.1f} MiB")
             if round_name != "warm-up":
                 result.samples.append(sample)
+    return [job[4] for job in jobs]
+
+
+def measure_network(network, manifest, nginx, harvex_path, harvex_missing, args):
+    def chosen(names):
+        picked = []
+        if "harvex" in names:
+            fast = tools.HarvexFast(harvex_path or "/nonexistent", harvex_missing)
+            fast.options = args.harvex_options.split()
+            picked.append(fast)
+        return picked + [cls() for cls in tools.PEERS if cls.name in names]
+
+    limits = {"small": 200 if args.quick else None, "https": 200 if args.quick else None,
+              "medium": 10 if args.quick else None, "large": None,
+              "scale": 2000 if args.quick else None}
+    results = []
+    for name in ("small", "https", "medium", "large"):
+        picked = chosen(args.tools)
+        if name in network and picked:
+            rels = data.set_files("small" if name == "https" else name, limits[name])
+            results += run_workload(name, [(name, tool, rels) for tool in picked], args.runs,
+                                    True, manifest, nginx, args, tls=name == "https")
+    picked = chosen(args.scale_tools)
+    if "scale" in network and picked:
+        rels = data.set_files("scale", limits["scale"])
+        # Harvex also fetches the first 1000 files, to compare the cost per file and the peak.
+        entries = [("scale", picked[0], rels)] if picked[0].name == "harvex" else []
+        if entries:
+            entries.append((report.SCALE_BASE, picked[0], rels[:report.SCALE_BASE_FILES]))
+        entries += [("scale", tool, rels) for tool in picked if tool.name != "harvex"]
+        results += run_workload("scale", entries, args.runs, True, manifest, nginx, args)
+    if "paced" in network and "harvex" in args.tools:
+        paced = tools.HarvexPaced(harvex_path or "/nonexistent", harvex_missing)
+        rels = data.set_files("small", args.paced_files)
+        results += run_workload("paced", [("paced", paced, rels)], args.paced_runs, False,
+                                manifest, nginx, args)
     return results
 
 
@@ -244,7 +305,7 @@ def write_results(path, args, header, results, checks, micro):
 
 def serve(args):
     """Serves the data sets for a while and writes their URL lists, for profiling by hand."""
-    manifest, www = data.ensure_data(args.data_dir, say)
+    manifest, www = data.ensure_data(args.data_dir, log=say)
     nginx = Nginx(www, tempfile.mkdtemp(prefix="nginx-", dir=args.work_dir))
     nginx.start()
     try:
@@ -291,27 +352,16 @@ def main(argv):
     results = []
     network = [w for w in NETWORK_WORKLOADS if w in args.only]
     if network:
-        manifest, www = data.ensure_data(args.data_dir, say)
-        nginx = Nginx(www, tempfile.mkdtemp(prefix="nginx-", dir=args.work_dir))
+        sets = {"https": "small", "paced": "small"}
+        manifest, www = data.ensure_data(args.data_dir, sorted({sets.get(w, w) for w in network}),
+                                         say)
+        nginx = Nginx(www, tempfile.mkdtemp(prefix="nginx-", dir=args.work_dir),
+                      tls="https" in network)
         nginx.start()
-        say(f"nginx serving {www} on 127.0.0.1:{nginx.port}")
+        say(f"nginx serving {www} on 127.0.0.1:{nginx.port}" +
+            (f" and https://localhost:{nginx.tls_port}" if nginx.tls else ""))
         try:
-            chosen = []
-            if "harvex" in args.tools:
-                fast = tools.HarvexFast(harvex_path or "/nonexistent", harvex_missing)
-                fast.options = args.harvex_options.split()
-                chosen.append(fast)
-            chosen += [cls() for cls in tools.PEERS if cls.name in args.tools]
-            limits = {"small": 200 if args.quick else None, "medium": 10 if args.quick else None,
-                      "large": None}
-            for name in ("small", "medium", "large"):
-                if name in network and chosen:
-                    results += run_workload(name, name, limits[name], chosen, args.runs, True,
-                                            manifest, nginx, args)
-            if "paced" in network and "harvex" in args.tools:
-                paced = [tools.HarvexPaced(harvex_path or "/nonexistent", harvex_missing)]
-                results += run_workload("paced", "small", args.paced_files, paced,
-                                        args.paced_runs, False, manifest, nginx, args)
+            results = measure_network(network, manifest, nginx, harvex_path, harvex_missing, args)
         finally:
             nginx.stop()
             shutil.rmtree(nginx.dir, ignore_errors=True)

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: GPL-3.0-or-later
 """Checks of the benchmark harness itself: that it measures the right process, stops what
-hangs, catches wrong bytes, and that every peer writes where the harness looks.
+hangs, catches wrong bytes, picks the output file system, and that every tool writes where the
+harness looks, over HTTP and HTTPS (harvex-cli too when $HARVEX_CLI or build/release has it).
 
     python3 bench/test_bench.py
 """
@@ -16,7 +17,7 @@ import unittest
 sys.dont_write_bytecode = True  # no __pycache__ folders in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from benchlib import measure, report, tools  # noqa: E402
+from benchlib import measure, outfs, report, tools  # noqa: E402
 from benchlib.nginx import Nginx  # noqa: E402
 
 
@@ -84,6 +85,22 @@ class VerifyTest(unittest.TestCase):
         self.assertTrue(any(p.startswith("missing") for p in self.problems()))
 
 
+class OutFsTest(unittest.TestCase):
+    def test_tmpfs_only_when_asked_and_there_is_room(self):
+        shm = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, shm, True)
+        room = os.statvfs(shm).f_bavail * os.statvfs(shm).f_frsize
+        # tmpfs gives every file whole pages: 32 000 files of 1 KiB take 125 MiB, not 31.
+        self.assertGreater(outfs.needed_bytes([1024] * 32000), 32000 * 4096)
+        self.assertEqual(outfs.choose("tmpfs", [10240] * 1000, "/disk", shm), (shm, "tmpfs", ""))
+        self.assertEqual(outfs.choose("disk", [1], "/disk", shm), ("/disk", "disk", ""))
+        for sizes, shm_path, word in (([1], shm + "/none", "missing"),
+                                      ([room // 2, room // 2], shm, "MiB free")):
+            root, fs, note = outfs.choose("tmpfs", sizes, "/disk", shm_path)
+            self.assertEqual((root, fs), ("/disk", "disk"))
+            self.assertIn(word, note)
+
+
 class ReportTest(unittest.TestCase):
     def result(self, workload, tool, walls, rss_kib=10 << 10, cpu=0.1, size=10240, files=1000):
         r = report.Result(workload, tool, files, size * files)
@@ -95,37 +112,63 @@ class ReportTest(unittest.TestCase):
         self.assertEqual(report.expected_pacing(201, 20), 22.0)
         self.assertEqual(report.expected_pacing(3, 20), 2.0)
 
-    def test_targets_compare_medians_with_the_fastest_peer(self):
-        results = [self.result("small", "harvex", [0.5, 9.0, 0.4]),  # median 0.5
-                   self.result("small", "curl", [0.6, 0.6, 0.6]),
-                   self.result("small", "wget2", [0.45, 0.45, 0.45]),
-                   self.result("large", "harvex", [1.2], cpu=1.1, size=1 << 30, files=1),
-                   self.result("large", "wget2", [1.0], size=1 << 30, files=1)]
+    def test_targets_compare_medians_as_ratios(self):
+        results = [self.result("small", "harvex", [0.4, 9.0, 0.3]),  # median 0.4
+                   self.result("small", "curl", [0.1]),  # not the one small compares with
+                   self.result("small", "wget2", [0.5, 0.5, 0.5]),
+                   self.result("https", "harvex", [0.9]),
+                   self.result("https", "curl", [1.0]),
+                   self.result("https", "aria2c", [0.2]),  # not compared with
+                   self.result("large", "harvex", [1.2], cpu=0.7, size=1 << 30, files=1),
+                   self.result("large", "wget2", [1.0], size=1 << 30, files=1),
+                   # Time per file: 32 s / 32 000 = 1 ms against 1.2 s / 1000 = 1.2 ms.
+                   self.result("scale", "harvex", [32.0], rss_kib=33 << 10, size=1024,
+                               files=32000),
+                   self.result("scale-1000", "harvex", [1.2], rss_kib=30 << 10, size=1024)]
         failed = self.result("medium", "harvex", [0.1], rss_kib=70 << 10, size=2 << 20, files=50)
         failed.failures.append("run 2: 1 bad file(s)")
         results.append(failed)
-        checks = {name: (figure, verdict) for name, figure, verdict in report.targets(results)}
-        self.assertEqual(checks["1000 x 10 KiB: Harvex wall <= fastest peer's"],
-                         ("1.11 x wget2", "MISS"))
-        self.assertEqual(checks["1 x 1 GiB: Harvex wall <= 1.1 x wget2's"][1], "MISS")
-        self.assertEqual(checks["1 x 1 GiB: Harvex CPU <= 1.0 s per GiB"], ("1.10 s/GiB", "MISS"))
-        self.assertEqual(checks["small: harvex peak memory < 60 MiB"][1], "PASS")
+        found = report.targets(results)
+
+        def check(*words):
+            hits = [(f, v) for n, f, v in found if all(w in n for w in words)]
+            self.assertEqual(len(hits), 1, words)
+            return hits[0]
+
+        figure, verdict = check("small (", "0.85 x wget2's")
+        self.assertEqual((figure.split(":")[0], verdict), ("ratio 0.80 x wget2", "PASS"))
+        self.assertEqual(check("https (", "curl, wget2")[0].split(":")[0], "ratio 0.90 x curl")
+        self.assertEqual(check("large (", "CPU <= 0.6"), ("ratio 1.17: 0.70 s/GiB", "MISS"))
+        self.assertEqual(check("large (", "every peer")[1], "MISS")
+        self.assertEqual(check("time per file at 32000 <= at 1000"),
+                         ("ratio 0.833: 1.000 ms vs 1.200 ms per file", "PASS"))
+        self.assertEqual(check("peak memory at 32000 <= at 1000"),
+                         ("ratio 1.100: 33.0 MiB vs 30.0 MiB", "PASS"))
+        self.assertEqual(check("scale-1000: harvex peak memory < 60")[1], "PASS")
         # A run with wrong bytes proves nothing, however fast or small it was.
-        self.assertEqual(checks["50 x 2 MiB: Harvex wall <= fastest peer's"][1], "n/a")
-        self.assertEqual(checks["medium: harvex peak memory < 60 MiB"][1], "n/a")
+        self.assertEqual(check("medium (", "fastest peer")[1], "n/a")
+        self.assertEqual(check("medium: harvex peak memory")[1], "n/a")
         # The table gives each tool's time over Harvex's: above 1 is slower than Harvex.
         rows = {(c[2].strip(), c[1].split()[0]): c[7].strip() for c in
                 (line.split("|") for line in report.table(results).splitlines()[2:])}
-        self.assertEqual(rows[("curl", "small")], "1.20")
-        self.assertEqual(rows[("wget2", "small")], "0.90")
+        self.assertEqual(rows[("wget2", "small")], "1.25")
+        self.assertEqual(rows[("curl", "small")], "0.25")
         self.assertEqual(rows[("harvex", "medium")], "-")
 
 
-class PeerPlacementTest(unittest.TestCase):
-    """Each peer fetches a few files from a real loopback nginx into a fresh folder, and the
-    harness finds every byte where it expects the tool to have put it."""
+def _harvex_cli():
+    path = os.environ.get("HARVEX_CLI") or os.path.join(
+        os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "build", "release", "app",
+        "harvex-cli")
+    return tools.HarvexFast(path)
 
-    def test_every_peer_writes_where_the_harness_looks(self):
+
+class PlacementTest(unittest.TestCase):
+    """Each tool fetches a few files from a real loopback nginx, over HTTP and over HTTPS with
+    the throwaway CA, into a fresh folder, and the harness finds every byte where it expects the
+    tool to have put it (harvex-cli: under a folder named after the URL's host:port)."""
+
+    def test_every_tool_writes_where_the_harness_looks(self):
         root = tempfile.mkdtemp()
         self.addCleanup(shutil.rmtree, root, True)
         www = os.path.join(root, "www")
@@ -136,23 +179,27 @@ class PeerPlacementTest(unittest.TestCase):
             with open(os.path.join(www, rel), "wb") as f:
                 f.write(payload)
             expected[rel] = _entry(payload)
-        nginx = Nginx(www, os.path.join(root, "nginx"))
+        nginx = Nginx(www, os.path.join(root, "nginx"), tls=True)
         nginx.start()
         self.addCleanup(nginx.stop)
         rels = list(expected)
-        for cls in tools.PEERS:
-            tool = cls()
+        harvex = _harvex_cli()
+        for tool in [cls() for cls in tools.PEERS] + ([harvex] if harvex.available() else []):
             if not tool.available():
                 self.fail(f"{tool.binary} is not installed (harvex_install_deps bench)")
-            with self.subTest(tool=tool.name):
-                work = tempfile.mkdtemp(dir=root)
-                out = os.path.join(work, "out")
-                os.makedirs(out)
-                argv = tool.command([nginx.url(r) for r in rels], rels, out, work)
-                sample = measure.run(argv, dict(os.environ, HOME=work), work, work, 30)
-                self.assertEqual(sample.code, 0, sample.stderr)
-                self.assertEqual(
-                    measure.verify(out, expected, lambda r: tool.place(out, nginx.port, r)), [])
+            for url, ca in ((nginx.url, None), (nginx.https_url, nginx.ca)):
+                with self.subTest(tool=tool.name, url=url(""), ca=ca):
+                    work = tempfile.mkdtemp(dir=root)
+                    out = os.path.join(work, "out")
+                    os.makedirs(out)
+                    urls = [url(r) for r in rels]
+                    argv = tool.command(urls, rels, out, work, ca)
+                    env = tool.environment(dict(os.environ, HOME=work), ca)
+                    sample = measure.run(argv, env, work, work, 30)
+                    self.assertEqual(sample.code, 0, sample.stderr)
+                    host = tools.host_of(urls[0])
+                    self.assertEqual(measure.verify(out, expected,
+                                                    lambda r: tool.place(out, host, r)), [])
 
 
 if __name__ == "__main__":

@@ -3,13 +3,16 @@
 and where each puts the file of a URL path."""
 import os
 import shutil
+import urllib.parse
 
 PARALLEL = 20
 
 
 class Tool:
     """One way of running a downloader. `command` writes whatever list or config file the tool
-    needs into `work` and returns argv; `place` maps a URL path to the file the tool writes."""
+    needs into `work` and returns argv, trusting the CA certificate `ca` (a PEM file) when given;
+    `environment` adds the variables the tool needs; `place` maps a URL path to the file the
+    tool writes for a server `host` ("host:port")."""
 
     name = ""
     binary = ""
@@ -21,11 +24,19 @@ class Tool:
     def available(self):
         return bool(self.path) and os.access(self.path, os.X_OK)
 
-    def command(self, urls, rels, out_dir, work):
+    def command(self, urls, rels, out_dir, work, ca=None):
         raise NotImplementedError
 
-    def place(self, out_dir, port, rel):
+    def environment(self, env, ca=None):
+        return env
+
+    def place(self, out_dir, host, rel):
         return os.path.join(out_dir, rel)
+
+
+def host_of(url):
+    """The "host:port" part of a URL, as the tools see the server."""
+    return urllib.parse.urlsplit(url).netloc
 
 
 def _write_lines(path, lines):
@@ -42,14 +53,18 @@ class HarvexFast(Tool):
     binary = "harvex-cli"
     options = ["--http11", "--keep-alive", "--connect-at-once", "--reuse-connections"]
 
-    def command(self, urls, rels, out_dir, work):
+    def command(self, urls, rels, out_dir, work, ca=None):
         listing = _write_lines(os.path.join(work, "urls.txt"), urls)
         return [self.path, "-q", "-j", str(PARALLEL), *self.options, "-d", out_dir, "-i", listing]
 
-    def place(self, out_dir, port, rel):
+    def environment(self, env, ca=None):
+        # harvex-cli adds the PEM certificates of this file to the trusted ones.
+        return dict(env, HARVEX_EXTRA_CA=ca) if ca else env
+
+    def place(self, out_dir, host, rel):
         # "Replicate Url path": <base>/<host part>/<url path>, with the ":" of host:port
         # encoded as "%3A" like every other forbidden character of a local name.
-        return os.path.join(out_dir, f"127.0.0.1%3A{port}", rel)
+        return os.path.join(out_dir, host.replace(":", "%3A"), rel)
 
 
 class HarvexPaced(HarvexFast):
@@ -64,7 +79,7 @@ class Curl(Tool):
     name = "curl"
     binary = "curl"
 
-    def command(self, urls, rels, out_dir, work):
+    def command(self, urls, rels, out_dir, work, ca=None):
         lines = []
         for url, rel in zip(urls, rels):
             lines += [f'url = "{url}"', f'output = "{rel}"']
@@ -72,25 +87,25 @@ class Curl(Tool):
         # -q first: no ~/.curlrc.
         return [self.path, "-q", "--silent", "--show-error", "--fail", "--parallel",
                 "--parallel-max", str(PARALLEL), "--create-dirs", "--output-dir", out_dir,
-                "-K", config]
+                *(["--cacert", ca] if ca else []), "-K", config]
 
 
 class Wget2(Tool):
     name = "wget2"
     binary = "wget2"
 
-    def command(self, urls, rels, out_dir, work):
+    def command(self, urls, rels, out_dir, work, ca=None):
         listing = _write_lines(os.path.join(work, "urls.txt"), urls)
         # -x -nH: <dir>/<url path>, with no host folder.
         return [self.path, "--no-config", "--quiet", "--max-threads", str(PARALLEL), "-x", "-nH",
-                "-P", out_dir, "-i", listing]
+                *([f"--ca-certificate={ca}"] if ca else []), "-P", out_dir, "-i", listing]
 
 
 class Aria2c(Tool):
     name = "aria2c"
     binary = "aria2c"
 
-    def command(self, urls, rels, out_dir, work):
+    def command(self, urls, rels, out_dir, work, ca=None):
         lines = []
         for url, rel in zip(urls, rels):
             lines += [url, f"  out={rel}"]
@@ -98,8 +113,8 @@ class Aria2c(Tool):
         # One connection per file (-x 1 -s 1), like every other tool here.
         return [self.path, "--no-conf", "--quiet", "-j", str(PARALLEL), "-x", "1", "-s", "1",
                 "--file-allocation=none", "--allow-overwrite=true",
-                "--auto-file-renaming=false", "--summary-interval=0", "-d", out_dir,
-                "-i", listing]
+                "--auto-file-renaming=false", "--summary-interval=0",
+                *([f"--ca-certificate={ca}"] if ca else []), "-d", out_dir, "-i", listing]
 
 
 PEERS = [Curl, Wget2, Aria2c]
