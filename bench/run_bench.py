@@ -304,19 +304,22 @@ def write_results(path, args, header, results, checks, micro):
 
 
 def serve(args):
-    """Serves the data sets for a while and writes their URL lists, for profiling by hand."""
+    """Serves the data sets for a while and writes their URL lists (and the small set's over
+    HTTPS), for profiling by hand."""
     manifest, www = data.ensure_data(args.data_dir, log=say)
-    nginx = Nginx(www, tempfile.mkdtemp(prefix="nginx-", dir=args.work_dir))
+    nginx = Nginx(www, tempfile.mkdtemp(prefix="nginx-", dir=args.work_dir), tls=True)
     nginx.start()
     try:
         lists = os.path.join(args.work_dir, "lists")
         os.makedirs(lists, exist_ok=True)
-        for set_name in data.SETS:
-            path = os.path.join(lists, set_name + ".txt")
+        for name, set_name, url in [(n, n, nginx.url) for n in data.SETS] + [
+                ("https", "small", nginx.https_url)]:
+            path = os.path.join(lists, name + ".txt")
             with open(path, "w", encoding="utf-8") as f:
-                f.writelines(nginx.url(rel) + "\n" for rel in data.set_files(set_name))
+                f.writelines(url(rel) + "\n" for rel in data.set_files(set_name))
             say(f"{path}")
-        say(f"nginx serving {www} on 127.0.0.1:{nginx.port} for {args.serve:.0f} s (Ctrl-C stops)")
+        say(f"nginx serving {www} on 127.0.0.1:{nginx.port} and https://localhost:{nginx.tls_port}"
+            f" (HARVEX_EXTRA_CA={nginx.ca}) for {args.serve:.0f} s (Ctrl-C stops)")
         try:
             nginx.process.wait(args.serve)
         except (subprocess.TimeoutExpired, KeyboardInterrupt):
