@@ -67,8 +67,30 @@ QString StatusLine::counterLine(QString* format) const
 
 void StatusLine::gStatEx(bool flag, const QString& text)
 {
+    m_stale = text.isEmpty();
     m_formatString.clear();
-    m_caption = text.isEmpty() ? counterLine(&m_formatString) : QStringLiteral("Status: ") + text;
+    if (!m_stale)
+        m_caption = QStringLiteral("Status: ") + text;
     m_formatting = flag;
     emit Changed();
+}
+
+void StatusLine::buildCounterLine() const
+{
+    if (!m_stale)
+        return;
+    m_stale = false;
+    m_caption = counterLine(&m_formatString);
+}
+
+QString StatusLine::Caption() const
+{
+    buildCounterLine();
+    return m_caption;
+}
+
+QString StatusLine::FormatString() const
+{
+    buildCounterLine();
+    return m_formatString;
 }

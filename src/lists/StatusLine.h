@@ -24,13 +24,13 @@ public:
     // with the blank after it gets its own colour, measured on the text as it stands, so
     // a count of four or more digits shifts no colour. Empty while the caption is not the
     // counter line.
-    QString FormatString() const { return m_formatString; }
+    QString FormatString() const;
 
     // With a non-empty text the label shows "Status: " + text, otherwise the counter line.
     void gStatEx(bool flag, const QString& text);
     QString CounterLine() const;
 
-    QString Caption() const { return m_caption; }
+    QString Caption() const;
     bool Formatting() const { return m_formatting; }
 
 signals:
@@ -39,9 +39,14 @@ signals:
 private:
     QString counterLine(QString* format) const;
 
+    // The counter line is built when it is read, not on every count: a run changes the
+    // counters several times per job and most of those lines are never shown.
+    void buildCounterLine() const;
+
     const ManagerState& m_state;
     const Rowvane& m_jobs;
-    QString m_caption = QStringLiteral("Status: ");
     bool m_formatting = false;
-    QString m_formatString;
+    mutable bool m_stale = false; // the counter line below is older than the counters
+    mutable QString m_caption = QStringLiteral("Status: ");
+    mutable QString m_formatString;
 };

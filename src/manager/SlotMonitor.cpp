@@ -22,6 +22,7 @@ void SlotMonitor::SetSlotStatus(int slot, const QString& text)
     if (slot < 0 || slot >= m_rows.size())
         return;
     m_rows[slot].Text = text;
+    m_rows[slot].Stale = false;
     MarkDirty(slot);
 }
 
@@ -45,7 +46,14 @@ void SlotMonitor::SetProgress(int slot, double value)
 
 QString SlotMonitor::Text(int slot) const
 {
-    return slot >= 0 && slot < m_rows.size() ? m_rows[slot].Text : QString();
+    if (slot < 0 || slot >= m_rows.size())
+        return QString();
+    const Row& row = m_rows[slot];
+    if (row.Stale) {
+        row.Text = progressLine(row.Facts);
+        row.Stale = false;
+    }
+    return row.Text;
 }
 
 QString SlotMonitor::DisplayText(int slot) const
@@ -91,13 +99,24 @@ void SlotMonitor::MarkDirty(int slot)
 void SlotMonitor::ShowProgress(int slot, const HttpFiles& http)
 {
     SetProgress(slot, http.MeterValue());
-    const QString percent = QString::asprintf("%.1f", http.MeterValue());
-    if (http.State() == StreamSocket::ConnectedState) {
-        SetSlotStatus(slot, percent + QStringLiteral("% of ") +
-                                QString::asprintf("%.1fKB", double(http.FileSize()) / 1024.0) +
-                                QStringLiteral("][Packets: ") + QString::number(http.PACKETS()) +
-                                QStringLiteral("]:[") + http.Content());
-    } else {
-        SetSlotStatus(slot, QStringLiteral("Not Connected.. (") + percent + QStringLiteral("%)"));
-    }
+    if (slot < 0 || slot >= m_rows.size())
+        return;
+    Row& row = m_rows[slot];
+    row.Facts.Connected = http.State() == StreamSocket::ConnectedState;
+    row.Facts.Meter = http.MeterValue();
+    row.Facts.FileSize = http.FileSize();
+    row.Facts.Packets = http.PACKETS();
+    row.Facts.Content = http.Content();
+    row.Stale = true;
+}
+
+QString SlotMonitor::progressLine(const ProgressFacts& facts)
+{
+    const QString percent = QString::asprintf("%.1f", facts.Meter);
+    if (!facts.Connected)
+        return QStringLiteral("Not Connected.. (") + percent + QStringLiteral("%)");
+    return percent + QStringLiteral("% of ") +
+           QString::asprintf("%.1fKB", double(facts.FileSize) / 1024.0) +
+           QStringLiteral("][Packets: ") + QString::number(facts.Packets) + QStringLiteral("]:[") +
+           facts.Content;
 }

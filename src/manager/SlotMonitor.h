@@ -15,12 +15,28 @@ class SlotMonitor : public QObject
 {
     Q_OBJECT
 public:
+    // What a progress line is made of; the line itself is written when it is read, since
+    // most packets of a run change it long before anyone looks.
+    struct ProgressFacts
+    {
+        bool Connected = false;
+        double Meter = 0;
+        qint64 FileSize = 0;
+        qint64 Packets = 0;
+        QString Content;
+    };
+
     struct Row
     {
         int Lamp = 0;        // socket State: 7 connected, 9 error, 8 closing, 6 connecting
         double Progress = 0; // MeterValue, 0 to 100
-        QString Text;        // as given to SetSlotStatus
         bool Dirty = true;
+
+    private:
+        friend class SlotMonitor;
+        mutable QString Text;       // as given to SetSlotStatus, or the progress line
+        mutable bool Stale = false; // Text is still to be made from Facts
+        ProgressFacts Facts;
     };
 
     explicit SlotMonitor(QObject* parent = nullptr);
@@ -59,6 +75,7 @@ Q_SIGNALS:
 
 private:
     void MarkDirty(int slot);
+    static QString progressLine(const ProgressFacts& facts);
 
     QVector<Row> m_rows;
     QTimer m_timer;
