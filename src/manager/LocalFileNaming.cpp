@@ -6,7 +6,9 @@
 #include "platform/Dialogs.h"
 
 #include <QDir>
-#include <QFileInfo>
+#include <QFile>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -22,7 +24,8 @@ QString urlForbiddenChars()
 // "." and ".." (RFC 3986 §5.2.4), also when percent-encoded ("%2e", "%2E%2e").
 int dotSegment(const QString& segment)
 {
-    if (segment.size() > 6)
+    if (segment.size() > 6 || segment.isEmpty() ||
+        (segment.front() != QLatin1Char('.') && segment.front() != QLatin1Char('%')))
         return 0;
     QString decoded = segment;
     decoded.replace(QStringLiteral("%2e"), QStringLiteral("."), Qt::CaseInsensitive);
@@ -37,6 +40,26 @@ int dotSegment(const QString& segment)
 QString safeName(const QString& name)
 {
     return LocalFileNaming::ShortenName(LocalFileNaming::ReplaceHex(name, urlForbiddenChars()));
+}
+
+// What lies at a path, from one look at the file system.
+struct OnDisk
+{
+    bool File = false;
+    bool Folder = false;
+    qint64 Size = 0;
+};
+
+OnDisk lookAt(const QString& path)
+{
+    OnDisk found;
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return found;
+    found.File = S_ISREG(st.st_mode);
+    found.Folder = S_ISDIR(st.st_mode);
+    found.Size = found.File ? qint64(st.st_size) : 0;
+    return found;
 }
 
 QString withoutTrailingSlash(QString dir)
@@ -71,9 +94,12 @@ JobFile LocalFileNaming::PrepareJob(const QString& url, const NamingOptions& opt
 {
     JobFile job;
     job.MinimumFileSize = MinimumImageSize(url, options.MinImgSize);
+    m_lengthFound = 0;
     job.Path = GetLocalFileName(url, options);
+    // The name was chosen by looking at what lies there: a file kept for resuming, or a
+    // free name, which holds nothing to resume from.
     if (options.DetectResume && !job.Path.isEmpty())
-        job.ResumeFrom = getFilelength(job.Path);
+        job.ResumeFrom = m_lengthFound;
     return job;
 }
 
@@ -186,18 +212,20 @@ QString LocalFileNaming::CheckExisting(const QString& path, const QString& conte
                                        const std::function<bool(const QString&)>& takenInRun)
 {
     // Resuming another URL's file of this run would append one file to another.
+    m_lengthFound = 0;
     if (takenInRun && takenInRun(path))
         return GetNewName(path, takenInRun);
-    const QFileInfo info(path);
-    if (info.isFile() && info.size() >= 1) {
+    const OnDisk there = lookAt(path);
+    if (there.File && there.Size >= 1) {
         if (detectResume) {
             m_logs.WriteLog(QStringLiteral("***Resuming => ") + content +
-                            QStringLiteral(" from position ") + QString::number(info.size() + 1));
+                            QStringLiteral(" from position ") + QString::number(there.Size + 1));
+            m_lengthFound = there.Size;
             return path;
         }
         return GetNewName(path, takenInRun);
     }
-    if (info.isDir())
+    if (there.Folder)
         return GetNewName(path, takenInRun);
     // Missing or empty: an empty file is written over.
     return path;
@@ -205,13 +233,21 @@ QString LocalFileNaming::CheckExisting(const QString& path, const QString& conte
 
 QString LocalFileNaming::ReplaceHex(const QString& text, const QString& chars)
 {
-    QString result = text;
-    for (const QChar c : chars) {
-        const QString code =
-            QLatin1Char('%') +
-            QString::number(c.unicode(), 16).toUpper().rightJustified(2, QLatin1Char('0'));
-        result.replace(c, code);
+    // One pass; most names hold none of the characters and come back as they are.
+    QString result;
+    qsizetype copied = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (!chars.contains(c))
+            continue;
+        result += QStringView(text).sliced(copied, i - copied);
+        result += QLatin1Char('%') +
+                  QString::number(c.unicode(), 16).toUpper().rightJustified(2, QLatin1Char('0'));
+        copied = i + 1;
     }
+    if (copied == 0)
+        return text;
+    result += QStringView(text).sliced(copied);
     return result;
 }
 
@@ -229,8 +265,8 @@ QString LocalFileNaming::GetNewName(const QString& path,
     auto taken = [&](const QString& candidate) {
         if (takenInRun && takenInRun(candidate))
             return true;
-        const QFileInfo info(candidate);
-        return (info.isFile() && info.size() > 0) || info.isDir();
+        const OnDisk there = lookAt(candidate);
+        return (there.File && there.Size > 0) || there.Folder;
     };
     QString candidate = path;
     for (qint64 counter = 1; taken(candidate) && counter < 1000000; ++counter) {
@@ -244,13 +280,13 @@ QString LocalFileNaming::GetNewName(const QString& path,
 
 qint64 LocalFileNaming::getFilelength(const QString& path)
 {
-    const QFileInfo info(path);
-    return info.isFile() ? info.size() : 0;
+    return lookAt(path).Size;
 }
 
 QString LocalFileNaming::ShortenName(const QString& name, int maxBytes)
 {
-    if (name.toUtf8().size() <= maxBytes)
+    // No UTF-16 unit takes more than three bytes of UTF-8.
+    if (name.size() * 3 <= maxBytes || name.toUtf8().size() <= maxBytes)
         return name;
     // Keep a short extension ("…[3].jpg"); a long tail after the last "." is no extension.
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));

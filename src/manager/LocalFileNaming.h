@@ -76,4 +76,5 @@ private:
     DownloadLogs& m_logs;
     Dialogs& m_dialogs;
     bool m_toldNoDialog = false;
+    qint64 m_lengthFound = 0; // of the file CheckExisting kept for resuming, else 0
 };

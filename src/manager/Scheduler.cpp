@@ -54,8 +54,12 @@ void Scheduler::StartJob(int slot, int row)
         return;
     // The slot has its job: an end of its earlier one still waiting has nothing to refill.
     m_deferred.removeAll(slot);
-    if (!file.Path.isEmpty())
-        m_filesOfRun.insert(file.Path, url);
+    if (!file.Path.isEmpty()) {
+        // Held for the whole run: no room to spare from the path's making.
+        QString path = file.Path;
+        path.squeeze();
+        m_filesOfRun.insert(path, url);
+    }
     m_state.IsIdle = false;
     m_jobs.SetRunning(row);
     m_host.StartSlot(slot, row, url, file);
