@@ -108,31 +108,44 @@ void HttpFiles::ChkCreateDir(const QString& path)
 QString HttpFiles::getRequest(const QString& host, const QString& path, qint64 rangeFrom,
                               qint64 rangeTo, int keepAlive)
 {
-    const QString crlf = QStringLiteral("\r\n");
     // Bytes a request line cannot carry (blanks, controls, non-ASCII) are percent-encoded,
     // so a URL can never add lines of its own to the request (RFC 9112 §3.2); escapes the
     // URL already holds go as they stand.
-    const QString target = QString::fromLatin1(UrlSplit::RequestTarget(path));
-    QString text = QStringLiteral("GET ") + target + QStringLiteral(" HTTP/1.") +
-                   QString::number(m_protocol) + crlf;
-    text += QStringLiteral("Host: ") + host + crlf;
-    if (!m_compatible.isEmpty())
-        text += QStringLiteral("User-Agent: ") + m_compatible + crlf;
-    if (!m_acceptParam.isEmpty())
-        text += QStringLiteral("Accept: ") + m_acceptParam + crlf;
-    if (!m_acceptLanguage.isEmpty())
-        text += QStringLiteral("Accept-Language: ") + m_acceptLanguage + crlf;
-    if (!m_acceptEncoding.isEmpty())
-        text += QStringLiteral("Accept-Encoding: ") + m_acceptEncoding + crlf;
+    const QByteArray target = UrlSplit::RequestTarget(path);
+    QString text;
+    text.reserve(160 + target.size() + host.size() + m_compatible.size() + m_acceptParam.size() +
+                 m_acceptLanguage.size() + m_acceptEncoding.size());
+    const auto field = [&text](QLatin1String name, QStringView value) {
+        if (value.isEmpty())
+            return;
+        text += name;
+        text += value;
+        text += QLatin1String("\r\n");
+    };
+    text += QLatin1String("GET ");
+    text += QLatin1String(target);
+    text += QLatin1String(" HTTP/1.");
+    text += QString::number(m_protocol);
+    text += QLatin1String("\r\n");
+    field(QLatin1String("Host: "), host);
+    field(QLatin1String("User-Agent: "), m_compatible);
+    field(QLatin1String("Accept: "), m_acceptParam);
+    field(QLatin1String("Accept-Language: "), m_acceptLanguage);
+    field(QLatin1String("Accept-Encoding: "), m_acceptEncoding);
     // Generated pages change between requests: a range of one would not fit another.
     const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
-    if (dot >= 0 && !m_defaultExtns.contains(path.mid(dot), Qt::CaseInsensitive)) {
-        text += QStringLiteral("Range: bytes=") + QString::number(rangeFrom) + QLatin1Char('-') +
-                (rangeTo > 0 ? QString::number(rangeTo) : QString()) + crlf;
+    if (dot >= 0 && !m_defaultExtns.contains(QStringView(path).sliced(dot), Qt::CaseInsensitive)) {
+        text += QLatin1String("Range: bytes=");
+        text += QString::number(rangeFrom);
+        text += QLatin1Char('-');
+        if (rangeTo > 0)
+            text += QString::number(rangeTo);
+        text += QLatin1String("\r\n");
     }
     if (keepAlive != 0 && m_protocol == 1)
-        text += QStringLiteral("Connection: Keep-Alive") + crlf;
-    return text + crlf;
+        text += QLatin1String("Connection: Keep-Alive\r\n");
+    text += QLatin1String("\r\n");
+    return text;
 }
 
 bool HttpFiles::splitUrl(const QString& url)

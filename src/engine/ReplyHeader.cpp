@@ -82,9 +82,16 @@ void ReplyHeader::parseFinal(const QByteArray& header)
 QList<HttpVar> ReplyHeader::ParseFields(const QString& text)
 {
     QList<HttpVar> vars;
-    const QStringList lines = text.split(QStringLiteral("\r\n"));
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        const QString& line = lines.at(i);
+    vars.reserve(16);
+    const QStringView all(text);
+    const QStringView crlf = u"\r\n";
+    qsizetype from = 0;
+    while (from <= all.size()) {
+        qsizetype end = all.indexOf(crlf, from);
+        if (end < 0)
+            end = all.size();
+        const QStringView line = all.sliced(from, end - from);
+        from = end + 2;
         if (line.trimmed().isEmpty())
             continue;
         HttpVar var;
@@ -93,15 +100,18 @@ QList<HttpVar> ReplyHeader::ParseFields(const QString& text)
         if (cut < 0)
             cut = line.indexOf(QLatin1Char(' '));
         if (cut < 0) {
-            var.Name = line.trimmed();
+            var.Name = line.trimmed().toString();
         } else {
-            var.Name = line.left(cut).trimmed();
-            var.Value = line.mid(cut + 1).trimmed();
+            var.Name = line.first(cut).trimmed().toString();
+            var.Value = line.sliced(cut + 1).trimmed().toString();
         }
         // An obsolete folded line (RFC 9112 §5.2) continues the value; one is joined.
-        if (i + 1 < lines.size() && lines.at(i + 1).startsWith(QLatin1Char(' '))) {
-            var.Value += lines.at(i + 1);
-            ++i;
+        if (from < all.size() && all.at(from) == QLatin1Char(' ')) {
+            qsizetype next = all.indexOf(crlf, from);
+            if (next < 0)
+                next = all.size();
+            var.Value += all.sliced(from, next - from);
+            from = next + 2;
         }
         vars.append(var);
     }
@@ -111,7 +121,8 @@ QList<HttpVar> ReplyHeader::ParseFields(const QString& text)
 int ReplyHeader::VarIndex(const QString& name) const
 {
     for (qsizetype i = 0; i < m_vars.size(); ++i) {
-        if (m_vars.at(i).Name.compare(name, Qt::CaseInsensitive) == 0)
+        const QString& field = m_vars.at(i).Name;
+        if (field.size() == name.size() && field.compare(name, Qt::CaseInsensitive) == 0)
             return int(i);
     }
     return -1;
@@ -127,7 +138,7 @@ QStringList ReplyHeader::Values(const QString& name) const
 {
     QStringList values;
     for (const HttpVar& var : m_vars) {
-        if (var.Name.compare(name, Qt::CaseInsensitive) == 0)
+        if (var.Name.size() == name.size() && var.Name.compare(name, Qt::CaseInsensitive) == 0)
             values.append(var.Value.trimmed());
     }
     return values;
