@@ -55,11 +55,10 @@ class HarvexFast(Tool):
 
     def command(self, urls, rels, out_dir, work, ca=None):
         listing = _write_lines(os.path.join(work, "urls.txt"), urls)
-        return [self.path, "-q", "-j", str(PARALLEL), *self.options, "-d", out_dir, "-i", listing]
-
-    def environment(self, env, ca=None):
-        # harvex-cli adds the PEM certificates of this file to the trusted ones.
-        return dict(env, HARVEX_EXTRA_CA=ca) if ca else env
+        # Like the peers' --cacert: the CA file alone is trusted.
+        trust = ["--ca-certificate", ca] if ca else []
+        return [self.path, "-q", "-j", str(PARALLEL), *self.options, *trust, "-d", out_dir,
+                "-i", listing]
 
     def place(self, out_dir, host, rel):
         # "Replicate Url path": <base>/<host part>/<url path>, with the ":" of host:port

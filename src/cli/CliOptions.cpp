@@ -151,6 +151,14 @@ bool CliOptions::Parse(const QStringList& arguments, CliOptions& out, QString& e
             ok = flag(out.LogRequest);
         } else if (arg == QLatin1String("--log-reply")) {
             ok = flag(out.LogReply);
+        } else if (arg == QLatin1String("--ca-certificate")) {
+            ok = value(v);
+            if (ok && v.isEmpty()) {
+                error = QStringLiteral("option %1 needs a file name").arg(arg);
+                ok = false;
+            }
+            if (ok)
+                out.CaFile = v;
         } else if (arg == QLatin1String("--failed-list")) {
             ok = value(v);
             if (ok && v.isEmpty()) {
@@ -223,6 +231,8 @@ QString CliOptions::Usage()
         "  --pages                also collect the links to further pages of harvested pages\n"
         "                         and print the web page list as lines \"page: URL\"\n"
         "  --failed-list FILE     append the URLs of the jobs that did not complete to FILE\n"
+        "  --ca-certificate FILE  trust only the PEM certificates in FILE for HTTPS, instead\n"
+        "                         of the system's trust store\n"
         "  --no-download          print the job list, one URL per line, and download nothing\n"
         "  --no-glob              take URL arguments as written; by default a URL argument\n"
         "                         with [N-M] ranges stands for every number between\n"

@@ -34,6 +34,7 @@ struct CliOptions
     bool LogReply = false;
 
     QString FailedList; // append the URLs of jobs that did not complete
+    QString CaFile;     // --ca-certificate: trust only these certificates
     bool NoDownload = false;
     bool NoGlob = false; // URL arguments as written: no "[1-9]" ranges
     bool Quiet = false;

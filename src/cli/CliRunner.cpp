@@ -11,6 +11,7 @@
 #include "manager/Startup.h"
 #include "platform/ConsoleDialogs.h"
 #include "platform/SettingsStore.h"
+#include "platform/StreamSocket.h"
 #include "platform/TerminalText.h"
 #include "platform/Version.h"
 
@@ -83,6 +84,11 @@ int CliRunner::Run(const QStringList& arguments)
 
 int CliRunner::RunParsed(const CliOptions& options)
 {
+    QString caError;
+    if (!options.CaFile.isEmpty() && !StreamSocket::TrustOnly(options.CaFile, &caError)) {
+        PrintError(caError);
+        return ExitUsage;
+    }
     SettingsStore store;
     ConsoleDialogs dialogs;
     DownloadManager manager(dialogs, store);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/StreamSocket.h"
 
+#include <QHash>
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QSslError>
@@ -10,6 +11,23 @@
 #include <sys/socket.h>
 
 static constexpr qint64 ReadBufferBytes = 256 * 1024;
+
+namespace {
+
+// TLS sessions of this run by "host:port", for the next connection to the same server to
+// resume instead of running the whole handshake (RFC 8446 §2.2). Only a connection whose
+// certificate passed the checks leaves a session here, and a session goes only to the
+// host name and port it came from, so no resumption can skip a check.
+QHash<QString, QByteArray>& sessions()
+{
+    static QHash<QString, QByteArray> kept;
+    return kept;
+}
+
+constexpr qsizetype MaxKeptSessions = 256;
+bool trustFixed = false; // TrustOnly was called: HARVEX_EXTRA_CA no longer applies
+
+} // namespace
 
 StreamSocket::StreamSocket(QObject* parent) : QObject(parent)
 {
@@ -39,6 +57,11 @@ void StreamSocket::makeSocket(bool secure)
     if (!tls)
         return;
     connect(tls, &QSslSocket::encrypted, this, &StreamSocket::onEncrypted);
+    // TLS 1.3 sends its session tickets after the handshake.
+    connect(tls, &QSslSocket::newSessionTicketReceived, this, [this] {
+        if (m_open)
+            keepSession();
+    });
     connect(tls, &QSslSocket::sslErrors, this, [this](const QList<QSslError>& errors) {
         QStringList texts;
         for (const QSslError& e : errors)
@@ -56,7 +79,7 @@ StreamSocket::~StreamSocket()
 void StreamSocket::ApplyExtraCa()
 {
     static bool applied = false;
-    if (applied)
+    if (applied || trustFixed)
         return;
     applied = true;
     const QString path = qEnvironmentVariable("HARVEX_EXTRA_CA");
@@ -70,6 +93,42 @@ void StreamSocket::ApplyExtraCa()
     QSslConfiguration config = QSslConfiguration::defaultConfiguration();
     config.setCaCertificates(QSslConfiguration::systemCaCertificates() + extra);
     QSslConfiguration::setDefaultConfiguration(config);
+}
+
+bool StreamSocket::TrustOnly(const QString& pemFile, QString* error)
+{
+    const QList<QSslCertificate> trusted = QSslCertificate::fromPath(pemFile, QSsl::Pem);
+    if (trusted.isEmpty()) {
+        *error = QStringLiteral("No PEM certificate in %1").arg(pemFile);
+        return false;
+    }
+    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+    config.setCaCertificates(trusted);
+    QSslConfiguration::setDefaultConfiguration(config);
+    trustFixed = true;
+    ForgetSessions();
+    return true;
+}
+
+void StreamSocket::ForgetSessions()
+{
+    sessions().clear();
+}
+
+QString StreamSocket::sessionKey() const
+{
+    return m_remoteHost + QLatin1Char(':') + QString::number(m_remotePort);
+}
+
+void StreamSocket::keepSession()
+{
+    auto* tls = qobject_cast<QSslSocket*>(m_socket);
+    const QByteArray session = tls ? tls->sslConfiguration().sessionTicket() : QByteArray();
+    if (session.isEmpty())
+        return;
+    if (sessions().size() >= MaxKeptSessions && !sessions().contains(sessionKey()))
+        sessions().clear();
+    sessions().insert(sessionKey(), session);
 }
 
 void StreamSocket::Close()
@@ -93,7 +152,11 @@ void StreamSocket::Connect()
     }
     if (tls) {
         ApplyExtraCa();
-        tls->setSslConfiguration(QSslConfiguration::defaultConfiguration());
+        QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+        // The session of the handshake stays readable, to be offered again.
+        config.setSslOption(QSsl::SslOptionDisableSessionPersistence, false);
+        config.setSessionTicket(sessions().value(sessionKey()));
+        tls->setSslConfiguration(config);
         // The name checked against the certificate and sent as SNI (RFC 6066 §3).
         tls->setPeerVerifyName(m_remoteHost);
         tls->setPeerVerifyMode(QSslSocket::VerifyPeer);
@@ -177,6 +240,7 @@ void StreamSocket::onConnected()
 void StreamSocket::onEncrypted()
 {
     m_open = true;
+    keepSession();
     emit ConnectEvent();
 }
 
@@ -239,7 +303,9 @@ void StreamSocket::onError()
                           error == QAbstractSocket::SslInvalidUserDataError;
     if (tlsError && !m_open) {
         // The handshake or the certificate check failed: a new try would meet the same.
+        // A session kept for this server is not offered to it again.
         m_tlsFailed = true;
+        sessions().remove(sessionKey());
         description = QStringLiteral("TLS handshake with %1 failed: %2")
                           .arg(m_remoteHost, m_tlsProblems.isEmpty() ? description : m_tlsProblems);
     } else if (tlsError) {

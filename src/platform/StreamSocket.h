@@ -60,6 +60,11 @@ public:
 
     // Adds the PEM certificates named by HARVEX_EXTRA_CA to the trusted ones, once per run.
     static void ApplyExtraCa();
+    // Trusts exactly the PEM certificates in the file from now on, instead of the system
+    // store and HARVEX_EXTRA_CA. False (and nothing changed) when it holds none.
+    static bool TrustOnly(const QString& pemFile, QString* error);
+    // Forgets every TLS session kept for resumption.
+    static void ForgetSessions();
 
 signals:
     void ConnectEvent();
@@ -74,6 +79,8 @@ private:
     void onReadyRead();
     void onDisconnected();
     void onError();
+    QString sessionKey() const;
+    void keepSession();
 
     QTcpSocket* m_socket = nullptr; // a QSslSocket while Secure
 
