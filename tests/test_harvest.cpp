@@ -222,6 +222,7 @@ private slots:
         const QString page = m_nginx.url("/g/index.html");
         QSignalSpy busy(&rig.harvester, &PageHarvester::BusyChanged);
         QSignalSpy filed(&rig.harvester, &PageHarvester::PageFiled);
+        QSignalSpy props(&rig.harvester.Parser(), &HtmlParser::PropertyChanged);
         QVERIFY(rig.harvester.ParseWebPage(page));
         QCOMPARE(rig.harvester.ToolTip(), QString("Fetching and parsing webpage..."));
         QVERIFY(!rig.harvester.ParseWebPage(page)); // one page at a time
@@ -229,6 +230,7 @@ private slots:
         QVERIFY(filed.wait(15000));
         QCOMPARE(rig.harvester.ToolTip(), QString("Ideal..."));
         QCOMPARE(busy.count(), 2);
+        QVERIFY(props.contains({QString("IsActive")}) && props.contains({QString("HasLinks")}));
         QCOMPARE(Rig::rows(rig.jobList, 1),
                  files + "a.JPG " + files + "b.jpg " + files + "pack.zip");
         QCOMPARE(filed.at(0).at(1).toInt(), 3);

@@ -92,76 +92,73 @@ private slots:
         QCOMPARE(UrlLines::StripBlanks("  \tx \t "), QString("\tx \t"));
     }
 
-    // A list file loaded by one of the ways in, into a job list already holding "keep":
-    // the rows after, and what was said ("%1" is the file's path).
+    // A list file loaded by one of the ways in (menu, drop, command line; "+" with the
+    // clear option) into a job list holding "keep": the rows after, and what was said
+    // ("%1" is the file's path). A file "@..." is a path of that kind.
     void loading_data()
     {
         QTest::addColumn<QString>("way");
-        QTest::addColumn<QByteArray>("file"); // "@..." a path of that kind
-        QTest::addColumn<bool>("clear");
+        QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QString>("rows");
         QTest::addColumn<QString>("said");
-        QTest::newRow("menu: every line")
-            << "menu" << Mixed << false
-            << QString::fromUtf8("keep http://h/a.jpg http://h/b.zip not a url "
-                                 "\thttp://h/c.gif http://h/d\xC3\xA9.jpg")
-            << "";
-        QTest::newRow("drop: filtered")
-            << "drop" << Mixed << false
-            << QString::fromUtf8("keep http://h/a.jpg http://h/b.zip http://h/d\xC3\xA9.jpg") << "";
-        QTest::newRow("drop with clear")
-            << "drop" << QByteArray("http://h/n.jpg") << true << "http://h/n.jpg"
-            << "";
-        QTest::newRow("command line with clear")
-            << "cmd" << QByteArray("http://h/n.jpg\n") << true << "http://h/n.jpg"
-            << "";
-        QTest::newRow("drop: folder") << "drop" << QByteArray("@folder") << true << "keep"
-                                      << "Can't parse folders.";
-        QTest::newRow("drop: missing") << "drop" << QByteArray("@missing") << true << "keep"
-                                       << "%1: No such file or directory";
-        QTest::newRow("menu: missing") << "menu" << QByteArray("@missing") << false << "keep"
-                                       << "%1: No such file or directory";
-        QTest::newRow("command line: missing") << "cmd" << QByteArray("@missing") << true << "keep"
-                                               << "%1: No such file or directory";
-        QTest::newRow("drop: device") << "drop" << QByteArray("@/dev/zero") << true << "keep"
-                                      << "/dev/zero: Not a regular file";
-        QTest::newRow("drop: fifo") << "drop" << QByteArray("@fifo") << true << "keep"
-                                    << "%1: Not a regular file";
-        QTest::newRow("menu: fifo") << "menu" << QByteArray("@fifo") << false << "keep"
-                                    << "%1: Not a regular file";
-        QTest::newRow("menu: overlong lines")
-            << "menu"
-            << "a\n" + QByteArray(LineSplitState::MaxLine + 1, 'x') + "\nb" << false << "keep a b"
-            << "1 line(s) longer than 1 MiB";
+        const QByteArray over = "a\n" + QByteArray(LineSplitState::MaxLine + 1, 'x') + "\nb";
         QByteArray junk;
         for (int i = 0; i < 4096; ++i)
             junk += char(i * 37 % 256);
-        QTest::newRow("menu: binary junk") << "menu" << junk + "\nhttp://h/ok.jpg\n"
-                                           << false << "*http://h/ok.jpg"
-                                           << "";
+        const struct
+        {
+            const char *name, *way;
+            QByteArray file;
+            const char *rows, *said;
+        } rows[] = {
+            {"menu: every line", "menu", Mixed,
+             "keep http://h/a.jpg http://h/b.zip not a url \thttp://h/c.gif http://h/d\xC3\xA9.jpg",
+             ""},
+            {"drop: filtered", "drop", Mixed,
+             "keep http://h/a.jpg http://h/b.zip http://h/d\xC3\xA9.jpg", ""},
+            {"drop with clear", "drop+", "http://h/n.jpg", "http://h/n.jpg", ""},
+            {"command line with clear", "cmd+", "http://h/n.jpg\n", "http://h/n.jpg", ""},
+            {"drop: folder", "drop+", "@folder", "keep", "Can't parse folders."},
+            {"drop: missing", "drop+", "@missing", "keep", "%1: No such file or directory"},
+            {"menu: missing", "menu", "@missing", "keep", "%1: No such file or directory"},
+            {"menu: cancelled", "menu", "@cancel", "keep", ""},
+            {"drop: no path", "drop+", "@none", "keep", ""},
+            {"command line: missing", "cmd+", "@missing", "keep", "%1: No such file or directory"},
+            {"drop: device", "drop+", "@/dev/zero", "keep", "/dev/zero: Not a regular file"},
+            {"drop: fifo", "drop+", "@fifo", "keep", "%1: Not a regular file"},
+            {"menu: fifo", "menu", "@fifo", "keep", "%1: Not a regular file"},
+            {"menu: overlong lines", "menu", over, "keep a b", "1 line(s) longer than 1 MiB"},
+            {"menu: binary junk", "menu", junk + "\nhttp://h/ok.jpg\n", "*http://h/ok.jpg", ""},
+        };
+        for (const auto& r : rows)
+            QTest::newRow(r.name) << QString(r.way) << r.file << QString::fromUtf8(r.rows)
+                                  << QString(r.said);
     }
     void loading()
     {
         QFETCH(QString, way);
         QFETCH(QByteArray, file);
-        QFETCH(bool, clear);
         QFETCH(QString, said);
+        const bool clear = way.endsWith('+');
         QTemporaryDir dir;
         QString path = dir.filePath("list.txt");
         if (file == "@folder")
             path = dir.path();
+        else if (file == "@none")
+            path.clear();
         else if (file == "@fifo")
             QVERIFY(mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
         else if (file.startsWith("@/"))
             path = file.mid(1);
-        else if (file != "@missing")
+        else if (!file.startsWith('@'))
             writeFile(path, file);
         Fixture f;
         f.jobs.AddJobs("keep");
         if (way == "menu") {
-            f.dialogs.files.enqueue(path);
+            if (file != "@cancel")
+                f.dialogs.files.enqueue(path);
             f.io.LoadFromFile();
-        } else if (way == "drop") {
+        } else if (way.startsWith("drop")) {
             f.io.LoadDroppedFile(path, f.list, DataExt, clear);
         } else {
             f.io.LoadCommandLine('"' + path + '"', DataExt, clear);
@@ -176,7 +173,7 @@ private slots:
         if (!said.isEmpty())
             QVERIFY2(messages[0].startsWith(said.arg(path)), qPrintable(messages[0]));
         // The list position (and with it "start") follows the rows just loaded.
-        if (way == "cmd" && said.isEmpty())
+        if (way == "cmd+" && said.isEmpty())
             QCOMPARE(f.jobs.ListCaption(), QString("1/1"));
     }
 
