@@ -92,8 +92,12 @@ private Q_SLOTS:
                                      .arg(size);
             QVERIFY2(argb(QImage(path)) == argb(drawn), qPrintable(path + " differs"));
         }
-        QCOMPARE(Artwork::progressStrip(11), Artwork::ProgressSky); // settings numbers clamp
+        // Settings numbers clamp to the pictures there are; an unknown tool gets the icon.
+        QCOMPARE(Artwork::progressStrip(0), Artwork::ProgressBlue);
+        QCOMPARE(Artwork::progressStrip(11), Artwork::ProgressSky);
         QCOMPARE(Artwork::toolbarBackground(-3), Artwork::ToolbarSilver);
+        QCOMPARE(Artwork::toolbarBackground(8), Artwork::ToolbarSteel);
+        QCOMPARE(Artwork::toolbarIcon("nope"), Artwork::AppIcon);
     }
 
     // Border styles seen at (0,0), (1,1), (2,2), the right and the bottom edge; the
