@@ -27,11 +27,6 @@ inline int distance(QColor a, QColor b)
            std::abs(a.blue() - b.blue());
 }
 
-inline QColor at(const QImage& image, int x, int y)
-{
-    return image.pixelColor(x, y);
-}
-
 // The colour in the area that differs most from the background: the ink of text or marks.
 inline QColor ink(const QImage& image, const QRect& area, QColor background)
 {
