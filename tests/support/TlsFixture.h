@@ -16,7 +16,6 @@ public:
     QString certFile(const QString& name) const;
     QString keyFile(const QString& name) const;
     QString trustFile() const;
-    QString dir() const { return m_dir.path(); }
 
 private:
     QTemporaryDir m_dir;
