@@ -72,6 +72,8 @@ void TestReplyRules::replyPlans_data()
         {"until close", "200 OK", 3, 3, 0, "Body UntilClose cut0 size? left0 new"},
         {"204", "204 No Content", 0, 0, 0, "Body Length cut0 size=0 left0 new"},
         {"conflicting lengths", "200 OK\r\nContent-Length: 3\r\nContent-Length: 4", 0, 0, 0, "Fail: [GetLength]: Conflicting Content-Length"},
+        {"one length twice", "200 OK\r\nContent-Length: 5, 5\r\ncontent-length: 5", 0, 0, 0, "Body Length cut0 size=5 left5 new"},
+        {"negative length", "200 OK\r\nContent-Length: -5", 0, 0, 0, "Fail: [GetLength]: Invalid Content-Length"},
         {"no status line", "2OO OK", 0, 0, 0, "Fail: [GetLength]: Not an HTTP status line from h"},
         {"404", "404 Not Found\r\nContent-Length: 9", 0, 0, 0, "Fail status"},
         {"listed 203", "203 Other\r\nContent-Length: 1", 0, 0, 0, "Fail status"},
@@ -102,13 +104,10 @@ void TestReplyRules::replyPlans()
     QFETCH(int, disk);
     QFETCH(int, redirects);
     QFETCH(QString, plan);
-    const ReplyContext context{"h",
-                               asked,
-                               disk,
-                               "301|302|303|304|305|306|307|308|203|",
-                               redirects >= 0,
-                               qMax(0, redirects),
-                               0};
+    // clang-format off
+    const ReplyContext context{"h", asked, disk, "301|302|303|304|305|306|307|308|203|",
+                               redirects >= 0, qMax(0, redirects), 0};
+    // clang-format on
     const ReplyPlan p = ReplyPlan::For(header("HTTP/1.1 " + head), context);
     static const char* const steps[] = {"Fail", "Redirect", "Complete", "Body"};
     static const char* const ends[] = {"None", "Length", "Chunked", "UntilClose"};
@@ -157,16 +156,11 @@ void TestReplyRules::verdicts()
     QFETCH(int, size);
     QFETCH(int, written);
     QFETCH(QString, flags);
-    const TransferFacts f{flags.contains(u'0') ? 0 : 3,
-                          !flags.contains(u'h'),
-                          size >= 0,
-                          BodyEnd(end),
-                          flags.contains(u'c') ? 7 : -1,
-                          flags.contains(u's'),
-                          flags.contains(u'o'),
-                          qMax(0, size),
-                          flags.contains(u'm') ? 11 : 0,
-                          written};
+    // clang-format off
+    const TransferFacts f{flags.contains(u'0') ? 0 : 3, !flags.contains(u'h'), size >= 0, BodyEnd(end),
+                          flags.contains(u'c') ? 7 : -1, flags.contains(u's'), flags.contains(u'o'),
+                          qMax(0, size), flags.contains(u'm') ? 11 : 0, written};
+    // clang-format on
     QTEST(int(TransferVerdict::Judge(f)), "outcome");
 }
 
@@ -178,18 +172,12 @@ void TestReplyRules::readers_data()
     QTest::addColumn<QString>("expected");
     const char* const rows[][3] = {
         // clang-format off
-        // A length: decimal digits only, at most 2^62.
-        {"length", " 4611686018427387904 ", "4611686018427387904"},
-        {"length", "4611686018427387905", "bad"},
-        {"length", "12 3", "bad"},
         {"range", "bytes 500-999/1000", "500-999/1000"},
         {"range", "BYTES 0-0/*", "0-0/-1"},
         {"range", "bytes 5-4/10", "bad"},
+        {"range", "bytes 0-4611686018427387904/*", "0-4611686018427387904/-1"},
+        {"range", "bytes 0-4611686018427387905/*", "bad"},
         {"range", "bytes 0-10/10", "bad"},
-        // Content-Length fields: repeats of one value are one length.
-        {"length field", "Content-Length: 5\r\ncontent-length: 5", "5"},
-        {"length field", "Content-Length: 5, 5", "5"},
-        {"length field", "Content-Length: 5, 6", "bad"},
         // Whether the connection may carry another request.
         {"persistent", "HTTP/1.1 200 OK\r\nConnection: Keep-Alive, close", "no"},
         {"persistent", "HTTP/1.0 200 OK", "no"},
@@ -257,16 +245,10 @@ void TestReplyRules::readers()
 {
     QFETCH(QString, kind);
     QFETCH(QString, input);
-    QString got = "bad", problem;
+    QString got = "bad";
     qint64 a = 0, b = 0, c = 0;
-    bool present = false;
-    if (kind == "length" && ReplyHeader::ParseLength(input, &a))
-        got = QString::number(a);
     if (kind == "range" && ReplyHeader::ParseContentRange(input, &a, &b, &c))
         got = QStringLiteral("%1-%2/%3").arg(a).arg(b).arg(c);
-    if (kind == "length field" &&
-        header("HTTP/1.1 200 OK\r\n" + input).ContentLength(&a, &present, &problem))
-        got = present ? QString::number(a) : "absent";
     if (kind == "persistent")
         got = header(input).Persistent() ? "yes" : "no";
     if (kind == "header") { // fed in pieces of 1000 bytes

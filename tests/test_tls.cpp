@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // HTTPS against nginx over TLS: certificates checked and never retried, no fallback to
-// plain HTTP, a broken record retried like any broken transfer, redirection from http to
-// https; and harvex-cli trusting a certificate only through HARVEX_EXTRA_CA.
+// plain HTTP, a broken record retried like any broken transfer; and harvex-cli trusting a
+// certificate only through HARVEX_EXTRA_CA.
 #include "engine/HttpFiles.h"
 #include "support/NginxFixture.h"
 #include "support/ScriptedServer.h"
@@ -74,7 +74,6 @@ private Q_SLOTS:
     void certificateProblemsFailWithoutRetry_data();
     void certificateProblemsFailWithoutRetry();
     void plainServerIsNotAFallback();
-    void redirectedFromHttpToHttps();
     void cliTrustsOnlyTheExtraCa_data();
     void cliTrustsOnlyTheExtraCa();
 
@@ -163,16 +162,6 @@ void TestTls::plainServerIsNotAFallback()
     QCOMPARE(server.connectionCount(), 1);
     QVERIFY(server.requests().isEmpty()); // no request in the clear
     QVERIFY(!QFile::exists(run.file()));
-}
-
-void TestTls::redirectedFromHttpToHttps()
-{
-    ScriptedServer plain;
-    plain.addConnection(ServerScript::reply(
-        "HTTP/1.1 301 Moved\r\nLocation: " + m_server->url("/t.bin").toLatin1() + "\r\n\r\n"));
-    Run run;
-    QVERIFY(run.get(plain.url("/start.bin")).endsWith("DownloadComplete Disconnected"));
-    QCOMPARE(readAll(run.file()), m_data);
 }
 
 void TestTls::cliTrustsOnlyTheExtraCa_data()
