@@ -47,7 +47,8 @@ bool TlsFixture::make(QString* error)
     for (const auto& c : certs) {
         const QString name = QString::fromLatin1(c.name);
         if (!runOpenssl({QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
-                         QStringLiteral("rsa:2048"), QStringLiteral("-nodes"),
+                         QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
+                         QStringLiteral("ec_paramgen_curve:P-256"), QStringLiteral("-nodes"),
                          QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"),
                          QString::fromLatin1(c.subject), QStringLiteral("-addext"),
                          QString::fromLatin1(c.names), QStringLiteral("-keyout"), keyFile(name),
