@@ -66,7 +66,7 @@ void TestReplyRules::replyPlans_data()
         {"resumed", "206 P\r\nContent-Range: bytes 4-9/10", 4, 4, 0, "Body Length cut4 size=10 left6"},
         {"from 0 on a longer file", "206 P\r\nContent-Range: bytes 0-4/5", 9, 9, 0, "Body Length cut0 size=5 left5"},
         {"unknown total", "206 P\r\nContent-Range: bytes 4-9/*", 4, 4, 0, "Body Length cut4 size=10 left6"},
-        {"hole before the range", "206 P\r\nContent-Range: bytes 8-9/10", 4, 4, 0, "Fail: [GetLength]: h sent bytes from 8 on, but only 4"},
+        {"hole before the range", "206 P\r\nContent-Range: bytes 5-9/10", 4, 4, 0, "Fail: [GetLength]: h sent bytes from 5 on, but only 4"},
         {"206 without a range", "206 P\r\nContent-Length: 3", 0, 0, 0, "Fail: [GetLength]: Unreadable Content-Range"},
         {"chunked wins", "200 OK\r\nTransfer-Encoding: gzip, chunked\r\nContent-Length: 99", 0, 0, 0, "Body Chunked cut0 size? left0 new"},
         {"until close", "200 OK", 3, 3, 0, "Body UntilClose cut0 size? left0 new"},

@@ -69,6 +69,7 @@ struct Case
     const char* local = "f.bin"; // below the test folder, or absolute
     int protocol = 0;
     bool redirection = true;
+    int meter = -1; // the meter at the end; -1: not looked at
 };
 
 QByteArray ok(const QByteArray& body)
@@ -119,6 +120,8 @@ const QList<Case>& cases()
             {"header cut, asked again", {{ok(d).left(20)}, {ok(d)}}, {}, 6, "Connected Retrying Connected HeaderCame DownloadComplete Disconnected", d},
             {"chunks cut by a reset, sent whole", {{chunks.left(1500), Reset}, {chunks}}, {}, 6, retried, d, "Range: bytes=", "", f, "f.bin", 1},
             {"chunks cut, no tries left", {{chunks.left(900)}}, {}, 1, "HeaderCame SocketClosed Disconnected", {}},
+            {"length cut, then chunks: no length, meter from 0", {{ok(d).chopped(2000)}, {chunks}}, {}, 6, retried, d, "", "",
+             f, "f.bin", 1, true, 0},
             {"chunked in 7-byte pieces", {{tiny, Close, 7}}, {}, 1, whole, "abcdefghijklmnopqrstuvwxyz01234"},
             {"until the close", {{toClose}}, {}, 1, whole, d},
             {"until the close, stalled", {{toClose.left(1000), Stall}, {toClose}}, {}, 6, retried, d},
@@ -203,6 +206,8 @@ void TestSlotReply::scripted()
     WAIT_ENDED(run.rec, 20000);
     const QString milestones = u' ' + run.rec.milestones().join(u' ');
     QVERIFY2(milestones.endsWith(u' ' + QString(c.milestones)), qPrintable(milestones));
+    if (c.meter >= 0)
+        QCOMPARE(run.slot.MeterValue(), double(c.meter));
     if (!c.file.isNull())
         QCOMPARE(readAll(local), c.file);
     const QList<QByteArray> requests = server.requests();
@@ -227,6 +232,10 @@ void TestSlotReply::eventsOfAWholeDownload()
     QVERIFY(run.slot.GetRemoteFile(server.url("/f.bin"), run.file(), 0, 0));
     QCOMPARE(run.slot.DownloadStatus(), -1);
     WAIT_ENDED(run.rec, 10000);
+    // The reply wait counts down silent ticks only: never on the tick after a packet.
+    const QStringList afterHeader = run.rec.events.mid(run.rec.events.indexOf("HeaderCame"));
+    QVERIFY(afterHeader.contains("WaitingForReply:Waiting 18 seconds for reply..."));
+    QVERIFY(!afterHeader.contains("WaitingForReply:Waiting 19 seconds for reply..."));
     run.rec.events.removeIf([](const QString& e) { return e.startsWith("WaitingForReply"); });
     QCOMPARE(run.rec.events.join(u' '),
              "WaitingRetry Connected DataArrival HeaderCame DataArrival FileDataArrival:5 "

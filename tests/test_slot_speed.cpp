@@ -156,6 +156,7 @@ void TestSlotSpeed::keptConnectionEnds()
     QCOMPARE(server.requests().size(), how < 2 ? 3 : 2);
     QCOMPARE(run.rec.milestones().join(u' '), "Connected HeaderCame DownloadComplete Disconnected "
                                               "Connected HeaderCame DownloadComplete Disconnected");
+    QCOMPARE(run.slot.Try(), 1);
     QCOMPARE(readAll(run.file(2)), "defg");
 }
 
