@@ -209,6 +209,7 @@ void TestReplyRules::readers_data()
         // The request target: escapes stay, what a request line cannot carry is escaped.
         {"target", "/file with spaces.dat", "/file%20with%20spaces.dat"},
         {"target", "/100%.dat", "/100%25.dat"},
+        {"target", "/gr\u00fc\u00dfe.dat", "/gr%C3%BC%C3%9Fe.dat"},
         {"target", "/100%2", "/100%252"},
         {"target", "/a b\r\nX-Evil: 1", "/a%20b%0D%0AX-Evil:%201"},
         // HTTP dates: one of three shapes is read ("0" when a field is out of range).
