@@ -68,43 +68,28 @@ static QString nginxConfig(const QString& dir, quint16 port, const QString& extr
         redirects +=
             QStringLiteral("        location ~ ^/r%1/(.*)$ { return %1 /$1; }\n").arg(code);
     const QString user = geteuid() == 0 ? QStringLiteral("user root;\n") : QString();
-    return QStringLiteral("daemon off;\n"
-                          "master_process off;\n"
-                          "worker_processes 1;\n"
-                          "%4"
-                          "pid %1/nginx.pid;\n"
-                          "error_log %1/error.log warn;\n"
-                          "events { worker_connections 1024; }\n"
-                          "http {\n"
-                          "    access_log off;\n"
-                          "    client_body_temp_path %1/tmp/body;\n"
-                          "    proxy_temp_path %1/tmp/proxy;\n"
-                          "    fastcgi_temp_path %1/tmp/fastcgi;\n"
-                          "    uwsgi_temp_path %1/tmp/uwsgi;\n"
-                          "    scgi_temp_path %1/tmp/scgi;\n"
-                          "    types { text/html html htm; text/plain txt; text/css css;\n"
-                          "            image/jpeg jpg jpeg; image/png png; image/gif gif;\n"
-                          "            application/zip zip; }\n"
-                          "    default_type application/octet-stream;\n"
-                          "    sendfile on;\n"
-                          "    keepalive_timeout 15;\n"
-                          "    gzip on;\n"
-                          "    gzip_min_length 1;\n"
-                          "    gzip_http_version 1.0;\n"
-                          "    gzip_types text/plain text/css;\n"
-                          "    server {\n"
-                          "        listen 127.0.0.1:%2;\n"
-                          "        server_name localhost;\n"
-                          "        root %1/www;\n"
-                          "%5"
-                          "%3\n"
-                          "    }\n"
-                          "}\n")
-        .arg(dir)
-        .arg(port)
-        .arg(extra)
-        .arg(user)
-        .arg(redirects);
+    return QStringLiteral(
+               "daemon off; master_process off; worker_processes 1;\n"
+               "%4pid %1/nginx.pid;\n"
+               "error_log %1/error.log warn;\n"
+               "events { worker_connections 1024; }\n"
+               "http {\n"
+               "    access_log off;\n"
+               "    client_body_temp_path %1/tmp/body; proxy_temp_path %1/tmp/proxy;\n"
+               "    fastcgi_temp_path %1/tmp/fastcgi; uwsgi_temp_path %1/tmp/uwsgi;\n"
+               "    scgi_temp_path %1/tmp/scgi;\n"
+               "    types { text/html html htm; text/plain txt; text/css css;\n"
+               "            image/jpeg jpg jpeg; image/png png; image/gif gif;\n"
+               "            application/zip zip; }\n"
+               "    default_type application/octet-stream; sendfile on; keepalive_timeout 15;\n"
+               "    gzip on; gzip_min_length 1; gzip_http_version 1.0;\n"
+               "    gzip_types text/plain text/css;\n"
+               "    server {\n"
+               "        listen 127.0.0.1:%2; server_name localhost; root %1/www;\n"
+               "%5%3\n"
+               "    }\n"
+               "}\n")
+        .arg(dir, QString::number(port), extra, user, redirects);
 }
 
 bool NginxFixture::start(QString* error)

@@ -31,8 +31,6 @@ public:
     QString url(const QString& path) const;
     // Writes a file below the document root (folders created); returns its full path.
     QString writeFile(const QString& relativePath, const QByteArray& data) const;
-    // The directory holding nginx.conf, logs and temporary folders.
-    QString workDir() const { return m_dir.path(); }
     QString errorLog() const;
 
     // Random bytes, the same for the same seed.

@@ -1,34 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ScriptedServer.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTest>
 #include <QTimer>
 
-#include <functional>
-
 #include <sys/socket.h>
-
-ServerScript& ServerScript::expectRequest()
-{
-    steps.append({Kind::ExpectRequest, {}, 0});
-    return *this;
-}
-
-ServerScript& ServerScript::send(const QByteArray& bytes)
-{
-    steps.append({Kind::Send, bytes, 0});
-    return *this;
-}
-
-ServerScript& ServerScript::pause(int ms)
-{
-    steps.append({Kind::Pause, {}, ms});
-    return *this;
-}
 
 ServerScript& ServerScript::sendSplit(const QByteArray& bytes, int piece, int pauseMs)
 {
@@ -40,40 +19,12 @@ ServerScript& ServerScript::sendSplit(const QByteArray& bytes, int piece, int pa
     return *this;
 }
 
-ServerScript& ServerScript::close()
-{
-    steps.append({Kind::Close, {}, 0});
-    return *this;
-}
-
-ServerScript& ServerScript::reset()
-{
-    steps.append({Kind::Reset, {}, 0});
-    return *this;
-}
-
-ServerScript& ServerScript::hold()
-{
-    steps.append({Kind::Hold, {}, 0});
-    return *this;
-}
-
-ServerScript ServerScript::reply(const QByteArray& bytes)
-{
-    return ServerScript().expectRequest().send(bytes).close();
-}
-
-ServerScript ServerScript::neverAnswer()
-{
-    return ServerScript().hold();
-}
-
 struct ScriptedServer::Shared
 {
     mutable QMutex mutex;
     QList<ServerScript> pending;
     QList<QByteArray> requests;
-    QList<QByteArray> received;
+    int accepted = 0;
 };
 
 namespace {
@@ -82,9 +33,9 @@ namespace {
 class ConnectionRunner : public QObject
 {
 public:
-    ConnectionRunner(QTcpSocket* socket, ServerScript script, int index,
+    ConnectionRunner(QTcpSocket* socket, ServerScript script,
                      std::shared_ptr<ScriptedServer::Shared> shared)
-        : QObject(socket), m_socket(socket), m_script(std::move(script)), m_index(index),
+        : QObject(socket), m_socket(socket), m_script(std::move(script)),
           m_shared(std::move(shared))
     {
         connect(m_socket, &QTcpSocket::readyRead, this, &ConnectionRunner::onRead);
@@ -101,12 +52,7 @@ public:
 private:
     void onRead()
     {
-        const QByteArray data = m_socket->readAll();
-        m_buffer += data;
-        {
-            QMutexLocker lock(&m_shared->mutex);
-            m_shared->received[m_index] += data;
-        }
+        m_buffer += m_socket->readAll();
         if (m_waitingForRequest)
             next();
         else if (m_holding)
@@ -177,7 +123,6 @@ private:
 
     QTcpSocket* m_socket;
     ServerScript m_script;
-    int m_index;
     std::shared_ptr<ScriptedServer::Shared> m_shared;
     QByteArray m_buffer;
     qsizetype m_step = 0;
@@ -205,38 +150,19 @@ private:
     void accept()
     {
         while (QTcpSocket* socket = m_server.nextPendingConnection()) {
-            ServerScript script;
-            int index;
-            bool scripted;
-            {
-                QMutexLocker lock(&m_shared->mutex);
-                index = int(m_shared->received.size());
-                m_shared->received.append(QByteArray());
-                scripted = !m_shared->pending.isEmpty();
-                if (scripted)
-                    script = m_shared->pending.takeFirst();
-            }
-            if (!scripted)
-                script.close();
-            new ConnectionRunner(socket, script, index, m_shared);
+            // Connections beyond the scripts are closed at once.
+            QMutexLocker lock(&m_shared->mutex);
+            ++m_shared->accepted;
+            new ConnectionRunner(socket,
+                                 m_shared->pending.isEmpty() ? ServerScript().close()
+                                                             : m_shared->pending.takeFirst(),
+                                 m_shared);
         }
     }
 
     std::shared_ptr<ScriptedServer::Shared> m_shared;
     QTcpServer m_server{this};
 };
-
-bool waitUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
-    }
-    return true;
-}
 
 } // namespace
 
@@ -273,26 +199,20 @@ QList<QByteArray> ScriptedServer::requests() const
     return m_shared->requests;
 }
 
-QByteArray ScriptedServer::received(int connection) const
-{
-    QMutexLocker lock(&m_shared->mutex);
-    return m_shared->received.value(connection);
-}
-
 int ScriptedServer::connectionCount() const
 {
     QMutexLocker lock(&m_shared->mutex);
-    return int(m_shared->received.size());
+    return m_shared->accepted;
 }
 
 bool ScriptedServer::waitForConnections(int n, int timeoutMs) const
 {
-    return waitUntil([&] { return connectionCount() >= n; }, timeoutMs);
+    return QTest::qWaitFor([&] { return connectionCount() >= n; }, timeoutMs);
 }
 
 bool ScriptedServer::waitForRequests(int n, int timeoutMs) const
 {
-    return waitUntil([&] { return requests().size() >= n; }, timeoutMs);
+    return QTest::qWaitFor([&] { return requests().size() >= n; }, timeoutMs);
 }
 
 quint16 unusedLoopbackPort()

@@ -31,29 +31,37 @@ public:
     };
 
     // Read until the end of one request header (a blank line); the request is recorded.
-    ServerScript& expectRequest();
+    ServerScript& expectRequest() { return add(Kind::ExpectRequest); }
     // Write these exact bytes; the next step starts once they are handed to the kernel.
-    ServerScript& send(const QByteArray& bytes);
+    ServerScript& send(const QByteArray& bytes) { return add(Kind::Send, bytes); }
     // Wait before the next step, so the client sees a packet boundary here.
-    ServerScript& pause(int ms);
+    ServerScript& pause(int ms) { return add(Kind::Pause, {}, ms); }
     // Send bytes in pieces of `piece` bytes with a pause between them.
     ServerScript& sendSplit(const QByteArray& bytes, int piece, int pauseMs = 15);
     // Orderly close (FIN).
-    ServerScript& close();
+    ServerScript& close() { return add(Kind::Close); }
     // Abortive close (RST): SO_LINGER 0, then close.
-    ServerScript& reset();
+    ServerScript& reset() { return add(Kind::Reset); }
     // Keep the connection open and silent (reading and recording) until the server stops.
-    ServerScript& hold();
-
-    // Shorthands.
-    static ServerScript reply(const QByteArray& bytes); // expectRequest, send, close
-    static ServerScript neverAnswer();                  // accept, never answer
-
+    ServerScript& hold() { return add(Kind::Hold); }
+    // Shorthands: expectRequest, send, close; and accept, never answer.
+    static ServerScript reply(const QByteArray& bytes)
+    {
+        return ServerScript().expectRequest().send(bytes).close();
+    }
+    static ServerScript neverAnswer() { return ServerScript().hold(); }
     QList<Step> steps;
+
+private:
+    ServerScript& add(Kind kind, const QByteArray& bytes = {}, int ms = 0)
+    {
+        steps.append({kind, bytes, ms});
+        return *this;
+    }
 };
 
 // A loopback HTTP server that answers each accepted connection from its own script,
-// in order of acceptance. Connections beyond the scripts are closed at once.
+// in order of acceptance.
 // It runs on a thread of its own, so a test may block its own thread while it serves.
 class ScriptedServer
 {
@@ -71,8 +79,6 @@ public:
 
     // Every request header received (up to and including the blank line), in order.
     QList<QByteArray> requests() const;
-    // Everything read on the n-th accepted connection.
-    QByteArray received(int connection) const;
     int connectionCount() const;
     // Waits (without blocking the server) until n connections were accepted.
     bool waitForConnections(int n, int timeoutMs = 5000) const;

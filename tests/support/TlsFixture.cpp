@@ -3,11 +3,6 @@
 
 #include <QFile>
 #include <QProcess>
-#include <QSslCertificate>
-#include <QSslConfiguration>
-#include <QSslKey>
-#include <QSslServer>
-#include <QSslSocket>
 
 static bool runOpenssl(const QStringList& args, QString* error)
 {
@@ -52,7 +47,8 @@ bool TlsFixture::make(QString* error)
     for (const auto& c : certs) {
         const QString name = QString::fromLatin1(c.name);
         if (!runOpenssl({QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
-                         QStringLiteral("rsa:2048"), QStringLiteral("-nodes"),
+                         QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
+                         QStringLiteral("ec_paramgen_curve:P-256"), QStringLiteral("-nodes"),
                          QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"),
                          QString::fromLatin1(c.subject), QStringLiteral("-addext"),
                          QString::fromLatin1(c.names), QStringLiteral("-keyout"), keyFile(name),
@@ -70,55 +66,4 @@ bool TlsFixture::make(QString* error)
         trust.write(cert.readAll());
     }
     return true;
-}
-
-TlsServer::TlsServer(const QString& certFile, const QString& keyFile)
-    : m_server(new QSslServer(this))
-{
-    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
-    config.setLocalCertificateChain(QSslCertificate::fromPath(certFile));
-    QFile key(keyFile);
-    if (key.open(QIODevice::ReadOnly))
-        config.setPrivateKey(QSslKey(key.readAll(), QSsl::Rsa));
-    config.setPeerVerifyMode(QSslSocket::VerifyNone);
-    m_server->setSslConfiguration(config);
-    connect(m_server, &QSslServer::pendingConnectionAvailable, this, [this] {
-        while (m_server->hasPendingConnections())
-            serve(static_cast<QSslSocket*>(m_server->nextPendingConnection()));
-    });
-}
-
-TlsServer::~TlsServer() = default;
-
-bool TlsServer::listen()
-{
-    return m_server->listen(QHostAddress::LocalHost);
-}
-
-quint16 TlsServer::port() const
-{
-    return m_server->serverPort();
-}
-
-QString TlsServer::url(const QString& path) const
-{
-    return QStringLiteral("https://127.0.0.1:%1%2").arg(port()).arg(path);
-}
-
-void TlsServer::serve(QSslSocket* socket)
-{
-    const int index = m_accepted++;
-    socket->setParent(this);
-    auto received = std::make_shared<QByteArray>();
-    connect(socket, &QSslSocket::readyRead, socket, [this, socket, received, index] {
-        *received += socket->readAll();
-        const qsizetype end = received->indexOf("\r\n\r\n");
-        if (end < 0 || received->isEmpty())
-            return;
-        m_requests.append(received->left(end + 4));
-        received->clear();
-        socket->write(m_replies.value(index));
-        socket->disconnectFromHost();
-    });
-    connect(socket, &QSslSocket::disconnected, socket, &QObject::deleteLater);
 }
