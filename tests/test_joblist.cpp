@@ -215,6 +215,9 @@ private slots:
         f.jobs.RefreshJobQueue();
         QCOMPARE(f.status.Caption(), QString("Status: Total:3   Done:12  Connect Fail:1234 "
                                              "Redirected:0   Download Fail:7  "));
+        QVERIFY(f.status.Formatting()); // the counter line is drawn in colours
+        f.status.gStatEx(false, "Stopped");
+        QVERIFY(!f.status.Formatting());
     }
 
     void stateLooksAndClearing()
