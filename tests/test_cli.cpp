@@ -116,7 +116,7 @@ void TestCli::runsWithoutServer()
         const char* out;
         const char* err;
     } rows[] = {
-        {"--bogus #", "", 2, "",
+        {"# --bogus", "", 2, "",
          "harvex-cli: unknown option '--bogus'\nUsage: harvex-cli [options]"},
         {"", "", 2, "", "Usage: harvex-cli [options] [LIST_FILE | URL]..."},
         {"--version", "", 0, "1.06\n", ""},

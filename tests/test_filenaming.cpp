@@ -159,6 +159,7 @@ private slots:
         writeFile(m_base + "/h.d/n", "1");
         QCOMPARE(LocalFileNaming::GetNewName(m_base + "/h.d/n"), m_base + "/h.d/n[1]");
         QVERIFY(programLog().isEmpty());
+        QCOMPARE(LocalFileNaming::getFilelength(m_base), 0); // a folder has no bytes to resume
 
         // An empty file is reused from 0; a non-empty one only with resume.
         writeFile(m_base + "/h/e.zip", "");

@@ -486,10 +486,12 @@ void TestManager::monitorAndLiveDisplay()
     // Terminal lines stay on one row: control characters shown as "?", long texts cut.
     monitor.SetProgress(0, 50);
     monitor.SetSlotStatus(0, "Connected to: host\r\x1b[2Jx\u009B2J\u202E\U0001F600");
+    monitor.SetSlotStatus(1, QString(32, QLatin1Char('v'))); // exactly 60 wide
     monitor.SetSlotStatus(2, QString(200, QLatin1Char('w')));
     const QStringList lines = LiveDisplay::Render(monitor, "meter", "counters", 60);
     QCOMPARE(lines.size(), 5);
     QCOMPARE(lines[0], "01 [##########          ] [Connected to: host??[2Jx?2J?\U0001F600]");
+    QCOMPARE(lines[1].size(), 59);
     QCOMPARE(lines[2].size(), 59);
     QVERIFY(lines[2].startsWith(QStringLiteral("03 [                    ] [www")));
     QCOMPARE(lines.mid(3), (QStringList{"meter", "counters"}));
