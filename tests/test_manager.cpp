@@ -3,84 +3,26 @@
 // monitor texts and logs, the run's scheduling of real slots (stop and start again, start
 // delays, save dialogs during the run), start-up and leaving; and the monitor, meter and
 // terminal texts it shows.
+#include "ManagerRig.h"
+
 #include "cli/LiveDisplay.h"
-#include "engine/HttpFiles.h"
 #include "lists/FileTypeList.h"
 #include "lists/JobList.h"
-#include "manager/DownloadManager.h"
 #include "manager/SlotMonitor.h"
 #include "manager/SpeedMeter.h"
-#include "manager/Startup.h"
-#include "platform/SettingsStore.h"
 #include "support/NginxFixture.h"
-#include "support/ScriptedDialogs.h"
 #include "support/ScriptedServer.h"
 #include "support/TestFiles.h"
 
 #include <QRegularExpression>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QTimer>
 
-#include <functional>
-#include <memory>
-
-// A manager with its own settings file and base folder, scripted dialogs and short ticks.
-struct ManagerRig
+static void addRows(ManagerRig& rig, const ScriptedServer& server, int count)
 {
-    static constexpr int TickMs = 20;
-    QTemporaryDir dir;
-    std::unique_ptr<SettingsStore> store;
-    ScriptedDialogs dialogs;
-    std::unique_ptr<DownloadManager> m;
-    bool baseDirOk = false;
-
-    // tweak runs between loading the settings and creating the slots.
-    explicit ManagerRig(int maxParallel, const std::function<void(DownloadManager&)>& tweak = {},
-                        bool createBase = true)
-    {
-        store = std::make_unique<SettingsStore>(dir.filePath(QStringLiteral("settings.ini")));
-        if (createBase)
-            QDir().mkpath(base());
-        store->Set(QStringLiteral("Base Dir"), base());
-        store->Set(QStringLiteral("Max Parallel"), QString::number(maxParallel));
-        m = std::make_unique<DownloadManager>(dialogs, *store);
-        baseDirOk = Startup::Run(*m, [&](DownloadManager& manager) {
-            manager.setTickInterval(TickMs);
-            manager.Overrides().ConnectTimeout = 150; // ticks
-            manager.Overrides().TryInterval = 1;
-            if (tweak)
-                tweak(manager);
-        });
-    }
-    QString base() const { return dir.filePath(QStringLiteral("base")); }
-    QString local(quint16 port, const QString& path) const
-    {
-        return base() + QStringLiteral("/127.0.0.1%3A") + QString::number(port) + path;
-    }
-    QString programLog() const
-    {
-        return QString::fromUtf8(readFile(base() + QStringLiteral("/Harvex_0.log")));
-    }
-    bool waitIdle()
-    {
-        QSignalSpy finished(m.get(), &DownloadManager::RunFinished);
-        return !m->StopEnabled() || finished.wait(15000);
-    }
-    void addRows(const ScriptedServer& server, int count, const QString& prefix = "/f")
-    {
-        QStringList urls;
-        for (int i = 0; i < count; ++i)
-            urls << server.url(prefix + QString::number(i) + QStringLiteral(".bin"));
-        m->Jobs().AddJobs(urls.join(QStringLiteral("\r\n")));
-    }
-};
-
-static QByteArray okReply(const QByteArray& body)
-{
-    return "HTTP/1.0 200 OK\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" +
-           body;
+    QStringList urls;
+    for (int i = 0; i < count; ++i)
+        urls << server.url(QStringLiteral("/f%1.bin").arg(i));
+    rig.m->Jobs().AddJobs(urls.join(QStringLiteral("\r\n")));
 }
 
 class TestManager : public QObject
@@ -285,7 +227,7 @@ void TestManager::slotsInTheirStartDelayStayTheirJobs()
             server.addConnection(ServerScript::reply(okReply("s" + QByteArray::number(i))));
         ManagerRig rig(2, [&](DownloadManager& m) { m.options().setTimerSchedule(stopOne); });
         DownloadManager& m = *rig.m;
-        rig.addRows(server, 6);
+        addRows(rig, server, 6);
         m.StartDownloads();
         QCOMPARE(m.Http(0)->State(), 0);
         if (stopOne)
@@ -389,7 +331,7 @@ void TestManager::saveDialogsDuringTheRun()
         rig.dialogs.saveOpenMs = 200;
         for (int i = 0; i < 3; ++i)
             rig.dialogs.files.enqueue(rig.base() + QStringLiteral("/x%1").arg(i));
-        rig.addRows(server, 3);
+        addRows(rig, server, 3);
         if (row.stopAtMs)
             QTimer::singleShot(row.stopAtMs, &m, [&] {
                 if (row.leaving)

@@ -1,0 +1,91 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// A download manager for one test: its own settings file and base folder in a temporary
+// folder, scripted dialogs, short ticks.
+#pragma once
+
+#include "engine/HttpFiles.h"
+#include "manager/DownloadManager.h"
+#include "manager/Startup.h"
+#include "platform/SettingsStore.h"
+#include "support/ScriptedDialogs.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <functional>
+#include <memory>
+
+struct ManagerRig
+{
+    static constexpr int TickMs = 20;
+
+    QTemporaryDir dir;
+    std::unique_ptr<SettingsStore> store;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<DownloadManager> m;
+    bool baseDirOk = false;
+
+    // maxParallel slots; tweak runs between loading the settings and creating the slots.
+    explicit ManagerRig(int maxParallel, const std::function<void(DownloadManager&)>& tweak = {},
+                        bool createBase = true)
+    {
+        store = std::make_unique<SettingsStore>(dir.filePath(QStringLiteral("settings.ini")));
+        if (createBase)
+            QDir().mkpath(base());
+        store->Set(QStringLiteral("Base Dir"), base());
+        store->Set(QStringLiteral("Max Parallel"), QString::number(maxParallel));
+        m = std::make_unique<DownloadManager>(dialogs, *store);
+        baseDirOk = Startup::Run(*m, [&](DownloadManager& manager) {
+            manager.setTickInterval(TickMs);
+            // Generous reply wait in ticks; one tick between tries.
+            manager.Overrides().ConnectTimeout = 150;
+            manager.Overrides().TryInterval = 1;
+            if (tweak)
+                tweak(manager);
+        });
+    }
+
+    QString base() const { return dir.filePath(QStringLiteral("base")); }
+    // The local file of a URL of host 127.0.0.1:port under "Replicate Url path".
+    QString local(quint16 port, const QString& path) const
+    {
+        return base() + QStringLiteral("/127.0.0.1%3A") + QString::number(port) + path;
+    }
+    QByteArray read(const QString& path) const
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    QString programLog() const
+    {
+        return QString::fromUtf8(read(base() + QStringLiteral("/Harvex_0.log")));
+    }
+    bool waitIdle(int timeoutMs = 15000)
+    {
+        if (!m->StopEnabled())
+            return true;
+        QSignalSpy finished(m.get(), &DownloadManager::RunFinished);
+        return finished.wait(timeoutMs);
+    }
+    // Which row each slot was connected for, in order of the connections.
+    QList<QPair<int, int>> connections;
+    void recordConnections()
+    {
+        for (int slot = 0; slot < m->SessionMax(); ++slot) {
+            HttpFiles* http = m->Http(slot);
+            QObject::connect(http, &HttpFiles::Connected, m.get(), [this, slot, http] {
+                connections.append({slot, http->Tag().toInt()});
+            });
+        }
+    }
+};
+
+// "HTTP/1.0 200 OK" with a length and the body.
+inline QByteArray okReply(const QByteArray& body)
+{
+    return "HTTP/1.0 200 OK\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" +
+           body;
+}
