@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The slot event handlers, counters, monitor rows, status and meter texts and logs of the
-// download manager, and its start-up, over real loopback sockets.
+// The download manager over real loopback sockets: job outcomes with their counters,
+// monitor texts and logs, the run's scheduling of real slots (stop and start again, start
+// delays, save dialogs during the run), start-up and leaving; and the monitor, meter and
+// terminal texts it shows.
 #include "ManagerRig.h"
 
 #include "cli/LiveDisplay.h"
@@ -8,160 +10,141 @@
 #include "lists/JobList.h"
 #include "manager/SlotMonitor.h"
 #include "manager/SpeedMeter.h"
+#include "support/NginxFixture.h"
 #include "support/ScriptedServer.h"
+#include "support/TestFiles.h"
 
 #include <QRegularExpression>
+#include <QTimer>
+
+static void addRows(ManagerRig& rig, const ScriptedServer& server, int count)
+{
+    QStringList urls;
+    for (int i = 0; i < count; ++i)
+        urls << server.url(QStringLiteral("/f%1.bin").arg(i));
+    rig.m->Jobs().AddJobs(urls.join(QStringLiteral("\r\n")));
+}
 
 class TestManager : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void redirectCountsOnceAndRowEndsOnlyAtTheEnd();
-    void incompleteIsFailedButNotCountedAsDownloadFail();
-    void failedReplyCountsAndLogsTheError();
-    void triesUsedUpCountAsConnectFail();
-    void requestCarriesTheSelectedHeadersAndOptions();
-    void connectedAndProgressTexts();
-    void monitorTellsViewsOncePerBurst();
-    void meterAndElapsedTexts();
-    void speedHistoryKeepsFiftyEightColumnsOldestFirst();
-    void missingBaseFolderIsReported();
-    void startupFillsBuiltInsAndParamFile();
-    void leavingDuringRunAsksAndStopsSlots();
-    void liveDisplayLinesStayOnOneRow();
+    void jobOutcomes();
+    void progressTextsAndHeaderLogs();
+    void stopThenStartAgainResumesPartialFile();
+    void slotsInTheirStartDelayStayTheirJobs();
+    void failedJobsLeaveTheRightTraces();
+    void laterUrlOfTheSameNameNeverResumesTheEarlierFile();
+    void saveDialogsDuringTheRun();
+    void startupAndLeaving();
+    void monitorAndLiveDisplay();
+    void meterTexts();
 };
 
-void TestManager::redirectCountsOnceAndRowEndsOnlyAtTheEnd()
+void TestManager::jobOutcomes()
 {
-    ScriptedServer server;
-    server.addConnection(ServerScript::reply("HTTP/1.0 302 Found\r\nLocation: /final.bin\r\n\r\n"));
-    server.addConnection(ServerScript::reply(okReply("the final body")));
-    ManagerRig rig(2, [](DownloadManager& m) { m.options().setRedirection(true); });
-    DownloadManager& m = *rig.m;
-    m.Jobs().AddJobs(server.url(QStringLiteral("/r.bin")));
-    bool checkedAtRedirect = true;
-    QString monitorAtRedirect;
-    connect(m.Http(0), &HttpFiles::Redirected, this, [&] {
-        checkedAtRedirect = m.List2().Selected(0);
-        monitorAtRedirect = m.Monitor().Text(0);
-    });
-    int redirectsAtEnd = -1;
-    connect(&m, &DownloadManager::JobEnded, this,
-            [&] { redirectsAtEnd = m.State().RedirectCount; });
-    m.StartDownloads();
-    QVERIFY(rig.waitIdle());
-
-    QVERIFY(!checkedAtRedirect);
-    QCOMPARE(monitorAtRedirect, QStringLiteral("Redirected to: /final.bin"));
-    QCOMPARE(redirectsAtEnd, 1);
-    QCOMPARE(m.State().CompletedJobs, 1);
-    QVERIFY(m.Jobs().IsCompleted(0));
-    QCOMPARE(m.LastCounterLine(), QStringLiteral("Status: Total:1   Done:1   Connect Fail:0   "
-                                                 "Redirected:1   Download Fail:0  "));
-    QCOMPARE(rig.read(rig.local(server.port(), QStringLiteral("/r.bin"))),
-             QByteArray("the final body"));
-    const QString log = rig.programLog();
-    QCOMPARE(log.count(QStringLiteral("Redirection:[")), 1);
-    QVERIFY(log.contains(QStringLiteral("Redirection:[127.0.0.1/r.bin]\nNew URL: /final.bin")));
-}
-
-void TestManager::incompleteIsFailedButNotCountedAsDownloadFail()
-{
-    ScriptedServer server;
-    server.addConnection(ServerScript::reply(okReply(QByteArray(100, 'i'))));
-    ManagerRig rig(1, [](DownloadManager& m) {
-        m.options().EditMinImgSize(QStringLiteral("1000"));
-        m.options().ValidateMinImgSize();
-    });
-    DownloadManager& m = *rig.m;
-    m.Jobs().AddJobs(server.url(QStringLiteral("/small.JPG")));
-    QString monitorAtVerdict;
-    connect(m.Http(0), &HttpFiles::DownloadIncomplete, this,
-            [&] { monitorAtVerdict = m.Monitor().Text(0); });
-    m.StartDownloads();
-    QVERIFY(rig.waitIdle());
-    QCOMPARE(monitorAtVerdict, QStringLiteral("Download Incomplete.!!"));
-    QCOMPARE(m.State().FailedJobs, 1);
-    QCOMPARE(m.State().CompletedJobs, 0);
-    QVERIFY(m.List2().Selected(0));
-    QVERIFY(m.Jobs().IsFailed(0));
-    QVERIFY(m.LastCounterLine().endsWith(QStringLiteral("Download Fail:0  ")));
-    QCOMPARE(m.Monitor().Text(0), QStringLiteral("Stopped..")); // nothing left to hand out
-}
-
-void TestManager::failedReplyCountsAndLogsTheError()
-{
-    ScriptedServer server;
-    server.addConnection(ServerScript::reply("HTTP/1.0 404 Not Found\r\n\r\n"));
-    ManagerRig rig(1);
-    DownloadManager& m = *rig.m;
-    m.Jobs().AddJobs(server.url(QStringLiteral("/gone.zip")));
-    QStringList texts;
-    connect(m.Http(0), &HttpFiles::Error, this, [&] { texts << m.Monitor().Text(0); });
-    connect(m.Http(0), &HttpFiles::DownloadFailed, this, [&] { texts << m.Monitor().Text(0); });
-    m.StartDownloads();
-    QVERIFY(rig.waitIdle());
-    QCOMPARE(texts, (QStringList{QStringLiteral("Error**=> [404]: 127.0.0.1 [404 Not Found]"),
-                                 QStringLiteral("Download Failed.!!")}));
-    QCOMPARE(m.State().FailedJobs, 1);
-    QVERIFY(m.LastCounterLine().endsWith(QStringLiteral("Download Fail:1  ")));
-    QVERIFY(rig.programLog().contains(
-        QStringLiteral("] : [127.0.0.1/gone.zip] Error**=> [404]: 127.0.0.1 [404 Not Found]\n")));
-}
-
-void TestManager::triesUsedUpCountAsConnectFail()
-{
-    const quint16 port = unusedLoopbackPort();
-    ManagerRig rig(1, [](DownloadManager& m) { m.Overrides().MaxTry = 2; });
-    DownloadManager& m = *rig.m;
-    const QString url = QStringLiteral("http://127.0.0.1:%1/never.bin").arg(port);
-    m.Jobs().AddJobs(url);
-    QStringList waits;
-    connect(m.Http(0), &HttpFiles::WaitingRetry, this, [&] { waits << m.Monitor().Text(0); });
-    QString atClose;
-    connect(m.Http(0), &HttpFiles::SocketClosed, this, [&] { atClose = m.Monitor().Text(0); });
-    m.StartDownloads();
-    QVERIFY(rig.waitIdle());
-    QCOMPARE(atClose, QStringLiteral("Timeout/MaxTry failed.!!"));
-    QVERIFY(!waits.isEmpty());
-    QCOMPARE(waits.first(), QStringLiteral("Waiting 1 Seconds for try :1 of total 2][127.0.0.1"));
-    QCOMPARE(m.State().FailedJobs, 1);
-    QVERIFY(m.LastCounterLine().contains(QStringLiteral("Connect Fail:1   ")));
-    QVERIFY(m.Jobs().IsFailed(0));
-}
-
-void TestManager::requestCarriesTheSelectedHeadersAndOptions()
-{
-    for (const bool http11 : {false, true}) {
+    // The replies to one job of /a.JPG (none: a refused port), a setting (r redirect, m a
+    // minimum image size, t two tries, h HTTP/1.1), then the slot's texts in order, the
+    // counters (done, connect fail, redirected, download fail), a piece of the program log
+    // said once, and the file (empty: the job failed).
+    const struct
+    {
+        QList<QByteArray> replies;
+        char setting;
+        const char* texts;
+        const char* counters;
+        const char* logged;
+        QByteArray file;
+    } rows[] = {
+        {{"HTTP/1.0 302 Found\r\nLocation: /final.bin\r\n\r\n", okReply("the final body")},
+         'r',
+         "Redirected to: /final.bin",
+         "1010",
+         "Redirection:[127.0.0.1/a.JPG]\nNew URL: /final.bin",
+         "the final body"},
+        // Too small an image fails the job, yet is no download failure.
+        {{okReply(QByteArray(100, 'i'))}, 'm', "Download Incomplete.!!|Stopped..", "0000", "", ""},
+        {{"HTTP/1.0 404 Not Found\r\n\r\n"},
+         '-',
+         "Error**=> [404]: 127.0.0.1 [404 Not Found]|Download Failed.!!",
+         "0001",
+         "] : [127.0.0.1/a.JPG] Error**=> [404]: 127.0.0.1 [404 Not Found]\n",
+         ""},
+        {{},
+         't',
+         "Waiting 1 Seconds for try :1 of total 2][127.0.0.1|Timeout/MaxTry failed.!!",
+         "0100",
+         "",
+         ""},
+        {{okReply("x")}, 'h', "", "1000", "", "x"},
+    };
+    for (const auto& row : rows) {
         ScriptedServer server;
-        server.addConnection(ServerScript::reply(okReply("x")));
-        ManagerRig rig(1, [&](DownloadManager& m) { m.options().setHttpVersion(http11); });
+        for (const QByteArray& reply : row.replies)
+            server.addConnection(ServerScript::reply(reply));
+        ManagerRig rig(1, [&](DownloadManager& m) {
+            m.options().setRedirection(row.setting == 'r');
+            m.options().setHttpVersion(row.setting == 'h');
+            m.options().EditMinImgSize(row.setting == 'm' ? "1000" : "0");
+            m.options().ValidateMinImgSize();
+            if (row.setting == 't')
+                m.Overrides().MaxTry = 2;
+        });
         DownloadManager& m = *rig.m;
-        m.Jobs().AddJobs(server.url(QStringLiteral("/a.bin")));
+        const quint16 port = row.replies.isEmpty() ? unusedLoopbackPort() : server.port();
+        m.Jobs().AddJobs(QStringLiteral("http://127.0.0.1:%1/a.JPG").arg(port));
+        // The slot's text after each event that sets one, each text once.
+        QStringList seen;
+        const auto record = [&] {
+            if (seen.isEmpty() || seen.last() != m.Monitor().Text(0))
+                seen << m.Monitor().Text(0);
+        };
+        for (auto signal : {&HttpFiles::DownloadIncomplete, &HttpFiles::DownloadFailed,
+                            &HttpFiles::WaitingRetry, &HttpFiles::SocketClosed})
+            connect(m.Http(0), signal, this, record);
+        connect(m.Http(0), &HttpFiles::Redirected, this, record);
+        connect(m.Http(0), &HttpFiles::Error, this, record);
+        int redirectsAtEnd = -1;
+        connect(&m, &DownloadManager::JobEnded, this,
+                [&] { redirectsAtEnd = m.State().RedirectCount; });
         m.StartDownloads();
         QVERIFY(rig.waitIdle());
-        const QByteArray expected = "GET /a.bin HTTP/1." + QByteArray(http11 ? "1" : "0") +
-                                    "\r\nHost: 127.0.0.1\r\n"
-                                    "User-Agent: Harvex/1.6 (Windows; Windows 98; Windows XP;)\r\n"
-                                    "Accept: *.*, */*\r\n"
-                                    "Accept-Encoding: *\r\n"
-                                    "Range: bytes=0-\r\n" +
-                                    QByteArray(http11 ? "Connection: Keep-Alive\r\n" : "") + "\r\n";
-        QCOMPARE(server.requests().value(0), expected);
+        record();
+        qsizetype at = 0; // the texts in this order, others between them
+        for (const QString& text : QString(row.texts).split(u'|', Qt::SkipEmptyParts)) {
+            at = seen.indexOf(text, at);
+            QVERIFY2(at >= 0, qPrintable(seen.join(u'|')));
+        }
+        QString counters = QStringLiteral("Status: Total:1   Done:%1   Connect Fail:%2   "
+                                          "Redirected:%3   Download Fail:%4  ");
+        for (const char digit : QByteArray(row.counters))
+            counters = counters.arg(QLatin1Char(digit));
+        QCOMPARE(m.LastCounterLine(), counters);
+        QCOMPARE(redirectsAtEnd, row.setting == 'r' ? 1 : 0); // counted before the job ends
+        if (*row.logged)
+            QCOMPARE(rig.programLog().count(row.logged), 1);
+        QCOMPARE(m.State().FailedJobs, row.file.isEmpty() ? 1 : 0);
+        QVERIFY(row.file.isEmpty() ? m.Jobs().IsFailed(0) : m.Jobs().IsCompleted(0));
+        QCOMPARE(readFile(rig.local(port, QStringLiteral("/a.JPG"))), row.file);
+        if (row.setting == 'h')
+            QCOMPARE(server.requests().value(0),
+                     "GET /a.JPG HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                     "User-Agent: Harvex/1.6 (Windows; Windows 98; Windows XP;)\r\n"
+                     "Accept: *.*, */*\r\nAccept-Encoding: *\r\nRange: bytes=0-\r\n"
+                     "Connection: Keep-Alive\r\n\r\n");
     }
 }
 
-void TestManager::connectedAndProgressTexts()
+void TestManager::progressTextsAndHeaderLogs()
 {
     const QByteArray body(4000, 'p');
     ScriptedServer server;
-    server.addConnection(
-        ServerScript()
-            .expectRequest()
-            .send("HTTP/1.0 200 OK\r\nContent-Length: 4000\r\n\r\n" + body.left(2000))
-            .pause(100)
-            .send(body.mid(2000))
-            .close());
+    server.addConnection(ServerScript()
+                             .expectRequest()
+                             .send(okReply(body).chopped(2000))
+                             .pause(100)
+                             .send(body.mid(2000))
+                             .close());
     ManagerRig rig(1, [](DownloadManager& m) {
         m.options().setLogRequest(true);
         m.options().setLogReply(true);
@@ -178,25 +161,249 @@ void TestManager::connectedAndProgressTexts()
     m.StartDownloads();
     QVERIFY(rig.waitIdle());
     QCOMPARE(atConnect, QStringLiteral("Connected to: 127.0.0.1(127.0.0.1)"));
-    QVERIFY(!progress.isEmpty());
-    const QRegularExpression form(
-        QStringLiteral("^\\d+\\.\\d% of 3\\.9KB\\]\\[Packets: \\d+\\]:\\[/p\\.bin$"));
+    QVERIFY(progress.size() >= 2);
+    const QRegularExpression form(R"(^\d+\.\d% of 3\.9KB\]\[Packets: \d+\]:\[/p\.bin$)");
     for (const QString& text : std::as_const(progress))
         QVERIFY2(form.match(text).hasMatch(), qPrintable(text));
     QVERIFY(progress.last().startsWith(QStringLiteral("100.0% of 3.9KB")));
-
+    QCOMPARE(server.requests().value(0),
+             QByteArray("GET /p.bin HTTP/1.0\r\nHost: 127.0.0.1\r\n"
+                        "User-Agent: Harvex/1.6 (Windows; Windows 98; Windows XP;)\r\n"
+                        "Accept: *.*, */*\r\nAccept-Encoding: *\r\nRange: bytes=0-\r\n\r\n"));
     const QString log = rig.programLog();
     QVERIFY(log.contains(QStringLiteral("] : Request Sent: >> GET /p.bin HTTP/1.0\r\n")));
     QVERIFY(log.contains(QStringLiteral("] : 127.0.0.1\nHTTP/1.0 200 OK\r\nContent-Length: 4000")));
-    const QString conLog =
-        QString::fromUtf8(rig.read(rig.base() + QStringLiteral("/Harvex_0_SVR.log")));
-    QVERIFY(conLog.endsWith(QStringLiteral("] [CON] 127.0.0.1 ") + QString::number(server.port()) +
-                            QLatin1Char('\n')));
+    const QString conLog = readFile(rig.base() + QStringLiteral("/Harvex_0_SVR.log"));
+    QVERIFY(conLog.endsWith(QStringLiteral("] [CON] 127.0.0.1 %1\n").arg(server.port())));
     QCOMPARE(conLog.count(QLatin1Char('\n')), 1);
 }
 
-void TestManager::monitorTellsViewsOncePerBurst()
+void TestManager::stopThenStartAgainResumesPartialFile()
 {
+    const QByteArray body = NginxFixture::randomBytes(4000, 7);
+    ScriptedServer server;
+    // The first run gets half the file, then the server goes silent.
+    server.addConnection(ServerScript()
+                             .expectRequest()
+                             .send("HTTP/1.0 206 Partial Content\r\nContent-Range: bytes "
+                                   "0-3999/4000\r\nContent-Length: 4000\r\n\r\n" +
+                                   body.left(2000))
+                             .hold());
+    server.addConnection(ServerScript::reply(
+        "HTTP/1.0 206 Partial Content\r\nContent-Range: bytes 2000-3999/4000\r\n"
+        "Content-Length: 2000\r\n\r\n" +
+        body.mid(2000)));
+    ManagerRig rig(2);
+    DownloadManager& m = *rig.m;
+    m.Jobs().AddJobs(server.url(QStringLiteral("/big.bin")));
+    const QString file = rig.local(server.port(), QStringLiteral("/big.bin"));
+    m.StartDownloads();
+    QTRY_COMPARE_WITH_TIMEOUT(m.Http(0)->CurPos(), qint64(2001), 10000);
+
+    m.StopDownloads();
+    QVERIFY(!m.StopEnabled() && !m.ResumeEnabled() && m.StartEnabled());
+    QCOMPARE(m.Status().Caption(), QStringLiteral("Status: INACTIVE "));
+    QVERIFY(m.Monitor().Text(0).startsWith(QStringLiteral("Not Connected..")));
+    QCOMPARE(m.Http(0)->DownloadStatus(), 0);
+    QVERIFY(!m.List2().Selected(0));
+    QCOMPARE(QFileInfo(file).size(), qint64(2000)); // the partial file stays
+
+    m.StartDownloads();
+    QVERIFY(rig.waitIdle());
+    QCOMPARE(readFile(file), body);
+    QVERIFY(server.requests().value(1).contains("Range: bytes=2000-\r\n"));
+    QVERIFY(
+        rig.programLog().contains(QStringLiteral("***Resuming => /big.bin from position 2001")));
+}
+
+void TestManager::slotsInTheirStartDelayStayTheirJobs()
+{
+    // Resume and stopping one connection come while both slots wait for their first tick
+    // with their sockets closed; neither loses its job or ends the run. The timer schedule
+    // judges idleness at a tick while new jobs are still in their start delay.
+    for (const bool stopOne : {false, true}) {
+        ScriptedServer server;
+        for (int i = 0; i < 6; ++i)
+            server.addConnection(ServerScript::reply(okReply("s" + QByteArray::number(i))));
+        ManagerRig rig(2, [&](DownloadManager& m) { m.options().setTimerSchedule(stopOne); });
+        DownloadManager& m = *rig.m;
+        addRows(rig, server, 6);
+        m.StartDownloads();
+        QCOMPARE(m.Http(0)->State(), 0);
+        if (stopOne)
+            m.StopConnection(0);
+        else
+            m.ResumeDownloads();
+        QVERIFY(m.StopEnabled());
+        QCOMPARE(m.State().NextJob, 2);
+        QCOMPARE(m.Http(1)->Tag(), QStringLiteral("1"));
+        QVERIFY(rig.dialogs.asked.isEmpty());
+        QVERIFY(rig.waitIdle());
+        QCOMPARE(m.State().CompletedJobs, stopOne ? 5 : 6); // row 0 stopped unfinished
+        QCOMPARE(m.List2().Selected(0), !stopOne);
+    }
+}
+
+void TestManager::failedJobsLeaveTheRightTraces()
+{
+    // A file where the first job's folder should be: it fails and the next job follows.
+    // The second job is refused and ends (the third starting) before its Error is raised.
+    ScriptedServer server;
+    server.addConnection(ServerScript().expectRequest().pause(200).send(okReply("fine")).close());
+    ManagerRig rig(1, [](DownloadManager& m) { m.Overrides().MaxTry = 1; });
+    DownloadManager& m = *rig.m;
+    QVERIFY(writeFile(rig.local(server.port(), QStringLiteral("/x")), "blocker"));
+    const QString refused =
+        QStringLiteral("http://127.0.0.1:%1/refused.bin").arg(unusedLoopbackPort());
+    // The last row keeps the blanks it was added with; they are no part of its address.
+    m.Jobs().AddJobs(server.url(QStringLiteral("/x/y.bin")) + "\r\n" + refused + "\r\n  " +
+                     server.url(QStringLiteral("/good.bin")) + " ");
+    QString monitorAfterError;
+    connect(m.Http(0), &HttpFiles::Error, this, [&] { monitorAfterError = m.Monitor().Text(0); });
+    m.StartDownloads();
+    QVERIFY(rig.waitIdle());
+    QCOMPARE(m.State().FailedJobs, 2);
+    QVERIFY(m.Jobs().IsFailed(0) && m.Jobs().IsFailed(1) && m.Jobs().IsCompleted(2));
+    QCOMPARE(readFile(rig.local(server.port(), QStringLiteral("/good.bin"))), QByteArray("fine"));
+    const QString log = rig.programLog();
+    QVERIFY2(log.contains(QStringLiteral("/refused.bin] Error**=> [10061]")), qPrintable(log));
+    QVERIFY2(!log.contains(QStringLiteral("/good.bin] Error")), qPrintable(log));
+    QVERIFY(!monitorAfterError.startsWith(QStringLiteral("Error**")));
+}
+
+void TestManager::laterUrlOfTheSameNameNeverResumesTheEarlierFile()
+{
+    // One after the other, so no slot writes the first file while the second job starts.
+    const QByteArray first = NginxFixture::randomBytes(3000, 3);
+    const QByteArray second = NginxFixture::randomBytes(5000, 4);
+    ScriptedServer server;
+    server.addConnection(
+        ServerScript::reply("HTTP/1.1 206 Partial\r\nContent-Range: bytes 5-7/8\r\n\r\n678"));
+    server.addConnection(ServerScript::reply(okReply(first)));
+    server.addConnection(ServerScript::reply(okReply(second)));
+    ManagerRig rig(1, [](DownloadManager& m) { m.options().setPathOption(1); });
+    DownloadManager& m = *rig.m;
+    QVERIFY(m.options().DetectResume());
+    // A file of an earlier run is still resumed.
+    const QString downloads = rig.base() + QStringLiteral("/Downloads/");
+    QVERIFY(writeFile(downloads + QStringLiteral("old.zip"), "12345"));
+    m.Jobs().AddJobs(server.url(QStringLiteral("/old.zip")) + "\r\n" +
+                     server.url(QStringLiteral("/h1/pic.zip")) + "\r\n" +
+                     server.url(QStringLiteral("/h2/pic.zip")));
+    m.StartDownloads();
+    QVERIFY(rig.waitIdle());
+    QCOMPARE(m.State().CompletedJobs, 3);
+    QCOMPARE(readFile(downloads + QStringLiteral("old.zip")), QByteArray("12345678"));
+    QCOMPARE(readFile(downloads + QStringLiteral("pic.zip")), first);
+    QCOMPARE(readFile(downloads + QStringLiteral("pic[1].zip")), second);
+    QCOMPARE(rig.programLog().count(QStringLiteral("***Resuming")), 1);
+}
+
+void TestManager::saveDialogsDuringTheRun()
+{
+    // "Ask me where ?": every save dialog stays open a while, running its own event loop
+    // in which ticks fire and other jobs end, as a modal dialog does. Jobs end during the
+    // next job's dialog, with a refill on every job end or the timer schedule, which
+    // refills every slot that looks free. Or a stop comes while the first dialog is open
+    // (the run not yet going) or a later one, or by leaving the program.
+    const struct
+    {
+        bool timerSchedule;
+        int stopAtMs; // 0: no stop
+        bool leaving;
+        int asked, connections;
+    } rows[] = {{false, 0, false, 3, 3},
+                {true, 0, false, 3, 3},
+                {false, 100, false, 1, 0},
+                {false, 300, false, 2, 1},
+                {false, 300, true, 2, 1}};
+    for (const auto& row : rows) {
+        ScriptedServer server;
+        for (int i = 0; i < 3; ++i)
+            server.addConnection(row.stopAtMs
+                                     ? ServerScript().expectRequest().hold()
+                                     : ServerScript::reply(okReply("a" + QByteArray::number(i))));
+        ManagerRig rig(row.stopAtMs ? 3 : 2, [&](DownloadManager& m) {
+            m.options().setTimerSchedule(row.timerSchedule);
+            m.options().setPathOption(2);
+        });
+        DownloadManager& m = *rig.m;
+        rig.dialogs.saveOpenMs = 200;
+        for (int i = 0; i < 3; ++i)
+            rig.dialogs.files.enqueue(rig.base() + QStringLiteral("/x%1").arg(i));
+        addRows(rig, server, 3);
+        if (row.stopAtMs)
+            QTimer::singleShot(row.stopAtMs, &m, [&] {
+                if (row.leaving)
+                    QVERIFY(m.ConfirmExit());
+                else
+                    m.StopDownloads();
+            });
+        m.StartDownloads();
+        if (row.stopAtMs) {
+            QTest::qWait(10 * ManagerRig::TickMs); // nothing may start later either
+            QVERIFY(!m.AnySlotBusy() && !m.List2().Selected(1));
+            QVERIFY(row.leaving || (!m.StopEnabled() && m.StartEnabled()));
+        } else {
+            QVERIFY(rig.waitIdle());
+            QCOMPARE(rig.dialogs.mostOpenSaves, 1);
+            // Each job wrote the file chosen for it, in row order.
+            for (int i = 0; i < 3; ++i)
+                QCOMPARE(readFile(rig.base() + QStringLiteral("/x%1").arg(i)),
+                         "a" + QByteArray::number(i));
+        }
+        QCOMPARE(rig.dialogs.asked.size(), row.asked);
+        QCOMPARE(server.connectionCount(), row.connections);
+    }
+}
+
+void TestManager::startupAndLeaving()
+{
+    ManagerRig missing(3, {}, false);
+    QVERIFY(!missing.baseDirOk);
+    QCOMPARE(missing.dialogs.messages(),
+             QStringList{"The Base directory (" + missing.base() +
+                         ") couldn't be found..\r\nPlease do fix it and restart Harvex..."});
+    QVERIFY(!QFileInfo::exists(missing.base())); // never created behind the user's back
+
+    ManagerRig rig(25, [](DownloadManager& m) {
+        QVERIFY(writeFile(m.options().BaseDir() + "/param.dat",
+                          "$ERR_CODES=404|500\n$DEF_DATA_FILTER=(x$Ext)\n"));
+    });
+    DownloadManager& m = *rig.m;
+    QCOMPARE(m.SessionMax(), 20); // clamped
+    QCOMPARE(m.Monitor().RowCount(), 20);
+    QCOMPARE(m.Params().ErrCodes, QStringLiteral("404|500"));
+    QCOMPARE(m.Jobs().DataFilter(), QStringLiteral("(x$Ext)"));
+    QCOMPARE(m.Status().Caption(), QStringLiteral("Status: INACTIVE "));
+    QVERIFY(!m.StartEnabled() && !m.StopEnabled() && !m.ResumeEnabled());
+    QVERIFY(m.DataTypes().ListCount() > 0);
+    QVERIFY(QFileInfo::exists(rig.base() + QStringLiteral("/Harvex_0.log")));
+    QVERIFY(!m.options().SaveEnabled()); // nothing is marked by the start-up
+    QVERIFY(m.QueryUnload());            // idle, nothing changed: nothing asked
+    QVERIFY(rig.dialogs.asked.isEmpty());
+
+    ScriptedServer server;
+    server.addConnection(ServerScript().expectRequest().hold());
+    m.options().setKeepAlive(false); // an unsaved change
+    m.Jobs().AddJobs(server.url(QStringLiteral("/held.bin")));
+    m.StartDownloads();
+    rig.dialogs.answers << Dialogs::Answer::No << Dialogs::Answer::No;
+    QVERIFY(!m.QueryUnload());
+    QCOMPARE(rig.dialogs.messages(),
+             (QStringList{"There are unsaved settings! Do you wish to save them?",
+                          "Downloads in progress!\r\n\r\nDo you wish to exit ?"}));
+    QCOMPARE(m.Http(0)->DownloadStatus(), -1); // still running
+    QVERIFY(!rig.store->Contains(QStringLiteral("Keep-Alive")));
+    rig.dialogs.answers << Dialogs::Answer::Yes;
+    QVERIFY(m.ConfirmExit());
+    QCOMPARE(m.Http(0)->DownloadStatus(), 0);
+    QCOMPARE(m.Http(0)->State(), 0);
+}
+
+void TestManager::monitorAndLiveDisplay()
+{
+    // Views hear of a burst of changes once, after the refresh interval.
     SlotMonitor monitor;
     monitor.CreateRows(3);
     monitor.SetRefreshInterval(30);
@@ -212,38 +419,68 @@ void TestManager::monitorTellsViewsOncePerBurst()
     QCOMPARE(changed.count(), 0);
     QVERIFY(changed.wait(1000));
     QCOMPARE(monitor.TakeDirtyRows(), QVector<int>{1});
-    QCOMPARE(monitor.Text(1), QStringLiteral("4999"));
     QCOMPARE(monitor.RowAt(1).Progress, 99.98);
+    QCOMPARE(monitor.DisplayText(1), QStringLiteral(" [4999]"));
     QVERIFY(!changed.wait(150)); // nothing new, nothing told
     QCOMPARE(SlotMonitor::FillPercent(0.4), 0.0);
     QCOMPARE(SlotMonitor::FillPercent(0.5), 0.5);
-    QCOMPARE(SlotMonitor::SlotNumberText(0), QStringLiteral("01"));
-    QCOMPARE(monitor.DisplayText(1), QStringLiteral(" [4999]"));
+
+    // Terminal lines stay on one row: control characters shown as "?", long texts cut.
+    monitor.SetProgress(0, 50);
+    monitor.SetSlotStatus(0, "Connected to: host\r\x1b[2Jx\u009B2J\u202E\U0001F600");
+    monitor.SetSlotStatus(1, QString(32, QLatin1Char('v'))); // exactly 60 wide
+    monitor.SetSlotStatus(2, QString(200, QLatin1Char('w')));
+    const QStringList lines = LiveDisplay::Render(monitor, "meter", "counters", 60);
+    QCOMPARE(lines.size(), 5);
+    QCOMPARE(lines[0], "01 [##########          ] [Connected to: host??[2Jx?2J?\U0001F600]");
+    QCOMPARE(lines[1].size(), 59);
+    QCOMPARE(lines[2].size(), 59);
+    QVERIFY(lines[2].startsWith(QStringLiteral("03 [                    ] [www")));
+    QCOMPARE(lines.mid(3), (QStringList{"meter", "counters"}));
+    QCOMPARE(LiveDisplay::ProgressBar(100, 4), QStringLiteral("[####]"));
+    QCOMPARE(LiveDisplay::ProgressBar(0.4, 4), QStringLiteral("[    ]"));
 }
 
-void TestManager::meterAndElapsedTexts()
+void TestManager::meterTexts()
 {
+    // Bytes of one tick in, the meter text out; the total keeps growing.
+    const struct
+    {
+        qint64 speed, file;
+        const char* text;
+    } ticks[] = {
+        {0, 0, "  Download Speed:00.0KB/Sec     Total Download:00.0MB"},
+        {40 * 1024, 3 * 1024 * 1024 / 2, "  Download Speed:40.0KB/Sec     Total Download:01.5MB"},
+        {0, 0, "  Download Speed:00.0KB/Sec     Total Download:01.5MB"},
+        {qint64(123456) * 1024, qint64(200) * 1024 * 1024,
+         "  Download Speed:123456.0KB/Sec     Total Download:201.5MB"},
+    };
     SpeedMeter meter;
-    QCOMPARE(meter.MeterText(),
-             QStringLiteral("  Download Speed:00.0KB/Sec     Total Download:00.0MB"));
-    meter.Tick(40 * 1024, 3 * 1024 * 1024 / 2);
-    QCOMPARE(meter.MeterText(),
-             QStringLiteral("  Download Speed:40.0KB/Sec     Total Download:01.5MB"));
-    QCOMPARE(meter.History().last(), 17); // a full column
-    meter.Tick(0, 0);                     // a quiet tick keeps the total
-    QCOMPARE(meter.MeterText(),
-             QStringLiteral("  Download Speed:00.0KB/Sec     Total Download:01.5MB"));
-    meter.Tick(qint64(123456) * 1024, qint64(200) * 1024 * 1024);
-    QCOMPARE(meter.MeterText(),
-             QStringLiteral("  Download Speed:123456.0KB/Sec     Total Download:201.5MB"));
-    QCOMPARE(SpeedMeter::ElapsedText(0), QStringLiteral("00:00 Min"));
+    for (const auto& tick : ticks) {
+        meter.Tick(tick.speed, tick.file);
+        QCOMPARE(meter.MeterText(), QString::fromUtf8(tick.text));
+    }
     QCOMPARE(SpeedMeter::ElapsedText(61), QStringLiteral("01:01 Min"));
     QCOMPARE(SpeedMeter::ElapsedText(6000), QStringLiteral("100:00 Min"));
 
-    // The manager's tick: bytes of the tick, then the counters cleared, the time advanced.
+    // The graph keeps the last 58 ticks, oldest first, cut at 17, halves to even.
+    SpeedMeter graph;
+    QVERIFY(graph.GraphBlank());
+    for (int i = 0; i < 60; ++i)
+        graph.Tick(qint64(i % 20) * 1024, 0);
+    QVector<int> columns = graph.History();
+    QCOMPARE(columns.size(), 58);
+    QCOMPARE(columns.first(), 2);
+    QCOMPARE(columns.mid(52), (QVector<int>{14, 15, 16, 17, 17, 17}));
+    graph.BlankGraph();
+    QVERIFY(graph.GraphBlank());
+    QCOMPARE(graph.History(), columns); // the history itself is never cleared
+    graph.Tick(qint64(2.5 * 1024), 0);
+    QCOMPARE(graph.History().last(), 2);
+
+    // The manager's tick: bytes of the tick shown, then the counters cleared, time on.
     ManagerRig rig(1);
     DownloadManager& m = *rig.m;
-    QCOMPARE(m.TimeText(), QStringLiteral("00:00 Min"));
     m.State().TotalBytes = 2560;
     m.State().FileBytes = 1024 * 1024;
     m.Timer1().start();
@@ -254,119 +491,7 @@ void TestManager::meterAndElapsedTexts()
              QStringLiteral("  Download Speed:02.5KB/Sec     Total Download:01.0MB"));
     QCOMPARE(m.State().TotalBytes, 0);
     QCOMPARE(m.State().FileBytes, 0);
-    QCOMPARE(m.State().TickCount, 1);
     QCOMPARE(m.TimeText(), QStringLiteral("00:01 Min"));
-}
-
-void TestManager::speedHistoryKeepsFiftyEightColumnsOldestFirst()
-{
-    SpeedMeter meter;
-    QVERIFY(meter.GraphBlank());
-    for (int i = 0; i < 60; ++i)
-        meter.Tick(qint64(i % 20) * 1024, 0);
-    const QVector<int> columns = meter.History();
-    QCOMPARE(columns.size(), 58);
-    // Ticks 2..59 remain; values above 17 are cut to 17.
-    QCOMPARE(columns.first(), 2);
-    QCOMPARE(columns.last(), 17); // 59 % 20 = 19
-    QCOMPARE(columns.at(57 - 2), 17);
-    QCOMPARE(columns.at(57 - 4), 15);
-    QVERIFY(!meter.GraphBlank());
-    meter.BlankGraph();
-    QVERIFY(meter.GraphBlank());
-    QCOMPARE(meter.History(), columns); // the history itself is never cleared
-    meter.Tick(qint64(2.5 * 1024), 0);
-    QCOMPARE(meter.History().last(), 2); // halves to even
-}
-
-void TestManager::missingBaseFolderIsReported()
-{
-    ManagerRig rig(3, {}, false);
-    QVERIFY(!rig.baseDirOk);
-    QCOMPARE(rig.dialogs.asked.size(), 1);
-    QCOMPARE(rig.dialogs.asked[0].text, QStringLiteral("The Base directory (") + rig.base() +
-                                            QStringLiteral(") couldn't be found..\r\n"
-                                                           "Please do fix it and restart "
-                                                           "Harvex..."));
-    QVERIFY(!QFileInfo::exists(rig.base())); // never created behind the user's back
-}
-
-void TestManager::startupFillsBuiltInsAndParamFile()
-{
-    QTemporaryDir dir;
-    const QString base = dir.filePath(QStringLiteral("base"));
-    QDir().mkpath(base);
-    QFile param(base + QStringLiteral("/param.dat"));
-    QVERIFY(param.open(QIODevice::WriteOnly));
-    param.write("$ERR_CODES=404|500\n$USER_AGENT=Probe/2\n$DEF_DATA_FILTER=(x$Ext)\n");
-    param.close();
-    SettingsStore store(dir.filePath(QStringLiteral("s.ini")));
-    store.Set(QStringLiteral("Base Dir"), base);
-    store.Set(QStringLiteral("Max Parallel"), QStringLiteral("25"));
-    ScriptedDialogs dialogs;
-    DownloadManager m(dialogs, store);
-    QVERIFY(Startup::Run(m));
-    QCOMPARE(m.SessionMax(), 20); // clamped
-    QCOMPARE(m.State().SlotCount, 20);
-    QCOMPARE(m.Monitor().RowCount(), 20);
-    QCOMPARE(m.Params().ErrCodes, QStringLiteral("404|500"));
-    QCOMPARE(m.Params().Combo2.Count(), 4);
-    QCOMPARE(m.Params().Combo2.SelectedIndex(), 0);
-    QCOMPARE(m.Jobs().DataFilter(), QStringLiteral("(x$Ext)"));
-    QCOMPARE(m.List2().ToolTipText(), QStringLiteral("Harvex: Http Batch Downloader"));
-    QCOMPARE(m.Status().Caption(), QStringLiteral("Status: INACTIVE "));
-    QVERIFY(!m.StartEnabled() && !m.StopEnabled() && !m.ResumeEnabled());
-    QVERIFY(m.DataTypes().ListCount() > 0);
-    QVERIFY(QFileInfo::exists(base + QStringLiteral("/Harvex_0.log")));
-    QVERIFY(dialogs.asked.isEmpty());
-    QVERIFY(!m.options().SaveEnabled()); // nothing is marked by the start-up
-}
-
-void TestManager::leavingDuringRunAsksAndStopsSlots()
-{
-    ScriptedServer server;
-    server.addConnection(ServerScript().expectRequest().hold());
-    ManagerRig rig(2);
-    DownloadManager& m = *rig.m;
-    QVERIFY(m.QueryUnload()); // idle, nothing changed: nothing asked
-    QVERIFY(rig.dialogs.asked.isEmpty());
-
-    m.options().setKeepAlive(false); // an unsaved change
-    m.Jobs().AddJobs(server.url(QStringLiteral("/held.bin")));
-    m.StartDownloads();
-    rig.dialogs.answers << Dialogs::Answer::No << Dialogs::Answer::No;
-    QVERIFY(!m.QueryUnload());
-    QCOMPARE(rig.dialogs.messages(),
-             (QStringList{QStringLiteral("There are unsaved settings! Do you wish to save them?"),
-                          QStringLiteral("Downloads in progress!\r\n\r\nDo you wish to exit ?")}));
-    QCOMPARE(m.Http(0)->DownloadStatus(), -1); // still running
-    QVERIFY(!rig.store->Contains(QStringLiteral("Keep-Alive")));
-
-    rig.dialogs.answers << Dialogs::Answer::Yes;
-    QVERIFY(m.ConfirmExit());
-    QCOMPARE(m.Http(0)->DownloadStatus(), 0);
-    QCOMPARE(m.Http(0)->State(), 0);
-}
-
-void TestManager::liveDisplayLinesStayOnOneRow()
-{
-    SlotMonitor monitor;
-    monitor.CreateRows(2);
-    monitor.SetProgress(0, 50);
-    monitor.SetSlotStatus(0,
-                          QStringLiteral("Connected to: host\r\x1b[2Jx\u009B2J\u202E\U0001F600"));
-    monitor.SetSlotStatus(1, QString(200, QLatin1Char('w')));
-    const QStringList lines =
-        LiveDisplay::Render(monitor, QStringLiteral("meter"), QStringLiteral("counters"), 60);
-    QCOMPARE(lines.size(), 4);
-    QCOMPARE(lines[0],
-             QStringLiteral("01 [##########          ] [Connected to: host??[2Jx?2J?\U0001F600]"));
-    QCOMPARE(lines[1].size(), 59);
-    QVERIFY(lines[1].startsWith(QStringLiteral("02 [                    ] [www")));
-    QCOMPARE(lines[2], QStringLiteral("meter"));
-    QCOMPARE(lines[3], QStringLiteral("counters"));
-    QCOMPARE(LiveDisplay::ProgressBar(100, 4), QStringLiteral("[####]"));
-    QCOMPARE(LiveDisplay::ProgressBar(0.4, 4), QStringLiteral("[    ]"));
 }
 
 QTEST_GUILESS_MAIN(TestManager)

@@ -5,6 +5,7 @@ is checked here over real loopback sockets against a small backend."""
 
 import os
 import socket
+import socketserver
 import sys
 import threading
 import time
@@ -19,130 +20,86 @@ REPLY = HEADER + BODY
 TIMEOUT_MS = 300
 
 
-class Backend:
+class Backend(socketserver.ThreadingTCPServer):
     """Answers every request with REPLY and closes; counts the connections."""
 
+    daemon_threads = True
+    accepted = 0
+
+    class Handler(socketserver.StreamRequestHandler):
+        def handle(self):
+            self.server.accepted += 1
+            while self.rfile.readline() not in (b"\r\n", b""):
+                pass
+            self.wfile.write(REPLY)
+
     def __init__(self):
-        self.sock = socket.socket()
-        self.sock.bind(("127.0.0.1", 0))
-        self.sock.listen(16)
-        self.sock.settimeout(0.2)
-        self.accepted = 0
-        self.stopping = False
-        self.thread = threading.Thread(target=self._loop, daemon=True)
-        self.thread.start()
+        super().__init__(("127.0.0.1", 0), Backend.Handler)
 
-    def _loop(self):
-        while not self.stopping:
-            try:
-                conn, _ = self.sock.accept()
-            except OSError:
-                continue
-            self.accepted += 1
-            threading.Thread(target=self._answer, args=(conn,), daemon=True).start()
-
-    @staticmethod
-    def _answer(conn):
-        conn.settimeout(5)
-        try:
-            data = b""
-            while b"\r\n\r\n" not in data:
-                chunk = conn.recv(4096)
-                if not chunk:
-                    return
-                data += chunk
-            conn.sendall(REPLY)
-        except OSError:
-            pass
-        finally:
-            conn.close()
-
-    def stop(self):
-        self.stopping = True
-        self.thread.join(2)
-        self.sock.close()
+    def handle_error(self, request, client_address):
+        pass  # a client the proxy cut off
 
 
 def seed_where(fault, test=lambda plan: True):
     """A seed whose first connection gets `fault` and passes `test`."""
-    for seed in range(1, 5000):
-        plan = Plan(seed, 0, {fault: 1}, TIMEOUT_MS)
-        if test(plan):
-            return seed
-    raise AssertionError("no such seed")
+    return next(s for s in range(1, 5000) if test(Plan(s, 0, {fault: 1}, TIMEOUT_MS)))
 
 
 def fetch(port, wait=5.0):
     """GET through the proxy; returns (bytes, how it ended: "eof", "reset" or "silent")."""
-    s = socket.create_connection(("127.0.0.1", port))
-    s.settimeout(wait)
-    got = b""
-    try:
-        s.sendall(b"GET /f HTTP/1.0\r\nHost: x\r\n\r\n")
-        while True:
-            chunk = s.recv(65536)
-            if not chunk:
-                return got, "eof"
-            got += chunk
-    except ConnectionResetError:
-        return got, "reset"
-    except BrokenPipeError:
-        return got, "reset"
-    except socket.timeout:
-        return got, "silent"
-    finally:
-        s.close()
+    with socket.create_connection(("127.0.0.1", port)) as s:
+        s.settimeout(wait)
+        got = b""
+        try:
+            s.sendall(b"GET /f HTTP/1.0\r\nHost: x\r\n\r\n")
+            while chunk := s.recv(65536):
+                got += chunk
+            return got, "eof"
+        except (ConnectionResetError, BrokenPipeError):
+            return got, "reset"
+        except socket.timeout:
+            return got, "silent"
+
+
+def wait_until(condition):
+    deadline = time.monotonic() + 3
+    while not condition() and time.monotonic() < deadline:
+        time.sleep(0.02)
 
 
 class ProxyTest(unittest.TestCase):
     def setUp(self):
         self.backend = Backend()
-        self.proxies = []
-
-    def tearDown(self):
-        for p in self.proxies:
-            p.stop()
-        self.backend.stop()
+        self.addCleanup(self.backend.server_close)
+        self.addCleanup(self.backend.shutdown)
+        threading.Thread(target=self.backend.serve_forever, args=(0.02,), daemon=True).start()
 
     def proxy(self, fault, seed):
-        p = ChaosProxy(("127.0.0.1", self.backend.sock.getsockname()[1]), seed, TIMEOUT_MS, {fault: 1})
-        self.proxies.append(p.start())
-        return p
+        p = ChaosProxy(("127.0.0.1", self.backend.server_address[1]), seed, TIMEOUT_MS, {fault: 1})
+        self.addCleanup(p.stop)
+        return p.start()
 
     def test_cut_points_fall_in_the_header_and_the_body(self):
-        offsets = []
-        for n in range(2000):
-            plan = Plan(7, n, {"cut_close": 1}, TIMEOUT_MS)
-            offsets.append(plan.cut_offset(len(HEADER), len(REPLY)))
+        offsets = [Plan(7, n, {"cut_close": 1}, TIMEOUT_MS).cut_offset(len(HEADER), len(REPLY))
+                   for n in range(2000)]
         self.assertTrue(all(0 <= o <= len(REPLY) for o in offsets))
-        self.assertGreater(sum(1 for o in offsets if o == 0), 50)
+        self.assertGreater(offsets.count(0), 50)
         self.assertGreater(sum(1 for o in offsets if 0 < o < len(HEADER)), 200)
         self.assertGreater(sum(1 for o in offsets if o > len(REPLY) // 2), 500)
 
     def test_clean_faults_deliver_every_byte(self):
-        for fault, seed in (
-            ("pass", 1),
-            ("split", seed_where("split", lambda p: p.piece_max <= 4)),
-            ("split", seed_where("split", lambda p: p.piece_max > 30000)),
-            ("delay", 1),
-        ):
+        for fault, seed in (("pass", 1), ("delay", 1),
+                            ("split", seed_where("split", lambda p: p.piece_max <= 4)),
+                            ("split", seed_where("split", lambda p: p.piece_max > 30000))):
             with self.subTest(fault=fault, seed=seed):
-                p = self.proxy(fault, seed)
-                got, end = fetch(p.port)
-                self.assertEqual(end, "eof")
-                self.assertEqual(got, REPLY)
+                self.assertEqual(fetch(self.proxy(fault, seed).port), (REPLY, "eof"))
 
     def test_cuts_end_with_a_prefix(self):
         for fault, ending in (("cut_close", "eof"), ("cut_reset", "reset")):
-            for where in ("header", "body"):
-                seed = seed_where(
-                    fault,
-                    lambda p: p.piece_max == 0
-                    and not p.cut_at_zero
-                    and p.cut_in_header == (where == "header")
-                    and 0.05 < p.cut_share < 0.95,
-                )
-                with self.subTest(fault=fault, where=where):
+            for in_header in (True, False):
+                seed = seed_where(fault, lambda p: p.piece_max == 0 and not p.cut_at_zero
+                                  and p.cut_in_header == in_header and 0.05 < p.cut_share < 0.95)
+                with self.subTest(fault=fault, in_header=in_header):
                     p = self.proxy(fault, seed)
                     got, end = fetch(p.port)
                     self.assertEqual(end, ending)
@@ -152,29 +109,23 @@ class ProxyTest(unittest.TestCase):
                     self.assertTrue(REPLY.startswith(got))
                     if fault == "cut_close":
                         self.assertEqual(len(got), expected)
-                    self.assertEqual(where == "header", len(got) < len(HEADER))
+                    self.assertEqual(in_header, len(got) < len(HEADER))
 
     def test_stall_stays_silent_until_the_client_leaves(self):
-        seed = seed_where("stall", lambda p: not p.cut_at_zero and not p.cut_in_header and p.cut_share < 0.9)
-        p = self.proxy("stall", seed)
+        p = self.proxy("stall", seed_where("stall", lambda p: not p.cut_at_zero
+                                           and not p.cut_in_header and p.cut_share < 0.9))
         got, end = fetch(p.port, wait=1.0)
         self.assertEqual(end, "silent")
         self.assertTrue(REPLY.startswith(got) and len(HEADER) < len(got) < len(REPLY))
-        deadline = time.monotonic() + 3
-        while p.open_connections() and time.monotonic() < deadline:
-            time.sleep(0.02)
+        wait_until(lambda: not p.open_connections())
         self.assertEqual(p.open_connections(), 0)
         self.assertEqual(p.records[0]["outcome"], "stall")
 
     def test_refuse_resets_before_the_upstream_is_asked(self):
         p = self.proxy("refuse", 1)
-        got, end = fetch(p.port)
-        self.assertEqual(got, b"")
-        self.assertEqual(end, "reset")
+        self.assertEqual(fetch(p.port), (b"", "reset"))
         self.assertEqual(self.backend.accepted, 0)
-        deadline = time.monotonic() + 3
-        while not p.records and time.monotonic() < deadline:
-            time.sleep(0.02)
+        wait_until(lambda: p.records)
         self.assertEqual(p.records[0]["requests"][0]["path"], "/f")
 
 
