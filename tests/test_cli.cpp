@@ -82,9 +82,9 @@ void TestCli::parser()
     // Refused, each with a one-line message.
     CliOptions o;
     QString error;
-    for (const char* args :
-         {"-j 0", "-j +5", "-j 21", "--min-image-size 99999999999999999999", "--quiet=1",
-          "--resume=yes", "-i", "x -d", "--tick-ms 0", "--path-option 2", "--bogus"}) {
+    for (const char* args : {"-j 0", "-j +5", "-j 21", "--min-image-size 99999999999999999999",
+                             "--quiet=1", "--resume=yes", "-i", "x -d", "--tick-ms 0",
+                             "--path-option 2", "--bogus", "--ca-certificate="}) {
         error.clear();
         QVERIFY2(!CliOptions::Parse(QString(args).split(u' '), o, error), args);
         QVERIFY(!error.isEmpty() && !error.contains(u'\n'));
@@ -136,6 +136,8 @@ void TestCli::runsWithoutServer()
          "http://a.example/1.zip\nhttp://a.example/2.zip\n",
          "1 line(s) longer than 1 MiB were skipped in standard input\n"},
         {"-i /dev/zero", "", 2, "", "harvex-cli: /dev/zero: Not a regular file\n"},
+        {"--ca-certificate /dev/null #", "", 2, "",
+         "harvex-cli: No PEM certificate in /dev/null\n"},
         {"/dev/null", "", 2, "", "harvex-cli: /dev/null: Not a regular file\n"},
         {"-i @/fifo", "", 2, "", "/fifo: Not a regular file\n"}, // never blocks
         {"-i @/no\u009B2J.txt", "", 2, "", "@/no?2J.txt: No such file or directory\n"},

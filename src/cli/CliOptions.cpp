@@ -83,14 +83,21 @@ bool CliOptions::Parse(const QStringList& arguments, CliOptions& out, QString& e
             return true;
         };
 
-        bool ok = true;
         QString v;
-        if (arg == QLatin1String("-i") || arg == QLatin1String("--input")) {
-            ok = value(v);
-            if (ok && v.isEmpty()) {
+        // A value that names a file: never empty.
+        auto fileName = [&] {
+            if (!value(v))
+                return false;
+            if (v.isEmpty()) {
                 error = QStringLiteral("option %1 needs a file name").arg(arg);
-                ok = false;
+                return false;
             }
+            return true;
+        };
+
+        bool ok = true;
+        if (arg == QLatin1String("-i") || arg == QLatin1String("--input")) {
+            ok = fileName();
             if (ok)
                 out.Inputs.append(v);
         } else if (arg == QLatin1String("-f") || arg == QLatin1String("--filtered")) {
@@ -152,19 +159,11 @@ bool CliOptions::Parse(const QStringList& arguments, CliOptions& out, QString& e
         } else if (arg == QLatin1String("--log-reply")) {
             ok = flag(out.LogReply);
         } else if (arg == QLatin1String("--ca-certificate")) {
-            ok = value(v);
-            if (ok && v.isEmpty()) {
-                error = QStringLiteral("option %1 needs a file name").arg(arg);
-                ok = false;
-            }
+            ok = fileName();
             if (ok)
                 out.CaFile = v;
         } else if (arg == QLatin1String("--failed-list")) {
-            ok = value(v);
-            if (ok && v.isEmpty()) {
-                error = QStringLiteral("option %1 needs a file name").arg(arg);
-                ok = false;
-            }
+            ok = fileName();
             if (ok)
                 out.FailedList = v;
         } else if (arg == QLatin1String("--harvest")) {
