@@ -14,17 +14,17 @@ static constexpr qint64 ReadBufferBytes = 256 * 1024;
 
 namespace {
 
-// TLS sessions of this run by "host:port", for the next connection to the same server to
-// resume instead of running the whole handshake (RFC 8446 §2.2). Only a connection whose
-// certificate passed the checks leaves a session here, and a session goes only to the
-// host name and port it came from, so no resumption can skip a check.
-QHash<QString, QByteArray>& sessions()
+// Resumption tickets of this run by "host:port", for the next connection to the same server
+// to resume instead of running the whole handshake (RFC 8446 §2.2). Only a connection whose
+// certificate passed the checks leaves a ticket here, and a ticket goes only to the host
+// name and port it came from, so no resumption can skip a check.
+QHash<QString, QByteArray>& tickets()
 {
     static QHash<QString, QByteArray> kept;
     return kept;
 }
 
-constexpr qsizetype MaxKeptSessions = 256;
+constexpr qsizetype MaxKeptTickets = 256;
 bool trustFixed = false; // TrustOnly was called: HARVEX_EXTRA_CA no longer applies
 
 } // namespace
@@ -57,10 +57,10 @@ void StreamSocket::makeSocket(bool secure)
     if (!tls)
         return;
     connect(tls, &QSslSocket::encrypted, this, &StreamSocket::onEncrypted);
-    // TLS 1.3 sends its session tickets after the handshake.
+    // TLS 1.3 sends its tickets after the handshake.
     connect(tls, &QSslSocket::newSessionTicketReceived, this, [this] {
         if (m_open)
-            keepSession();
+            keepTicket();
     });
     connect(tls, &QSslSocket::sslErrors, this, [this](const QList<QSslError>& errors) {
         QStringList texts;
@@ -106,29 +106,29 @@ bool StreamSocket::TrustOnly(const QString& pemFile, QString* error)
     config.setCaCertificates(trusted);
     QSslConfiguration::setDefaultConfiguration(config);
     trustFixed = true;
-    ForgetSessions();
+    ForgetTickets();
     return true;
 }
 
-void StreamSocket::ForgetSessions()
+void StreamSocket::ForgetTickets()
 {
-    sessions().clear();
+    tickets().clear();
 }
 
-QString StreamSocket::sessionKey() const
+QString StreamSocket::ticketKey() const
 {
     return m_remoteHost + QLatin1Char(':') + QString::number(m_remotePort);
 }
 
-void StreamSocket::keepSession()
+void StreamSocket::keepTicket()
 {
     auto* tls = qobject_cast<QSslSocket*>(m_socket);
-    const QByteArray session = tls ? tls->sslConfiguration().sessionTicket() : QByteArray();
-    if (session.isEmpty())
+    const QByteArray ticket = tls ? tls->sslConfiguration().sessionTicket() : QByteArray();
+    if (ticket.isEmpty())
         return;
-    if (sessions().size() >= MaxKeptSessions && !sessions().contains(sessionKey()))
-        sessions().clear();
-    sessions().insert(sessionKey(), session);
+    if (tickets().size() >= MaxKeptTickets && !tickets().contains(ticketKey()))
+        tickets().clear();
+    tickets().insert(ticketKey(), ticket);
 }
 
 void StreamSocket::Close()
@@ -153,9 +153,9 @@ void StreamSocket::Connect()
     if (tls) {
         ApplyExtraCa();
         QSslConfiguration config = QSslConfiguration::defaultConfiguration();
-        // The session of the handshake stays readable, to be offered again.
+        // The ticket of the handshake stays readable, to be offered again.
         config.setSslOption(QSsl::SslOptionDisableSessionPersistence, false);
-        config.setSessionTicket(sessions().value(sessionKey()));
+        config.setSessionTicket(tickets().value(ticketKey()));
         tls->setSslConfiguration(config);
         // The name checked against the certificate and sent as SNI (RFC 6066 §3).
         tls->setPeerVerifyName(m_remoteHost);
@@ -240,7 +240,7 @@ void StreamSocket::onConnected()
 void StreamSocket::onEncrypted()
 {
     m_open = true;
-    keepSession();
+    keepTicket();
     emit ConnectEvent();
 }
 
@@ -303,9 +303,9 @@ void StreamSocket::onError()
                           error == QAbstractSocket::SslInvalidUserDataError;
     if (tlsError && !m_open) {
         // The handshake or the certificate check failed: a new try would meet the same.
-        // A session kept for this server is not offered to it again.
+        // A ticket kept for this server is not offered to it again.
         m_tlsFailed = true;
-        sessions().remove(sessionKey());
+        tickets().remove(ticketKey());
         description = QStringLiteral("TLS handshake with %1 failed: %2")
                           .arg(m_remoteHost, m_tlsProblems.isEmpty() ? description : m_tlsProblems);
     } else if (tlsError) {

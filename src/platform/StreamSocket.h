@@ -63,8 +63,8 @@ public:
     // Trusts exactly the PEM certificates in the file from now on, instead of the system
     // store and HARVEX_EXTRA_CA. False (and nothing changed) when it holds none.
     static bool TrustOnly(const QString& pemFile, QString* error);
-    // Forgets every TLS session kept for resumption.
-    static void ForgetSessions();
+    // Forgets every TLS ticket kept for resumption.
+    static void ForgetTickets();
 
 signals:
     void ConnectEvent();
@@ -79,8 +79,8 @@ private:
     void onReadyRead();
     void onDisconnected();
     void onError();
-    QString sessionKey() const;
-    void keepSession();
+    QString ticketKey() const;
+    void keepTicket();
 
     QTcpSocket* m_socket = nullptr; // a QSslSocket while Secure
 

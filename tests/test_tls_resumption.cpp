@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// TLS sessions between connections: a new connection to a server resumes the session of an
-// earlier one, and no session goes to another server, so a certificate that fails the
-// checks fails however many sessions the run holds.
+// TLS resumption between connections: a new connection to a server resumes with the ticket
+// of an earlier one, and no ticket goes to another server, so a certificate that fails the
+// checks fails however many tickets the run holds.
 #include "engine/HttpFiles.h"
 #include "platform/StreamSocket.h"
 #include "support/NginxFixture.h"
@@ -24,7 +24,7 @@ quint16 freePort()
 }
 
 // nginx over TLS with the given certificate; every reply says whether its connection
-// resumed a session ("r") or ran a full handshake (".").
+// resumed ("r") or ran a full handshake (".").
 QString tlsBlock(quint16 port, const TlsFixture& tls, const QString& cert, const QString& keys)
 {
     return QStringLiteral("        listen 127.0.0.1:%1 ssl;\n"
@@ -64,22 +64,22 @@ Fetched fetch(const QString& url, const QString& file)
 
 } // namespace
 
-class TestTlsSessions : public QObject
+class TestTlsResumption : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase();
-    void init() { StreamSocket::ForgetSessions(); }
+    void init() { StreamSocket::ForgetTickets(); }
     void laterConnectionsResume();
-    void noSessionCrossesToAnotherServer();
+    void noTicketCrossesToAnotherServer();
 
 private:
     TlsFixture m_tls;
     QTemporaryDir m_dir;
-    QString m_ticketKey; // shared by every server here, so each would take another's session
+    QString m_ticketKey; // shared by every server here, so each would take another's tickets
 };
 
-void TestTlsSessions::initTestCase()
+void TestTlsResumption::initTestCase()
 {
     QString error;
     QVERIFY2(m_tls.make(&error), qPrintable(error));
@@ -92,7 +92,7 @@ void TestTlsSessions::initTestCase()
     key.write(bytes);
 }
 
-void TestTlsSessions::laterConnectionsResume()
+void TestTlsResumption::laterConnectionsResume()
 {
     const quint16 port = freePort();
     NginxFixture nginx(tlsBlock(port, m_tls, QStringLiteral("localhost"), m_ticketKey));
@@ -116,7 +116,7 @@ void TestTlsSessions::laterConnectionsResume()
     }
 }
 
-void TestTlsSessions::noSessionCrossesToAnotherServer()
+void TestTlsResumption::noTicketCrossesToAnotherServer()
 {
     // One server, one certificate (for "localhost" and 127.0.0.1), reached at 127.0.0.2
     // as well, a name the certificate does not hold.
@@ -129,9 +129,9 @@ void TestTlsSessions::noSessionCrossesToAnotherServer()
     const QString goodUrl = QStringLiteral("https://localhost:%1/a.bin").arg(port);
     const QString badUrl = QStringLiteral("https://127.0.0.2:%1/a.bin").arg(port);
 
-    // The trusted name works and leaves a session the server would take at 127.0.0.2 as
+    // The trusted name works and leaves a ticket the server would take at 127.0.0.2 as
     // well; there the certificate check fails, twice, since a failed handshake leaves no
-    // session either.
+    // ticket either.
     QTemporaryDir out;
     QVERIFY(fetch(goodUrl, out.filePath(QStringLiteral("good.bin")))
                 .milestones.contains(QStringLiteral("DownloadComplete")));
@@ -146,5 +146,5 @@ void TestTlsSessions::noSessionCrossesToAnotherServer()
     }
 }
 
-QTEST_GUILESS_MAIN(TestTlsSessions)
-#include "test_tls_sessions.moc"
+QTEST_GUILESS_MAIN(TestTlsResumption)
+#include "test_tls_resumption.moc"
