@@ -5,23 +5,16 @@
 #include "engine/HttpFiles.h"
 #include "platform/StreamSocket.h"
 #include "support/NginxFixture.h"
+#include "support/ScriptedServer.h"
 #include "support/SlotRecorder.h"
 #include "support/TlsFixture.h"
 
 #include <QFile>
 #include <QRandomGenerator>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
 namespace {
-
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    return probe.serverPort();
-}
 
 // nginx over TLS with the given certificate; every reply says whether its connection
 // resumed ("r") or ran a full handshake (".").
@@ -94,7 +87,7 @@ void TestTlsResumption::initTestCase()
 
 void TestTlsResumption::laterConnectionsResume()
 {
-    const quint16 port = freePort();
+    const quint16 port = unusedLoopbackPort();
     NginxFixture nginx(tlsBlock(port, m_tls, QStringLiteral("localhost"), m_ticketKey));
     QString error;
     QVERIFY2(nginx.start(&error), qPrintable(error));
@@ -120,7 +113,7 @@ void TestTlsResumption::noTicketCrossesToAnotherServer()
 {
     // One server, one certificate (for "localhost" and 127.0.0.1), reached at 127.0.0.2
     // as well, a name the certificate does not hold.
-    const quint16 port = freePort();
+    const quint16 port = unusedLoopbackPort();
     NginxFixture nginx(tlsBlock(port, m_tls, QStringLiteral("localhost"), m_ticketKey) +
                        QStringLiteral("        listen 127.0.0.2:%1 ssl;\n").arg(port));
     QString error;

@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """A loopback nginx for the benchmarks: one process, sendfile, long keep-alive, no gzip; with
-`tls`, a second server block serves the same root over HTTPS (TLS 1.2 and 1.3, shared session
-cache and tickets) with a certificate from a throwaway CA."""
+`tls`, a second server block serves the same root over HTTPS (TLS 1.2 and 1.3, resumption
+by cache and tickets) with a certificate from a throwaway CA."""
 import os
 import shutil
 import socket
