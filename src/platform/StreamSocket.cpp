@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/StreamSocket.h"
 
-#include <QHash>
+#include "platform/TlsTickets.h"
+
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QSslError>
@@ -14,24 +15,19 @@ static constexpr qint64 ReadBufferBytes = 256 * 1024;
 
 namespace {
 
-// Resumption tickets of this run by "host:port", for the next connection to the same server
-// to resume instead of running the whole handshake (RFC 8446 §2.2). Only a connection whose
-// certificate passed the checks leaves a ticket here, and a ticket goes only to the host
-// name and port it came from, so no resumption can skip a check.
-QHash<QString, QByteArray>& tickets()
-{
-    static QHash<QString, QByteArray> kept;
-    return kept;
-}
-
-constexpr qsizetype MaxKeptTickets = 256;
 bool trustFixed = false; // TrustOnly was called: HARVEX_EXTRA_CA no longer applies
+
+// How long a connection waits for the lead handshake to its server before running its own.
+constexpr int LeadWaitMs = 2000;
 
 } // namespace
 
 StreamSocket::StreamSocket(QObject* parent) : QObject(parent)
 {
     makeSocket(false);
+    m_leadWait.setSingleShot(true);
+    m_leadWait.setInterval(LeadWaitMs);
+    connect(&m_leadWait, &QTimer::timeout, this, [this] { leadSettled(m_connectNumber); });
 }
 
 void StreamSocket::makeSocket(bool secure)
@@ -57,7 +53,6 @@ void StreamSocket::makeSocket(bool secure)
     if (!tls)
         return;
     connect(tls, &QSslSocket::encrypted, this, &StreamSocket::onEncrypted);
-    // TLS 1.3 sends its tickets after the handshake.
     connect(tls, &QSslSocket::newSessionTicketReceived, this, [this] {
         if (m_open)
             keepTicket();
@@ -73,6 +68,7 @@ void StreamSocket::makeSocket(bool secure)
 StreamSocket::~StreamSocket()
 {
     m_quiet = true;
+    endLead();
     m_socket->abort();
 }
 
@@ -112,27 +108,35 @@ bool StreamSocket::TrustOnly(const QString& pemFile, QString* error)
 
 void StreamSocket::ForgetTickets()
 {
-    tickets().clear();
+    TlsTickets::Clear();
 }
 
 QString StreamSocket::ticketKey() const
 {
-    return m_remoteHost + QLatin1Char(':') + QString::number(m_remotePort);
+    return TlsTickets::Key(m_remoteHost, m_remotePort);
 }
 
 void StreamSocket::keepTicket()
 {
     auto* tls = qobject_cast<QSslSocket*>(m_socket);
-    const QByteArray ticket = tls ? tls->sslConfiguration().sessionTicket() : QByteArray();
-    if (ticket.isEmpty())
-        return;
-    if (tickets().size() >= MaxKeptTickets && !tickets().contains(ticketKey()))
-        tickets().clear();
-    tickets().insert(ticketKey(), ticket);
+    if (tls)
+        TlsTickets::Keep(ticketKey(), tls->sslConfiguration().sessionTicket());
+}
+
+void StreamSocket::endLead()
+{
+    m_leadWait.stop();
+    if (m_awaitingLead)
+        TlsTickets::Leave(ticketKey(), this);
+    m_awaitingLead = false;
+    if (m_leading)
+        TlsTickets::Settle(ticketKey(), this);
+    m_leading = false;
 }
 
 void StreamSocket::Close()
 {
+    endLead();
     m_quiet = true;
     m_socket->abort();
     m_quiet = false;
@@ -150,26 +154,52 @@ void StreamSocket::Connect()
         makeSocket(m_secure);
         tls = qobject_cast<QSslSocket*>(m_socket);
     }
-    if (tls) {
-        ApplyExtraCa();
-        QSslConfiguration config = QSslConfiguration::defaultConfiguration();
-        // The ticket of the handshake stays readable, to be offered again.
-        config.setSslOption(QSsl::SslOptionDisableSessionPersistence, false);
-        config.setSessionTicket(tickets().value(ticketKey()));
-        tls->setSslConfiguration(config);
-        // The name checked against the certificate and sent as SNI (RFC 6066 §3).
-        tls->setPeerVerifyName(m_remoteHost);
-        tls->setPeerVerifyMode(QSslSocket::VerifyPeer);
-        tls->connectToHostEncrypted(m_remoteHost, quint16(m_remotePort));
-    } else {
+    ++m_connectNumber;
+    if (!tls) {
         m_socket->connectToHost(m_remoteHost, quint16(m_remotePort));
+        return;
     }
+    ApplyExtraCa();
+    if (TlsTickets::Ticket(ticketKey()).isEmpty()) {
+        const quint64 number = m_connectNumber;
+        if (TlsTickets::Follow(ticketKey(), this, [this, number] { leadSettled(number); })) {
+            m_awaitingLead = true;
+            m_leadWait.start();
+            return;
+        }
+        m_leading = true;
+    }
+    connectTls();
+}
+
+void StreamSocket::connectTls()
+{
+    auto* tls = qobject_cast<QSslSocket*>(m_socket);
+    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+    // The ticket of the handshake stays readable, to be offered again.
+    config.setSslOption(QSsl::SslOptionDisableSessionPersistence, false);
+    config.setSessionTicket(TlsTickets::Ticket(ticketKey()));
+    tls->setSslConfiguration(config);
+    // The name checked against the certificate and sent as SNI (RFC 6066 §3).
+    tls->setPeerVerifyName(m_remoteHost);
+    tls->setPeerVerifyMode(QSslSocket::VerifyPeer);
+    tls->connectToHostEncrypted(m_remoteHost, quint16(m_remotePort));
+}
+
+void StreamSocket::leadSettled(quint64 connectNumber)
+{
+    if (connectNumber != m_connectNumber || !m_awaitingLead)
+        return; // a call for an earlier connection
+    endLead();
+    connectTls();
 }
 
 int StreamSocket::State() const
 {
     if (m_failed)
         return ErrorState;
+    if (m_awaitingLead)
+        return Connecting;
     switch (m_socket->state()) {
     case QAbstractSocket::HostLookupState:
         return Resolving;
@@ -240,7 +270,11 @@ void StreamSocket::onConnected()
 void StreamSocket::onEncrypted()
 {
     m_open = true;
-    keepTicket();
+    // TLS 1.3 sends its tickets after the handshake (newSessionTicketReceived); before, the
+    // session could not be resumed.
+    const auto* tls = qobject_cast<QSslSocket*>(m_socket);
+    if (tls && tls->sessionProtocol() != QSsl::TlsV1_3)
+        keepTicket();
     emit ConnectEvent();
 }
 
@@ -248,6 +282,9 @@ void StreamSocket::onReadyRead()
 {
     if (m_quiet || !m_open)
         return;
+    // TLS 1.3 tickets come ahead of the first data: if none came, none is coming.
+    if (m_leading)
+        endLead();
     const qint64 waiting = m_socket->bytesAvailable();
     if (waiting > 0)
         emit DataArrival(waiting);
@@ -255,6 +292,7 @@ void StreamSocket::onReadyRead()
 
 void StreamSocket::onDisconnected()
 {
+    endLead();
     if (m_quiet || m_failed)
         return;
     const bool wasOpen = m_open;
@@ -293,6 +331,7 @@ void StreamSocket::onError()
 {
     if (m_quiet)
         return;
+    endLead();
     const QAbstractSocket::SocketError error = m_socket->error();
     // The peer's close (FIN, and a reset, which Qt reports alike) is the close event.
     if (error == QAbstractSocket::RemoteHostClosedError && m_open)
@@ -305,7 +344,7 @@ void StreamSocket::onError()
         // The handshake or the certificate check failed: a new try would meet the same.
         // A ticket kept for this server is not offered to it again.
         m_tlsFailed = true;
-        tickets().remove(ticketKey());
+        TlsTickets::Drop(ticketKey());
         description = QStringLiteral("TLS handshake with %1 failed: %2")
                           .arg(m_remoteHost, m_tlsProblems.isEmpty() ? description : m_tlsProblems);
     } else if (tlsError) {

@@ -4,13 +4,15 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 class QTcpSocket;
 
 // The TCP client socket a download slot drives: an asynchronous connect, whole-request
 // sends, packet reads of exactly the announced count and a peer-close event. With Secure
 // set the connection is TLS (certificates checked against the system store and the host
-// name, SNI sent) and ConnectEvent comes once the handshake has finished.
+// name, SNI sent) and ConnectEvent comes once the handshake has finished; a later
+// connection to the same server resumes with a ticket of an earlier one (TlsTickets).
 class StreamSocket : public QObject
 {
     Q_OBJECT
@@ -81,6 +83,9 @@ private:
     void onError();
     QString ticketKey() const;
     void keepTicket();
+    void connectTls();
+    void leadSettled(quint64 connectNumber);
+    void endLead();
 
     QTcpSocket* m_socket = nullptr; // a QSslSocket while Secure
 
@@ -94,4 +99,8 @@ private:
     bool m_tlsFailed = false;
     bool m_open = false; // ConnectEvent was raised and no close came since
     QString m_tlsProblems;
+    bool m_awaitingLead = false; // connects once the lead handshake has settled
+    bool m_leading = false;      // the first handshake to the server, which others wait for
+    quint64 m_connectNumber = 0;
+    QTimer m_leadWait;
 };
