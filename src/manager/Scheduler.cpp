@@ -45,7 +45,7 @@ void Scheduler::StartJob(int slot, int row)
     // name under "$Basedir/$filename"): the later job never resumes or shares the earlier
     // one's file, it takes the next numbered name.
     const JobFile file = m_host.NameJob(url, [this, &url](const QString& path) {
-        const auto used = m_filesOfRun.constFind(path);
+        const auto used = m_filesOfRun.constFind(qHash(path, QHashSeed::globalSeed()));
         return used != m_filesOfRun.cend() && *used != url;
     });
     m_naming.removeOne(slot);
@@ -54,12 +54,8 @@ void Scheduler::StartJob(int slot, int row)
         return;
     // The slot has its job: an end of its earlier one still waiting has nothing to refill.
     m_deferred.removeAll(slot);
-    if (!file.Path.isEmpty()) {
-        // Held for the whole run: no room to spare from the path's making.
-        QString path = file.Path;
-        path.squeeze();
-        m_filesOfRun.insert(path, url);
-    }
+    if (!file.Path.isEmpty())
+        m_filesOfRun.insert(qHash(file.Path, QHashSeed::globalSeed()), url);
     m_state.IsIdle = false;
     m_jobs.SetRunning(row);
     m_host.StartSlot(slot, row, url, file);
