@@ -59,27 +59,13 @@ struct ManagerRig
         QFile file(path);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
-    QString programLog() const
-    {
-        return QString::fromUtf8(read(base() + QStringLiteral("/Harvex_0.log")));
-    }
+    QString programLog() const { return QString::fromUtf8(read(base() + "/Harvex_0.log")); }
     bool waitIdle(int timeoutMs = 15000)
     {
         if (!m->StopEnabled())
             return true;
         QSignalSpy finished(m.get(), &DownloadManager::RunFinished);
         return finished.wait(timeoutMs);
-    }
-    // Which row each slot was connected for, in order of the connections.
-    QList<QPair<int, int>> connections;
-    void recordConnections()
-    {
-        for (int slot = 0; slot < m->SessionMax(); ++slot) {
-            HttpFiles* http = m->Http(slot);
-            QObject::connect(http, &HttpFiles::Connected, m.get(), [this, slot, http] {
-                connections.append({slot, http->Tag().toInt()});
-            });
-        }
     }
 };
 
