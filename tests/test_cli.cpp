@@ -72,9 +72,7 @@ class TestCli : public QObject
 private Q_SLOTS:
     void parser();
     void runsWithoutServer();
-    void interruptStopsAndSecondRunResumes_data();
-    void interruptStopsAndSecondRunResumes();
-    void reportsMixedOutcomesAndHarvests();
+    void againstNginx();
 };
 
 void TestCli::parser()
@@ -187,60 +185,10 @@ void TestCli::runsWithoutServer()
     }
 }
 
-void TestCli::interruptStopsAndSecondRunResumes_data()
+void TestCli::againstNginx()
 {
-    QTest::addColumn<int>("signal");
-    QTest::newRow("interrupt") << int(SIGINT);
-    QTest::newRow("terminal closed") << int(SIGHUP);
-}
-
-void TestCli::interruptStopsAndSecondRunResumes()
-{
-    QFETCH(int, signal);
-    // Requests that say they are slow get a slow reply, so the first run is still busy
-    // when it is interrupted.
+    // Requests that say they are slow get a slow reply.
     NginxFixture nginx(QStringLiteral("if ($http_user_agent = \"slow\") { set $limit_rate 40k; }"));
-    QString error;
-    QVERIFY2(nginx.start(&error), qPrintable(error));
-    CliHome home;
-    QStringList urls, files;
-    QList<QByteArray> bodies;
-    for (int i = 0; i < 3; ++i) {
-        bodies << NginxFixture::randomBytes(600000 + i, quint32(100 + i));
-        nginx.writeFile(QStringLiteral("big%1.zip").arg(i), bodies.last());
-        urls << nginx.url(QStringLiteral("/big%1.zip").arg(i));
-        files << home.local(nginx.port(), QStringLiteral("/big%1.zip").arg(i));
-    }
-    auto partialBytes = [&] {
-        qint64 total = 0;
-        for (const QString& file : std::as_const(files))
-            total += QFileInfo(file).size();
-        return total;
-    };
-    QProcess first;
-    home.start(first, tick(QStringList{"--user-agent", "slow"} + urls));
-    QVERIFY(first.waitForStarted(10000));
-    QTRY_VERIFY_WITH_TIMEOUT(partialBytes() > 60000, 20000);
-    ::kill(pid_t(first.processId()), signal);
-    QSignalSpy finished(&first, &QProcess::finished);
-    QVERIFY(first.state() == QProcess::NotRunning || finished.wait(20000));
-    QCOMPARE(first.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(first.exitCode(), 130);
-    QVERIFY(first.readAllStandardOutput().endsWith("Completed: 0  Failed: 3\n"));
-    QVERIFY(partialBytes() < 1800000);
-    // The stop sequence ran: the connection log holds every job's line.
-    QCOMPARE(readAll(home.base() + QStringLiteral("/Harvex_0_SVR.log")).count('\n'), 3);
-
-    const CliResult second = home.run(tick(urls));
-    QCOMPARE(second.exitCode, 0);
-    for (int i = 0; i < 3; ++i)
-        QVERIFY(readAll(files[i]) == bodies[i]);
-    QVERIFY(readAll(home.base() + QStringLiteral("/Harvex_0.log")).contains("***Resuming => /big"));
-}
-
-void TestCli::reportsMixedOutcomesAndHarvests()
-{
-    NginxFixture nginx;
     QString error;
     QVERIFY2(nginx.start(&error), qPrintable(error));
     nginx.writeFile(QStringLiteral("site/index.html"),
@@ -287,6 +235,43 @@ void TestCli::reportsMixedOutcomesAndHarvests()
     r = home.run(tick({"--failed-list", home.base(), nginx.url(QStringLiteral("/ok.txt"))}));
     QCOMPARE(r.exitCode, 1);
     QVERIFY(r.err.contains("harvex-cli: " + home.base().toUtf8() + ": Is a directory\n"));
+
+    // An interrupt or a closed terminal stops a slow run; a second run resumes its files.
+    QStringList urls;
+    QList<QByteArray> bodies;
+    for (int i = 0; i < 3; ++i) {
+        bodies << NginxFixture::randomBytes(600000 + i, quint32(100 + i));
+        nginx.writeFile(QStringLiteral("big%1.zip").arg(i), bodies.last());
+        urls << nginx.url(QStringLiteral("/big%1.zip").arg(i));
+    }
+    for (const int signal : {SIGINT, SIGHUP}) {
+        CliHome home;
+        const auto file = [&](int i) {
+            return home.local(nginx.port(), QStringLiteral("/big%1.zip").arg(i));
+        };
+        const auto partialBytes = [&] {
+            return QFileInfo(file(0)).size() + QFileInfo(file(1)).size() +
+                   QFileInfo(file(2)).size();
+        };
+        QProcess first;
+        home.start(first, tick(QStringList{"--user-agent", "slow"} + urls));
+        QVERIFY(first.waitForStarted(10000));
+        QTRY_VERIFY_WITH_TIMEOUT(partialBytes() > 60000, 20000);
+        ::kill(pid_t(first.processId()), signal);
+        QSignalSpy finished(&first, &QProcess::finished);
+        QVERIFY(first.state() == QProcess::NotRunning || finished.wait(20000));
+        QCOMPARE(first.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(first.exitCode(), 130);
+        QVERIFY(first.readAllStandardOutput().endsWith("Completed: 0  Failed: 3\n"));
+        QVERIFY(partialBytes() < 1800000);
+        // The stop sequence ran: the connection log holds every job's line.
+        QCOMPARE(readAll(home.base() + QStringLiteral("/Harvex_0_SVR.log")).count('\n'), 3);
+
+        QCOMPARE(home.run(tick(urls)).exitCode, 0);
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(readAll(file(i)) == bodies[i]);
+        QVERIFY(readAll(home.base() + "/Harvex_0.log").contains("***Resuming => /big"));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -29,8 +29,7 @@ private Q_SLOTS:
     void jobOutcomes();
     void stopThenStartAgainResumesPartialFile();
     void slotsInTheirStartDelayStayTheirJobs();
-    void failedJobsLeaveTheRightTraces();
-    void laterUrlOfTheSameNameNeverResumesTheEarlierFile();
+    void jobsOfOneRunLeaveTheRightTraces();
     void saveDialogsDuringTheRun();
     void startupTickAndLeaving();
 };
@@ -227,59 +226,45 @@ void TestManager::slotsInTheirStartDelayStayTheirJobs()
     }
 }
 
-void TestManager::failedJobsLeaveTheRightTraces()
+void TestManager::jobsOfOneRunLeaveTheRightTraces()
 {
     // A file where the first job's folder should be: it fails and the next job follows.
     // The second job is refused and ends (the third starting) before its Error is raised.
+    // A file of an earlier run is resumed; a later URL naming the file of an earlier job
+    // of the run ("…/h/" and "…/h/_index.htm") never resumes it. One slot: one job at a time.
+    const QByteArray first = NginxFixture::randomBytes(3000, 3);
+    const QByteArray second = NginxFixture::randomBytes(5000, 4);
     ScriptedServer server;
     server.addConnection(ServerScript().expectRequest().pause(200).send(okReply("fine")).close());
+    server.addConnection(
+        ServerScript::reply("HTTP/1.1 206 Partial\r\nContent-Range: bytes 5-7/8\r\n\r\n678"));
+    server.addConnection(ServerScript::reply(okReply(first)));
+    server.addConnection(ServerScript::reply(okReply(second)));
     ManagerRig rig(1, [](DownloadManager& m) { m.Overrides().MaxTry = 1; });
     DownloadManager& m = *rig.m;
-    QVERIFY(writeFile(rig.local(server.port(), QStringLiteral("/x")), "blocker"));
-    const QString refused =
-        QStringLiteral("http://127.0.0.1:%1/refused.bin").arg(unusedLoopbackPort());
-    // The last row keeps the blanks it was added with; they are no part of its address.
-    m.Jobs().AddJobs(server.url(QStringLiteral("/x/y.bin")) + "\r\n" + refused + "\r\n  " +
-                     server.url(QStringLiteral("/good.bin")) + " ");
+    const auto local = [&](const char* path) { return rig.local(server.port(), path); };
+    QVERIFY(writeFile(local("/x"), "blocker") && writeFile(local("/old.zip"), "12345"));
+    // The third row keeps the blanks it was added with; they are no part of its address.
+    m.Jobs().AddJobs(server.url("/x/y.bin") + "\r\n" +
+                     QStringLiteral("http://127.0.0.1:%1/refused.bin").arg(unusedLoopbackPort()) +
+                     "\r\n  " + server.url("/good.bin") + " \r\n" + server.url("/old.zip") +
+                     "\r\n" + server.url("/h/") + "\r\n" + server.url("/h/_index.htm"));
     QString monitorAfterError;
     connect(m.Http(0), &HttpFiles::Error, this, [&] { monitorAfterError = m.Monitor().Text(0); });
     m.StartDownloads();
     QVERIFY(rig.waitIdle());
     QCOMPARE(m.State().FailedJobs, 2);
+    QCOMPARE(m.State().CompletedJobs, 4);
     QVERIFY(m.Jobs().IsFailed(0) && m.Jobs().IsFailed(1) && m.Jobs().IsCompleted(2));
-    QCOMPARE(readFile(rig.local(server.port(), QStringLiteral("/good.bin"))), QByteArray("fine"));
+    QCOMPARE(readFile(local("/good.bin")), QByteArray("fine"));
+    QCOMPARE(readFile(local("/old.zip")), QByteArray("12345678"));
+    QCOMPARE(readFile(local("/h/_index.htm")), first);
+    QCOMPARE(readFile(local("/h/_index[1].htm")), second);
     const QString log = rig.programLog();
     QVERIFY2(log.contains(QStringLiteral("/refused.bin] Error**=> [10061]")), qPrintable(log));
     QVERIFY2(!log.contains(QStringLiteral("/good.bin] Error")), qPrintable(log));
+    QCOMPARE(log.count(QStringLiteral("***Resuming")), 1);
     QVERIFY(!monitorAfterError.startsWith(QStringLiteral("Error**")));
-}
-
-void TestManager::laterUrlOfTheSameNameNeverResumesTheEarlierFile()
-{
-    // One after the other, so no slot writes the first file while the second job starts.
-    const QByteArray first = NginxFixture::randomBytes(3000, 3);
-    const QByteArray second = NginxFixture::randomBytes(5000, 4);
-    ScriptedServer server;
-    server.addConnection(
-        ServerScript::reply("HTTP/1.1 206 Partial\r\nContent-Range: bytes 5-7/8\r\n\r\n678"));
-    server.addConnection(ServerScript::reply(okReply(first)));
-    server.addConnection(ServerScript::reply(okReply(second)));
-    ManagerRig rig(1, [](DownloadManager& m) { m.options().setPathOption(1); });
-    DownloadManager& m = *rig.m;
-    QVERIFY(m.options().DetectResume());
-    // A file of an earlier run is still resumed.
-    const QString downloads = rig.base() + QStringLiteral("/Downloads/");
-    QVERIFY(writeFile(downloads + QStringLiteral("old.zip"), "12345"));
-    m.Jobs().AddJobs(server.url(QStringLiteral("/old.zip")) + "\r\n" +
-                     server.url(QStringLiteral("/h1/pic.zip")) + "\r\n" +
-                     server.url(QStringLiteral("/h2/pic.zip")));
-    m.StartDownloads();
-    QVERIFY(rig.waitIdle());
-    QCOMPARE(m.State().CompletedJobs, 3);
-    QCOMPARE(readFile(downloads + QStringLiteral("old.zip")), QByteArray("12345678"));
-    QCOMPARE(readFile(downloads + QStringLiteral("pic.zip")), first);
-    QCOMPARE(readFile(downloads + QStringLiteral("pic[1].zip")), second);
-    QCOMPARE(rig.programLog().count(QStringLiteral("***Resuming")), 1);
 }
 
 void TestManager::saveDialogsDuringTheRun()
