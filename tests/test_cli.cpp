@@ -36,35 +36,24 @@ struct CliHome
         env.insert(QStringLiteral("HOME"), dir.path());
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
         cli.setProcessEnvironment(env);
-        cli.start(QStringLiteral(HARVEX_CLI_PATH),
-                  QStringList{QStringLiteral("-d"), base()} + args);
+        // Short ticks: runs end soon after their jobs.
+        cli.start(HARVEX_CLI_PATH, QStringList{"--tick-ms", "20", "-d", base()} + args);
     }
     CliResult run(const QStringList& args, const QByteArray& input = {}) const
     {
         QProcess cli;
         start(cli, args);
-        CliResult result;
+        QSignalSpy finished(&cli, &QProcess::finished);
         if (!cli.waitForStarted(10000))
-            return result;
+            return {};
         cli.write(input);
         cli.closeWriteChannel();
-        QSignalSpy finished(&cli, &QProcess::finished);
-        if (!finished.wait(60000)) {
-            cli.kill();
-            cli.waitForFinished();
-            return result;
-        }
-        result.exitCode = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -2;
-        result.out = cli.readAllStandardOutput();
-        result.err = cli.readAllStandardError();
-        return result;
+        if (!finished.wait(60000))
+            cli.kill(), cli.waitForFinished();
+        return {cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -2,
+                cli.readAllStandardOutput(), cli.readAllStandardError()};
     }
 };
-
-static QStringList tick(QStringList args)
-{
-    return QStringList{QStringLiteral("--tick-ms"), QStringLiteral("20")} + args;
-}
 
 class TestCli : public QObject
 {
@@ -149,9 +138,9 @@ void TestCli::runsWithoutServer()
          "harvex-cli: http://h.example/[1-32001]: The range gives 32001 URLs, but the "
          "download list has room for 32000 more."},
         // Non-printing characters (C0, DEL, C1, format) each show as one "?".
-        {"--tick-ms 20 --max-try 1 #a\u0085b\u202Ec\x1b[2Jd\x7f\u200Ee\tf", "", 1,
-         "Completed: 0  Failed: 1\n", "[Failed] #a?b?c?[2Jd??e?f\n"},
-        {"--tick-ms 20 --max-try 1 --failed-list /dev/full #", "", 1, "Completed: 0  Failed: 1\n",
+        {"--max-try 1 #a\u0085b\u202Ec\x1b[2Jd\x7f\u200Ee\tf", "", 1, "Completed: 0  Failed: 1\n",
+         "[Failed] #a?b?c?[2Jd??e?f\n"},
+        {"--max-try 1 --failed-list /dev/full #", "", 1, "Completed: 0  Failed: 1\n",
          "harvex-cli: /dev/full: No space left on device\n"},
     };
     QByteArray full; // as many URLs as the list holds
@@ -214,11 +203,11 @@ void TestCli::againstNginx()
                              QStringLiteral("http://127.0.0.1:%1/a.bin").arg(unusedLoopbackPort())};
     const QString failedList = home.dir.filePath(QStringLiteral("failed.txt"));
     QVERIFY(writeFile(failedList, "earlier\n"));
-    r = home.run(tick(QStringList{"--max-try", "2", "--busy-wait", "1", "-j", "4", "--failed-list",
-                                  failedList, "--harvest", page, "--harvest",
-                                  nginx.url(QStringLiteral("/missing.html")),
-                                  nginx.url(QStringLiteral("/ok.txt"))} +
-                      failed));
+    r = home.run(QStringList{"--max-try", "2", "--busy-wait", "1", "-j", "4", "--failed-list",
+                             failedList, "--harvest", page, "--harvest",
+                             nginx.url(QStringLiteral("/missing.html")),
+                             nginx.url(QStringLiteral("/ok.txt"))} +
+                 failed);
     QCOMPARE(r.exitCode, 1);
     QCOMPARE(r.out, QByteArray("Status: Total:6   Done:4   Connect Fail:1   Redirected:0   "
                                "Download Fail:1  \nCompleted: 4  Failed: 2\n"));
@@ -232,7 +221,7 @@ void TestCli::againstNginx()
     QCOMPARE(readAll(failedList), "earlier\n" + failed.join(QLatin1Char('\n')).toUtf8() + "\n");
 
     // Every job done, yet the failed list cannot be made: still a failure.
-    r = home.run(tick({"--failed-list", home.base(), nginx.url(QStringLiteral("/ok.txt"))}));
+    r = home.run({"--failed-list", home.base(), nginx.url(QStringLiteral("/ok.txt"))});
     QCOMPARE(r.exitCode, 1);
     QVERIFY(r.err.contains("harvex-cli: " + home.base().toUtf8() + ": Is a directory\n"));
 
@@ -254,7 +243,7 @@ void TestCli::againstNginx()
                    QFileInfo(file(2)).size();
         };
         QProcess first;
-        home.start(first, tick(QStringList{"--user-agent", "slow"} + urls));
+        home.start(first, QStringList{"--user-agent", "slow"} + urls);
         QVERIFY(first.waitForStarted(10000));
         QTRY_VERIFY_WITH_TIMEOUT(partialBytes() > 60000, 20000);
         ::kill(pid_t(first.processId()), signal);
@@ -267,7 +256,7 @@ void TestCli::againstNginx()
         // The stop sequence ran: the connection log holds every job's line.
         QCOMPARE(readAll(home.base() + QStringLiteral("/Harvex_0_SVR.log")).count('\n'), 3);
 
-        QCOMPARE(home.run(tick(urls)).exitCode, 0);
+        QCOMPARE(home.run(urls).exitCode, 0);
         for (int i = 0; i < 3; ++i)
             QVERIFY(readAll(file(i)) == bodies[i]);
         QVERIFY(readAll(home.base() + "/Harvex_0.log").contains("***Resuming => /big"));

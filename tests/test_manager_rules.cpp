@@ -219,6 +219,7 @@ private slots:
         QCOMPARE(changed.count(), 1);
         QVERIFY(f.jobs.ClearFailed());
         QCOMPARE(f.rows(), QStringList({"b", "c", " b ", "block", "p"}));
+        QCOMPARE(f.status.Caption(), QString("Status: INACTIVE [Job queue: 5]"));
         f.jobs.ClearBlockLook(3);
         QCOMPARE(f.list.ForeColorID(3), 1);
 
@@ -531,8 +532,9 @@ private slots:
         QCOMPARE(lines[2].size(), 59);
         QVERIFY(lines[2].startsWith(QStringLiteral("03 [                    ] [www")));
         QCOMPARE(lines.mid(3), (QStringList{"meter", "counters"}));
-        QCOMPARE(LiveDisplay::ProgressBar(100, 4), QStringLiteral("[####]"));
-        QCOMPARE(LiveDisplay::ProgressBar(0.4, 4), QStringLiteral("[    ]"));
+        for (const auto& [percent, bar] :
+             {std::pair{100.0, "[####]"}, {70.0, "[##  ]"}, {0.4, "[    ]"}})
+            QCOMPARE(LiveDisplay::ProgressBar(percent, 4), QString(bar));
     }
 
     void meterTexts()
