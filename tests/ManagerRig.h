@@ -8,9 +8,8 @@
 #include "manager/Startup.h"
 #include "platform/SettingsStore.h"
 #include "support/ScriptedDialogs.h"
+#include "support/TestFiles.h"
 
-#include <QDir>
-#include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -54,11 +53,7 @@ struct ManagerRig
     {
         return base() + QStringLiteral("/127.0.0.1%3A") + QString::number(port) + path;
     }
-    QByteArray read(const QString& path) const
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    QByteArray read(const QString& path) const { return readFile(path); }
     QString programLog() const { return QString::fromUtf8(read(base() + "/Harvex_0.log")); }
     bool waitIdle(int timeoutMs = 15000)
     {

@@ -93,7 +93,7 @@ void TestCli::parser()
 void TestCli::runsWithoutServer()
 {
     // Arguments ("@" is the test's folder, "#" a refused port's address), standard input
-    // ("*" a line too long, "=" as many URLs as the list holds, "+" one more), then the exit
+    // ("*" a line too long, "=" as many URLs as the list holds), then the exit
     // status, the end of standard output and a piece of standard error.
     const struct
     {
@@ -116,7 +116,7 @@ void TestCli::runsWithoutServer()
          ""},
         {"--no-download -f -i -", "http://a.example/one.zip\nnot a url\nhttp://b.example/p.cgi\n",
          0, "http://a.example/one.zip\n", ""},
-        {"--no-download -i -", "+", 2, "", "the job list holds at most 32001 URLs"},
+        {"--no-download -i -", "=http://h/x\n", 2, "", "the job list holds at most 32001 URLs"},
         {"--no-download -i - http://h/one-more", "=", 2, "",
          "the job list holds at most 32001 URLs"},
         {"--no-download -i -", "\xEF\xBB\xBFhttp://a.example/1.zip\n*\nhttp://a.example/2.zip", 0,
@@ -157,13 +157,10 @@ void TestCli::runsWithoutServer()
         const auto fill = [&](QByteArray text) {
             return text.replace('@', home.dir.path().toUtf8()).replace('#', refused);
         };
-        QByteArray input = row.input;
-        input.replace("*", QByteArray(1024 * 1024 + 1, 'x'));
+        const QByteArray input =
+            QByteArray(row.input).replace("*", QByteArray(1024 * 1024 + 1, 'x')).replace("=", full);
         const CliResult r =
-            home.run(QString::fromUtf8(fill(row.args)).split(u' ', Qt::SkipEmptyParts),
-                     *row.input == '='   ? full
-                     : *row.input == '+' ? full + "http://h/x\n"
-                                         : input);
+            home.run(QString::fromUtf8(fill(row.args)).split(u' ', Qt::SkipEmptyParts), input);
         QVERIFY2(r.exitCode == row.exitCode, row.args);
         QVERIFY2(row.exitCode == 1 ? r.out.endsWith(row.out) : r.out == row.out, r.out.constData());
         QVERIFY2(r.err.contains(fill(row.err)), r.err.constData());

@@ -164,6 +164,7 @@ void TestManager::stopLeavesThePartialFile()
     QCOMPARE(m.Http(0)->DownloadStatus(), 0);
     QVERIFY(!m.List2().Selected(0));
     QCOMPARE(readFile(rig.local(server.port(), "/big.bin")), QByteArray(2000, 'h'));
+    QVERIFY(m.Jobs().ClearAll()); // the list is free again
 }
 
 void TestManager::slotsInTheirStartDelayStayTheirJobs()

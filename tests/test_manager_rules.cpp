@@ -16,6 +16,7 @@
 #include "support/ScriptedDialogs.h"
 #include "support/TestFiles.h"
 
+#include <QElapsedTimer>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -517,6 +518,14 @@ private slots:
         QCOMPARE(monitor.RowAt(1).Progress, 99.98);
         QCOMPARE(monitor.DisplayText(1), QStringLiteral(" [4999]"));
         QVERIFY(!changed.wait(150)); // nothing new, nothing told
+        // A steady stream of changes is still heard every refresh interval.
+        QElapsedTimer stream;
+        stream.start();
+        while (changed.isEmpty() && stream.elapsed() < 1000) {
+            monitor.SetSlotStatus(2, QString::number(stream.elapsed()));
+            QTest::qWait(5);
+        }
+        QVERIFY(stream.elapsed() < 500);
         QCOMPARE(SlotMonitor::FillPercent(0.4), 0.0);
         QCOMPARE(SlotMonitor::FillPercent(0.5), 0.5);
 
