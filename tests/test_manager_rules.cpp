@@ -521,6 +521,7 @@ private slots:
         // A steady stream of changes is still heard every refresh interval.
         QElapsedTimer stream;
         stream.start();
+        changed.clear();
         while (changed.isEmpty() && stream.elapsed() < 1000) {
             monitor.SetSlotStatus(2, QString::number(stream.elapsed()));
             QTest::qWait(5);
