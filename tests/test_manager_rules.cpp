@@ -549,23 +549,22 @@ private slots:
 
     void meterTexts()
     {
-        // Bytes of one tick in, the meter text out; the total keeps growing.
+        // KB of one tick and of files in, the speed and the growing total shown.
         const struct
         {
-            qint64 speed, file;
-            const char* text;
+            qint64 speedKB, fileKB;
+            const char *speed, *total;
         } ticks[] = {
-            {0, 0, "  Download Speed:00.0KB/Sec     Total Download:00.0MB"},
-            {40 * 1024, 3 * 1024 * 1024 / 2,
-             "  Download Speed:40.0KB/Sec     Total Download:01.5MB"},
-            {0, 0, "  Download Speed:00.0KB/Sec     Total Download:01.5MB"},
-            {qint64(123456) * 1024, qint64(200) * 1024 * 1024,
-             "  Download Speed:123456.0KB/Sec     Total Download:201.5MB"},
+            {0, 0, "00.0", "00.0"},
+            {40, 1536, "40.0", "01.5"},
+            {0, 0, "00.0", "01.5"},
+            {123456, 204800, "123456.0", "201.5"},
         };
         SpeedMeter meter;
         for (const auto& tick : ticks) {
-            meter.Tick(tick.speed, tick.file);
-            QCOMPARE(meter.MeterText(), QString::fromUtf8(tick.text));
+            meter.Tick(tick.speedKB * 1024, tick.fileKB * 1024);
+            QCOMPARE(meter.MeterText(), QString("  Download Speed:%1KB/Sec     Total Download:%2MB")
+                                            .arg(tick.speed, tick.total));
         }
         QCOMPARE(SpeedMeter::ElapsedText(61), QStringLiteral("01:01 Min"));
         QCOMPARE(SpeedMeter::ElapsedText(6000), QStringLiteral("100:00 Min"));
