@@ -8,9 +8,8 @@
 #include "manager/Startup.h"
 #include "platform/SettingsStore.h"
 #include "support/ScriptedDialogs.h"
+#include "support/TestFiles.h"
 
-#include <QDir>
-#include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -54,32 +53,14 @@ struct ManagerRig
     {
         return base() + QStringLiteral("/127.0.0.1%3A") + QString::number(port) + path;
     }
-    QByteArray read(const QString& path) const
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-    QString programLog() const
-    {
-        return QString::fromUtf8(read(base() + QStringLiteral("/Harvex_0.log")));
-    }
+    QByteArray read(const QString& path) const { return readFile(path); }
+    QString programLog() const { return QString::fromUtf8(read(base() + "/Harvex_0.log")); }
     bool waitIdle(int timeoutMs = 15000)
     {
         if (!m->StopEnabled())
             return true;
         QSignalSpy finished(m.get(), &DownloadManager::RunFinished);
         return finished.wait(timeoutMs);
-    }
-    // Which row each slot was connected for, in order of the connections.
-    QList<QPair<int, int>> connections;
-    void recordConnections()
-    {
-        for (int slot = 0; slot < m->SessionMax(); ++slot) {
-            HttpFiles* http = m->Http(slot);
-            QObject::connect(http, &HttpFiles::Connected, m.get(), [this, slot, http] {
-                connections.append({slot, http->Tag().toInt()});
-            });
-        }
     }
 };
 

@@ -36,35 +36,24 @@ struct CliHome
         env.insert(QStringLiteral("HOME"), dir.path());
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
         cli.setProcessEnvironment(env);
-        cli.start(QStringLiteral(HARVEX_CLI_PATH),
-                  QStringList{QStringLiteral("-d"), base()} + args);
+        // Short ticks: runs end soon after their jobs.
+        cli.start(HARVEX_CLI_PATH, QStringList{"--tick-ms", "20", "-d", base()} + args);
     }
     CliResult run(const QStringList& args, const QByteArray& input = {}) const
     {
         QProcess cli;
         start(cli, args);
-        CliResult result;
+        QSignalSpy finished(&cli, &QProcess::finished);
         if (!cli.waitForStarted(10000))
-            return result;
+            return {};
         cli.write(input);
         cli.closeWriteChannel();
-        QSignalSpy finished(&cli, &QProcess::finished);
-        if (!finished.wait(60000)) {
-            cli.kill();
-            cli.waitForFinished();
-            return result;
-        }
-        result.exitCode = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -2;
-        result.out = cli.readAllStandardOutput();
-        result.err = cli.readAllStandardError();
-        return result;
+        if (!finished.wait(60000))
+            cli.kill(), cli.waitForFinished();
+        return {cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -2,
+                cli.readAllStandardOutput(), cli.readAllStandardError()};
     }
 };
-
-static QStringList tick(QStringList args)
-{
-    return QStringList{QStringLiteral("--tick-ms"), QStringLiteral("20")} + args;
-}
 
 class TestCli : public QObject
 {
@@ -72,9 +61,7 @@ class TestCli : public QObject
 private Q_SLOTS:
     void parser();
     void runsWithoutServer();
-    void interruptStopsAndSecondRunResumes_data();
-    void interruptStopsAndSecondRunResumes();
-    void reportsMixedOutcomesAndHarvests();
+    void againstNginx();
 };
 
 void TestCli::parser()
@@ -106,7 +93,7 @@ void TestCli::parser()
 void TestCli::runsWithoutServer()
 {
     // Arguments ("@" is the test's folder, "#" a refused port's address), standard input
-    // ("*" a line too long, "=" as many URLs as the list holds, "+" one more), then the exit
+    // ("*" a line too long, "=" as many URLs as the list holds), then the exit
     // status, the end of standard output and a piece of standard error.
     const struct
     {
@@ -129,7 +116,7 @@ void TestCli::runsWithoutServer()
          ""},
         {"--no-download -f -i -", "http://a.example/one.zip\nnot a url\nhttp://b.example/p.cgi\n",
          0, "http://a.example/one.zip\n", ""},
-        {"--no-download -i -", "+", 2, "", "the job list holds at most 32001 URLs"},
+        {"--no-download -i -", "=http://h/x\n", 2, "", "the job list holds at most 32001 URLs"},
         {"--no-download -i - http://h/one-more", "=", 2, "",
          "the job list holds at most 32001 URLs"},
         {"--no-download -i -", "\xEF\xBB\xBFhttp://a.example/1.zip\n*\nhttp://a.example/2.zip", 0,
@@ -151,9 +138,9 @@ void TestCli::runsWithoutServer()
          "harvex-cli: http://h.example/[1-32001]: The range gives 32001 URLs, but the "
          "download list has room for 32000 more."},
         // Non-printing characters (C0, DEL, C1, format) each show as one "?".
-        {"--tick-ms 20 --max-try 1 #a\u0085b\u202Ec\x1b[2Jd\x7f\u200Ee\tf", "", 1,
-         "Completed: 0  Failed: 1\n", "[Failed] #a?b?c?[2Jd??e?f\n"},
-        {"--tick-ms 20 --max-try 1 --failed-list /dev/full #", "", 1, "Completed: 0  Failed: 1\n",
+        {"--max-try 1 #a\u0085b\u202Ec\x1b[2Jd\x7f\u200Ee\tf", "", 1, "Completed: 0  Failed: 1\n",
+         "[Failed] #a?b?c?[2Jd??e?f\n"},
+        {"--max-try 1 --failed-list /dev/full #", "", 1, "Completed: 0  Failed: 1\n",
          "harvex-cli: /dev/full: No space left on device\n"},
     };
     QByteArray full; // as many URLs as the list holds
@@ -170,13 +157,10 @@ void TestCli::runsWithoutServer()
         const auto fill = [&](QByteArray text) {
             return text.replace('@', home.dir.path().toUtf8()).replace('#', refused);
         };
-        QByteArray input = row.input;
-        input.replace("*", QByteArray(1024 * 1024 + 1, 'x'));
+        const QByteArray input =
+            QByteArray(row.input).replace("*", QByteArray(1024 * 1024 + 1, 'x')).replace("=", full);
         const CliResult r =
-            home.run(QString::fromUtf8(fill(row.args)).split(u' ', Qt::SkipEmptyParts),
-                     *row.input == '='   ? full
-                     : *row.input == '+' ? full + "http://h/x\n"
-                                         : input);
+            home.run(QString::fromUtf8(fill(row.args)).split(u' ', Qt::SkipEmptyParts), input);
         QVERIFY2(r.exitCode == row.exitCode, row.args);
         QVERIFY2(row.exitCode == 1 ? r.out.endsWith(row.out) : r.out == row.out, r.out.constData());
         QVERIFY2(r.err.contains(fill(row.err)), r.err.constData());
@@ -187,60 +171,10 @@ void TestCli::runsWithoutServer()
     }
 }
 
-void TestCli::interruptStopsAndSecondRunResumes_data()
+void TestCli::againstNginx()
 {
-    QTest::addColumn<int>("signal");
-    QTest::newRow("interrupt") << int(SIGINT);
-    QTest::newRow("terminal closed") << int(SIGHUP);
-}
-
-void TestCli::interruptStopsAndSecondRunResumes()
-{
-    QFETCH(int, signal);
-    // Requests that say they are slow get a slow reply, so the first run is still busy
-    // when it is interrupted.
+    // Requests that say they are slow get a slow reply.
     NginxFixture nginx(QStringLiteral("if ($http_user_agent = \"slow\") { set $limit_rate 40k; }"));
-    QString error;
-    QVERIFY2(nginx.start(&error), qPrintable(error));
-    CliHome home;
-    QStringList urls, files;
-    QList<QByteArray> bodies;
-    for (int i = 0; i < 3; ++i) {
-        bodies << NginxFixture::randomBytes(600000 + i, quint32(100 + i));
-        nginx.writeFile(QStringLiteral("big%1.zip").arg(i), bodies.last());
-        urls << nginx.url(QStringLiteral("/big%1.zip").arg(i));
-        files << home.local(nginx.port(), QStringLiteral("/big%1.zip").arg(i));
-    }
-    auto partialBytes = [&] {
-        qint64 total = 0;
-        for (const QString& file : std::as_const(files))
-            total += QFileInfo(file).size();
-        return total;
-    };
-    QProcess first;
-    home.start(first, tick(QStringList{"--user-agent", "slow"} + urls));
-    QVERIFY(first.waitForStarted(10000));
-    QTRY_VERIFY_WITH_TIMEOUT(partialBytes() > 60000, 20000);
-    ::kill(pid_t(first.processId()), signal);
-    QSignalSpy finished(&first, &QProcess::finished);
-    QVERIFY(first.state() == QProcess::NotRunning || finished.wait(20000));
-    QCOMPARE(first.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(first.exitCode(), 130);
-    QVERIFY(first.readAllStandardOutput().endsWith("Completed: 0  Failed: 3\n"));
-    QVERIFY(partialBytes() < 1800000);
-    // The stop sequence ran: the connection log holds every job's line.
-    QCOMPARE(readAll(home.base() + QStringLiteral("/Harvex_0_SVR.log")).count('\n'), 3);
-
-    const CliResult second = home.run(tick(urls));
-    QCOMPARE(second.exitCode, 0);
-    for (int i = 0; i < 3; ++i)
-        QVERIFY(readAll(files[i]) == bodies[i]);
-    QVERIFY(readAll(home.base() + QStringLiteral("/Harvex_0.log")).contains("***Resuming => /big"));
-}
-
-void TestCli::reportsMixedOutcomesAndHarvests()
-{
-    NginxFixture nginx;
     QString error;
     QVERIFY2(nginx.start(&error), qPrintable(error));
     nginx.writeFile(QStringLiteral("site/index.html"),
@@ -266,11 +200,11 @@ void TestCli::reportsMixedOutcomesAndHarvests()
                              QStringLiteral("http://127.0.0.1:%1/a.bin").arg(unusedLoopbackPort())};
     const QString failedList = home.dir.filePath(QStringLiteral("failed.txt"));
     QVERIFY(writeFile(failedList, "earlier\n"));
-    r = home.run(tick(QStringList{"--max-try", "2", "--busy-wait", "1", "-j", "4", "--failed-list",
-                                  failedList, "--harvest", page, "--harvest",
-                                  nginx.url(QStringLiteral("/missing.html")),
-                                  nginx.url(QStringLiteral("/ok.txt"))} +
-                      failed));
+    r = home.run(QStringList{"--max-try", "2", "--busy-wait", "1", "-j", "4", "--failed-list",
+                             failedList, "--harvest", page, "--harvest",
+                             nginx.url(QStringLiteral("/missing.html")),
+                             nginx.url(QStringLiteral("/ok.txt"))} +
+                 failed);
     QCOMPARE(r.exitCode, 1);
     QCOMPARE(r.out, QByteArray("Status: Total:6   Done:4   Connect Fail:1   Redirected:0   "
                                "Download Fail:1  \nCompleted: 4  Failed: 2\n"));
@@ -284,9 +218,46 @@ void TestCli::reportsMixedOutcomesAndHarvests()
     QCOMPARE(readAll(failedList), "earlier\n" + failed.join(QLatin1Char('\n')).toUtf8() + "\n");
 
     // Every job done, yet the failed list cannot be made: still a failure.
-    r = home.run(tick({"--failed-list", home.base(), nginx.url(QStringLiteral("/ok.txt"))}));
+    r = home.run({"--failed-list", home.base(), nginx.url(QStringLiteral("/ok.txt"))});
     QCOMPARE(r.exitCode, 1);
     QVERIFY(r.err.contains("harvex-cli: " + home.base().toUtf8() + ": Is a directory\n"));
+
+    // An interrupt or a closed terminal stops a slow run; a second run resumes its files.
+    QStringList urls;
+    QList<QByteArray> bodies;
+    for (int i = 0; i < 3; ++i) {
+        bodies << NginxFixture::randomBytes(600000 + i, quint32(100 + i));
+        nginx.writeFile(QStringLiteral("big%1.zip").arg(i), bodies.last());
+        urls << nginx.url(QStringLiteral("/big%1.zip").arg(i));
+    }
+    for (const int signal : {SIGINT, SIGHUP}) {
+        CliHome home;
+        const auto file = [&](int i) {
+            return home.local(nginx.port(), QStringLiteral("/big%1.zip").arg(i));
+        };
+        const auto partialBytes = [&] {
+            return QFileInfo(file(0)).size() + QFileInfo(file(1)).size() +
+                   QFileInfo(file(2)).size();
+        };
+        QProcess first;
+        home.start(first, QStringList{"--user-agent", "slow"} + urls);
+        QVERIFY(first.waitForStarted(10000));
+        QTRY_VERIFY_WITH_TIMEOUT(partialBytes() > 60000, 20000);
+        ::kill(pid_t(first.processId()), signal);
+        QSignalSpy finished(&first, &QProcess::finished);
+        QVERIFY(first.state() == QProcess::NotRunning || finished.wait(20000));
+        QCOMPARE(first.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(first.exitCode(), 130);
+        QVERIFY(first.readAllStandardOutput().endsWith("Completed: 0  Failed: 3\n"));
+        QVERIFY(partialBytes() < 1800000);
+        // The stop sequence ran: the connection log holds every job's line.
+        QCOMPARE(readAll(home.base() + QStringLiteral("/Harvex_0_SVR.log")).count('\n'), 3);
+
+        QCOMPARE(home.run(urls).exitCode, 0);
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(readAll(file(i)) == bodies[i]);
+        QVERIFY(readAll(home.base() + "/Harvex_0.log").contains("***Resuming => /big"));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCli)

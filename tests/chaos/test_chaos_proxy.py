@@ -33,9 +33,6 @@ class Backend(socketserver.ThreadingTCPServer):
                 pass
             self.wfile.write(REPLY)
 
-    def __init__(self):
-        super().__init__(("127.0.0.1", 0), Backend.Handler)
-
     def handle_error(self, request, client_address):
         pass  # a client the proxy cut off
 
@@ -61,15 +58,9 @@ def fetch(port, wait=5.0):
             return got, "silent"
 
 
-def wait_until(condition):
-    deadline = time.monotonic() + 3
-    while not condition() and time.monotonic() < deadline:
-        time.sleep(0.02)
-
-
 class ProxyTest(unittest.TestCase):
     def setUp(self):
-        self.backend = Backend()
+        self.backend = Backend(("127.0.0.1", 0), Backend.Handler)
         self.addCleanup(self.backend.server_close)
         self.addCleanup(self.backend.shutdown)
         threading.Thread(target=self.backend.serve_forever, args=(0.02,), daemon=True).start()
@@ -111,22 +102,23 @@ class ProxyTest(unittest.TestCase):
                         self.assertEqual(len(got), expected)
                     self.assertEqual(in_header, len(got) < len(HEADER))
 
-    def test_stall_stays_silent_until_the_client_leaves(self):
+    def test_stall_and_refuse(self):
+        # A stall stays silent until the client leaves; a refusal resets before the
+        # upstream is asked.
         p = self.proxy("stall", seed_where("stall", lambda p: not p.cut_at_zero
                                            and not p.cut_in_header and p.cut_share < 0.9))
         got, end = fetch(p.port, wait=1.0)
         self.assertEqual(end, "silent")
         self.assertTrue(REPLY.startswith(got) and len(HEADER) < len(got) < len(REPLY))
-        wait_until(lambda: not p.open_connections())
+        r = self.proxy("refuse", 1)
+        self.assertEqual(fetch(r.port), (b"", "reset"))
+        self.assertEqual(self.backend.accepted, 1)
+        deadline = time.monotonic() + 3
+        while (p.open_connections() or not r.records) and time.monotonic() < deadline:
+            time.sleep(0.02)
         self.assertEqual(p.open_connections(), 0)
         self.assertEqual(p.records[0]["outcome"], "stall")
-
-    def test_refuse_resets_before_the_upstream_is_asked(self):
-        p = self.proxy("refuse", 1)
-        self.assertEqual(fetch(p.port), (b"", "reset"))
-        self.assertEqual(self.backend.accepted, 0)
-        wait_until(lambda: p.records)
-        self.assertEqual(p.records[0]["requests"][0]["path"], "/f")
+        self.assertEqual(r.records[0]["requests"][0]["path"], "/f")
 
 
 if __name__ == "__main__":
