@@ -75,7 +75,6 @@ class TestSlotNginx : public QObject
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase();
-    void files_data();
     void files();
     void resumePastTwoGiB();
     void compressedBodyKeptAsSent();
@@ -118,56 +117,49 @@ void TestSlotNginx::initTestCase()
     m_nginx.writeFile("t.bin", m_data);
 }
 
-void TestSlotNginx::files_data()
-{
-    QTest::addColumn<QString>("name"); // the file on the server, "" for none
-    QTest::addColumn<QString>("path"); // as a list line gives it
-    QTest::addColumn<int>("size");
-    QTest::addColumn<int>("onDisk"); // its first bytes on disk before
-    QTest::addColumn<int>("protocol");
-    QTest::addColumn<QString>("milestones"); // %1: the server's URL
-    const QString whole = "Connected HeaderCame DownloadComplete Disconnected";
-    const QString moved = "Connected HeaderCame Error:302 Redirected:%1/target.bin " + whole;
-    const int mb3 = 3 * 1024 * 1024 + 17;
-    // clang-format off
-    QTest::newRow("whole, HTTP/1.0") << "whole.bin" << "/whole.bin" << mb3 << 0 << 0 << whole;
-    QTest::newRow("whole, HTTP/1.1") << "whole.bin" << "/whole.bin" << mb3 << 0 << 1 << whole;
-    QTest::newRow("resumed") << "resume.bin" << "/resume.bin" << 500000 << 123457 << 0 << whole;
-    QTest::newRow("302") << "target.bin" << "/r302/target.bin" << 70000 << 0 << 0 << moved;
-    QTest::newRow("404 keeps the part") << "" << "/no/such.bin" << 5 << 5 << 0 << "Connected HeaderCame Error:404 DownloadFailed Disconnected";
-    QTest::newRow("416: already whole") << "done.bin" << "/done.bin" << 5 << 5 << 0 << "Connected HeaderCame Error:416 DownloadComplete Disconnected";
-    QTest::newRow("blanks") << "file with spaces.dat" << "/file with spaces.dat" << 5000 << 0 << 0 << whole;
-    QTest::newRow("bare percent") << "100%.dat" << "/100%.dat" << 5000 << 0 << 0 << whole;
-    QTest::newRow("non-ASCII") << "gr\u00fc\u00dfe.dat" << "/gr\u00fc\u00dfe.dat" << 5000 << 0 << 0 << whole;
-    // clang-format on
-}
-
 void TestSlotNginx::files()
 {
-    QFETCH(QString, name);
-    QFETCH(int, size);
-    QFETCH(int, onDisk);
-    QFETCH(QString, milestones);
-    const QByteArray data = NginxFixture::randomBytes(size, quint32(size));
-    if (!name.isEmpty()) {
-        QFile remote(m_nginx.writeFile(name, data));
-        QVERIFY(remote.open(QIODevice::ReadWrite));
-        QVERIFY(remote.setFileTime(m_date, QFileDevice::FileModificationTime));
+    const QString whole = "Connected HeaderCame DownloadComplete Disconnected";
+    const int mb3 = 3 * 1024 * 1024 + 17;
+    const struct
+    {
+        const char *name, *path; // the file on the server ("" for none), as a list line gives it
+        int size, onDisk;        // its first bytes on disk before
+        int protocol;
+        QString milestones; // %1: the server's URL
+    } rows[] = {
+        // clang-format off
+        {"whole.bin", "/whole.bin", mb3, 0, 0, whole},
+        {"whole.bin", "/whole.bin", mb3, 0, 1, whole},
+        {"resume.bin", "/resume.bin", 500000, 123457, 0, whole},
+        {"target.bin", "/r302/target.bin", 70000, 0, 0, "Connected HeaderCame Error:302 Redirected:%1/target.bin " + whole},
+        {"", "/no/such.bin", 5, 5, 0, "Connected HeaderCame Error:404 DownloadFailed Disconnected"}, // keeps the part
+        {"done.bin", "/done.bin", 5, 5, 0, "Connected HeaderCame Error:416 DownloadComplete Disconnected"},
+        {"file with spaces.dat", "/file with spaces.dat", 5000, 0, 0, whole},
+        {"100%.dat", "/100%.dat", 5000, 0, 0, whole},
+        {"gr\u00fc\u00dfe.dat", "/gr\u00fc\u00dfe.dat", 5000, 0, 0, whole},
+        // clang-format on
+    };
+    for (const auto& row : rows) {
+        const QByteArray data = NginxFixture::randomBytes(row.size, quint32(row.size));
+        if (*row.name) {
+            QFile remote(m_nginx.writeFile(row.name, data));
+            QVERIFY(remote.open(QIODevice::ReadWrite));
+            QVERIFY(remote.setFileTime(m_date, QFileDevice::FileModificationTime));
+        }
+        const QString local = m_dir.filePath("sub/dir/" + QString(row.path).mid(1));
+        QFile::remove(local);
+        QVERIFY(row.onDisk == 0 || writeFile(local, data.left(row.onDisk)));
+        Job job(row.protocol);
+        QCOMPARE(job.run(m_nginx.url(row.path), local, row.onDisk),
+                 row.milestones.arg(m_nginx.url("")));
+        const bool body = row.milestones.endsWith("HeaderCame DownloadComplete Disconnected");
+        QCOMPARE(readAll(local), body ? data : data.left(row.onDisk));
+        if (body)
+            QCOMPARE(QFileInfo(local).lastModified().toUTC(), m_date); // the server's date
+        QVERIFY(row.onDisk == 0 ||
+                job.slot.ReqStr().contains(QStringLiteral("Range: bytes=%1-\r\n").arg(row.onDisk)));
     }
-    const QString local = m_dir.filePath("sub/dir/" + QString(QTest::currentDataTag()));
-    QFile::remove(local);
-    if (onDisk > 0)
-        QVERIFY(writeFile(local, data.left(onDisk)));
-    QFETCH(int, protocol);
-    Job job(protocol);
-    QFETCH(QString, path);
-    QCOMPARE(job.run(m_nginx.url(path), local, onDisk), milestones.arg(m_nginx.url("")));
-    const bool body = milestones.endsWith("HeaderCame DownloadComplete Disconnected");
-    QCOMPARE(readAll(local), body ? data : data.left(onDisk));
-    if (body)
-        QCOMPARE(QFileInfo(local).lastModified().toUTC(), m_date); // the server's date
-    if (onDisk > 0)
-        QVERIFY(job.slot.ReqStr().contains(QStringLiteral("Range: bytes=%1-\r\n").arg(onDisk)));
 }
 
 void TestSlotNginx::resumePastTwoGiB()
