@@ -123,8 +123,9 @@ void TestReplyRules::replyPlans()
     QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
 }
 
-// Flags: 0 no packet came, h the header broke off, c chunks cut (else the last one came),
-// s ended by an error or silence, o more than announced, m a minimum of 11 bytes.
+// Flags: 0 no packet came, h the header broke off, c chunks cut (b between two chunks; else
+// the last one came), s ended by an error or silence, o more than announced, m a minimum of
+// 11 bytes.
 void TestReplyRules::verdicts()
 {
     const struct
@@ -141,6 +142,7 @@ void TestReplyRules::verdicts()
         {"more than announced", BodyEnd::Length, 10, 10, "o", "incomplete"},
         {"under the minimum", BodyEnd::Length, 10, 10, "m", "incomplete"},
         {"chunks cut", BodyEnd::Chunked, -1, 500, "c", "retry"},
+        {"cut between chunks", BodyEnd::Chunked, -1, 500, "b", "retry"},
         {"last chunk seen", BodyEnd::Chunked, -1, 500, "", "complete"},
         {"closed by the server", BodyEnd::UntilClose, -1, 500, "", "complete"},
         {"until close, then silence", BodyEnd::UntilClose, -1, 500, "s", "retry"},
@@ -149,7 +151,7 @@ void TestReplyRules::verdicts()
         const QString flags = r.flags;
         // clang-format off
         const TransferFacts f{flags.contains(u'0') ? 0 : 3, !flags.contains(u'h'), r.size >= 0, r.end,
-                              flags.contains(u'c') ? 7 : -1, flags.contains(u's'), flags.contains(u'o'),
+                              flags.contains(u'c') ? 7 : flags.contains(u'b') ? 0 : -1, flags.contains(u's'), flags.contains(u'o'),
                               qMax(0, r.size), flags.contains(u'm') ? 11 : 0, r.written};
         // clang-format on
         return QString(
@@ -207,7 +209,7 @@ void TestReplyRules::readers()
         {"target", "/100%.dat", "/100%25.dat"},
         {"target", "/gr\u00fc\u00dfe.dat", "/gr%C3%BC%C3%9Fe.dat"},
         {"target", "/100%2", "/100%252"},
-        {"target", "/a b\r\nX-Evil: 1", "/a%20b%0D%0AX-Evil:%201"},
+        {"target", "/a b\r\nX-Evil: 1\x7f", "/a%20b%0D%0AX-Evil:%201%7F"},
         // HTTP dates: one of three shapes is read ("0" when a field is out of range).
         {"date", "Sun, 06 Nov 1994 08:49:37 GMT", "1994-11-06 08:49:37"},
         {"date", "Sunday, 06-Nov-94 08:49:37 GMT", "1994-11-06 08:49:37"},
