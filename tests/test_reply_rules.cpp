@@ -398,6 +398,8 @@ void TestReplyRules::fileDateStampsTheWriteTimeOnly()
     // Before 1970 the seconds are negative; the rounding must not move the time.
     QVERIFY(SetFileDate(path, "Wed, 31 Dec 1969 23:59:59 GMT"));
     QCOMPARE(times(), QList<qint64>({-1, 0, 1500000000}));
+    QVERIFY(FileTimes::SetLastWriteTime(path, FileTimes::UnixEpochOffset - 5)); // -0.5 µs
+    QCOMPARE(times(), QList<qint64>({-1, 999999500, 1500000000}));
 }
 
 QTEST_GUILESS_MAIN(TestReplyRules)

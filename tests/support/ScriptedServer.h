@@ -37,7 +37,7 @@ public:
     ServerScript& pause(int ms) { return add(Kind::Pause, {}, ms); }
     // Send bytes in pieces of `piece` bytes with a pause between them.
     ServerScript& sendSplit(const QByteArray& bytes, int piece, int pauseMs = 15);
-    // Orderly close (FIN).
+    // Orderly close: FIN, then the connection ends when the peer closes its side.
     ServerScript& close() { return add(Kind::Close); }
     // Abortive close (RST): SO_LINGER 0, then close.
     ServerScript& reset() { return add(Kind::Reset); }
