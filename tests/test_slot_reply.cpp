@@ -45,9 +45,9 @@ struct Run
     // Starts a job and waits for its Disconnected.
     bool fetch(const QString& url, const QString& local)
     {
-        const int before = rec.count("Disconnected");
+        const int before = rec.events.count("Disconnected");
         slot.GetRemoteFile(url, local, 0, 1);
-        return QTest::qWaitFor([&] { return rec.count("Disconnected") > before; }, 10000);
+        return QTest::qWaitFor([&] { return rec.events.count("Disconnected") > before; }, 10000);
     }
 };
 
