@@ -1,106 +1,165 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Slots against a real nginx on loopback: whole files, resumes (past 2 GiB too), chunked
-// gzip bodies, redirections, error replies, encoded names and the server's file dates;
-// and a manager run whose jobs share the slots' kept connections.
+// Slots against a real nginx on loopback, over HTTP and TLS: whole files, resumes (past
+// 2 GiB too), compressed bodies, redirections, error replies, encoded names, the server's
+// file dates, certificate checks and resumption; and manager runs sharing kept connections.
 #include "ManagerRig.h"
 
 #include "lists/JobList.h"
+#include "platform/StreamSocket.h"
 #include "settings/Options.h"
 #include "support/NginxFixture.h"
+#include "support/ScriptedServer.h"
 #include "support/SlotRecorder.h"
 #include "support/TestFiles.h"
 
-#include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QTcpServer>
 #include <QTcpSocket>
+
+// A loopback TCP relay that flips one byte of what the server sends on its first
+// connection: inside a TLS record after the handshake that fails the record's check.
+class FlippingRelay : public QTcpServer
+{
+public:
+    FlippingRelay(quint16 upstream, qint64 flipAt)
+    {
+        listen(QHostAddress::LocalHost);
+        connect(this, &QTcpServer::newConnection, this, [this, upstream, flipAt] {
+            QTcpSocket* client = nextPendingConnection();
+            auto* server = new QTcpSocket(client);
+            const bool flip = m_connections++ == 0;
+            auto sent = std::make_shared<qint64>(0);
+            connect(client, &QTcpSocket::readyRead, server,
+                    [=] { server->write(client->readAll()); });
+            connect(server, &QTcpSocket::readyRead, client, [=] {
+                QByteArray bytes = server->readAll();
+                if (flip && *sent <= flipAt && flipAt < *sent + bytes.size())
+                    bytes[flipAt - *sent] = char(bytes.at(flipAt - *sent) ^ 0x5A);
+                *sent += bytes.size();
+                client->write(bytes);
+            });
+            connect(server, &QTcpSocket::disconnected, client, &QTcpSocket::disconnectFromHost);
+            connect(client, &QTcpSocket::disconnected, client, &QObject::deleteLater);
+            server->connectToHost(QHostAddress::LocalHost, upstream);
+        });
+    }
+
+private:
+    int m_connections = 0;
+};
+
+// One job of a fresh quick slot, run to its end.
+struct Job
+{
+    HttpFiles slot;
+    SlotRecorder rec{&slot};
+    QString header;
+    explicit Job(int protocol = 0)
+    {
+        SlotRecorder::makeQuick(&slot);
+        slot.setProtocol(protocol);
+        QObject::connect(&slot, &HttpFiles::HeaderCame, &rec,
+                         [this](const QString& h) { header = h; });
+    }
+    QString run(const QString& url, const QString& local, qint64 from = 0)
+    {
+        slot.GetRemoteFile(url, local, from, 1);
+        return QTest::qWaitFor([&] { return rec.ended(); }, 30000) ? rec.milestones().join(u' ')
+                                                                   : "timed out";
+    }
+};
 
 class TestSlotNginx : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase();
-    void files_data();
     void files();
     void resumePastTwoGiB();
-    void chunkedGzipBody();
-    void managerRunSharesKeptConnections_data();
+    void compressedBodyKeptAsSent();
     void managerRunSharesKeptConnections();
+    void tlsChecksAndResumption();
+    void cliTrustsOnlyTheExtraCa();
 
 private:
-    // nginx names its connection in every reply, so tests count them from its side.
-    NginxFixture m_nginx{"add_header X-Connection $connection always;"};
+    QString cert(const char* name) const { return m_dir.filePath(name + QString(".crt")); }
+
     QTemporaryDir m_dir;
+    const quint16 m_tls = unusedLoopbackPort(); // HTTPS at 127.0.0.1 and 127.0.0.2
+    // Every reply names its connection and says whether TLS resumed ("r") or not (".").
+    NginxFixture m_nginx{QStringLiteral("add_header X-Connection $connection always;"
+                                        "add_header X-Resumed $ssl_session_reused always;"
+                                        "listen 127.0.0.1:%1 ssl; listen 127.0.0.2:%1 ssl;"
+                                        "ssl_certificate %2.crt; ssl_certificate_key %2.key;")
+                             .arg(m_tls)
+                             .arg(m_dir.filePath("localhost"))};
     const QDateTime m_date = QDateTime(QDate(2011, 3, 4), QTime(5, 6, 7), Qt::UTC);
+    const QByteArray m_data = NginxFixture::randomBytes(300000, 5);
 };
 
 void TestSlotNginx::initTestCase()
 {
+    // Certificates for localhost and 127.0.0.1: the server's, and one trusted by nobody.
+    for (const char* name : {"localhost", "stranger"}) {
+        QProcess openssl;
+        openssl.start("openssl",
+                      {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256",
+                       "-nodes", "-days", "2", "-subj", "/CN=localhost", "-addext",
+                       "subjectAltName=DNS:localhost,IP:127.0.0.1", "-keyout",
+                       m_dir.filePath(name + QString(".key")), "-out", cert(name)});
+        QVERIFY2(openssl.waitForFinished(60000) && openssl.exitCode() == 0,
+                 openssl.readAllStandardError().constData());
+    }
     QString error;
+    QVERIFY2(StreamSocket::TrustOnly(cert("localhost"), &error), qPrintable(error));
     QVERIFY2(m_nginx.start(&error), qPrintable(error));
-}
-
-// Runs one job to its end; returns the slot's milestones.
-static QString fetch(HttpFiles& slot, const QString& url, const QString& local, qint64 from = 0)
-{
-    SlotRecorder rec(&slot);
-    SlotRecorder::makeQuick(&slot);
-    slot.GetRemoteFile(url, local, from, 1);
-    const bool ended = QTest::qWaitFor([&] { return rec.ended(); }, 30000);
-    rec.setParent(nullptr);
-    return ended ? rec.milestones().join(u' ') : QStringLiteral("timed out");
-}
-
-void TestSlotNginx::files_data()
-{
-    QTest::addColumn<QString>("name"); // the file on the server, "" for none
-    QTest::addColumn<QString>("path"); // as a list line gives it
-    QTest::addColumn<int>("size");
-    QTest::addColumn<int>("onDisk"); // its first bytes on disk before
-    QTest::addColumn<int>("protocol");
-    QTest::addColumn<QString>("milestones"); // %1: the server's URL
-    const QString whole = "Connected HeaderCame DownloadComplete Disconnected";
-    const QString moved = "Connected HeaderCame Error:%2 Redirected:%1/target.bin " + whole;
-    const int mb3 = 3 * 1024 * 1024 + 17;
-    // clang-format off
-    QTest::newRow("whole, HTTP/1.0") << "whole.bin" << "/whole.bin" << mb3 << 0 << 0 << whole;
-    QTest::newRow("whole, HTTP/1.1") << "whole.bin" << "/whole.bin" << mb3 << 0 << 1 << whole;
-    QTest::newRow("resumed") << "resume.bin" << "/resume.bin" << 500000 << 123457 << 0 << whole;
-    QTest::newRow("302") << "target.bin" << "/r302/target.bin" << 70000 << 0 << 0 << moved.arg("%1", "302");
-    QTest::newRow("404 keeps the part") << "" << "/no/such.bin" << 5 << 5 << 0 << "Connected HeaderCame Error:404 DownloadFailed Disconnected";
-    QTest::newRow("416: already whole") << "done.bin" << "/done.bin" << 5 << 5 << 0 << "Connected HeaderCame Error:416 DownloadComplete Disconnected";
-    QTest::newRow("blanks") << "file with spaces.dat" << "/file with spaces.dat" << 5000 << 0 << 0 << whole;
-    QTest::newRow("bare percent") << "100%.dat" << "/100%.dat" << 5000 << 0 << 0 << whole;
-    QTest::newRow("non-ASCII") << "gr\u00fc\u00dfe.dat" << "/gr\u00fc\u00dfe.dat" << 5000 << 0 << 0 << whole;
-    // clang-format on
+    m_nginx.writeFile("t.bin", m_data);
 }
 
 void TestSlotNginx::files()
 {
-    QFETCH(QString, name);
-    QFETCH(QString, path);
-    QFETCH(int, size);
-    QFETCH(int, onDisk);
-    QFETCH(int, protocol);
-    QFETCH(QString, milestones);
-    const QByteArray data = NginxFixture::randomBytes(size, quint32(size));
-    if (!name.isEmpty()) {
-        QFile remote(m_nginx.writeFile(name, data));
-        QVERIFY(remote.open(QIODevice::ReadWrite));
-        QVERIFY(remote.setFileTime(m_date, QFileDevice::FileModificationTime));
+    const QString whole = "Connected HeaderCame DownloadComplete Disconnected";
+    const int mb3 = 3 * 1024 * 1024 + 17;
+    const struct
+    {
+        const char *name, *path; // the file on the server ("" for none), as a list line gives it
+        int size, onDisk;        // its first bytes on disk before
+        int protocol;
+        QString milestones; // %1: the server's URL
+    } rows[] = {
+        // clang-format off
+        {"whole.bin", "/whole.bin", mb3, 0, 0, whole},
+        {"whole.bin", "/whole.bin", mb3, 0, 1, whole},
+        {"resume.bin", "/resume.bin", 500000, 123457, 0, whole},
+        {"target.bin", "/r302/target.bin", 70000, 0, 0, "Connected HeaderCame Error:302 Redirected:%1/target.bin " + whole},
+        {"", "/no/such.bin", 5, 5, 0, "Connected HeaderCame Error:404 DownloadFailed Disconnected"}, // keeps the part
+        {"done.bin", "/done.bin", 5, 5, 0, "Connected HeaderCame Error:416 DownloadComplete Disconnected"},
+        {"file with spaces.dat", "/file with spaces.dat", 5000, 0, 0, whole},
+        {"100%.dat", "/100%.dat", 5000, 0, 0, whole},
+        {"gr\u00fc\u00dfe.dat", "/gr\u00fc\u00dfe.dat", 5000, 0, 0, whole},
+        // clang-format on
+    };
+    for (const auto& row : rows) {
+        const QByteArray data = NginxFixture::randomBytes(row.size, quint32(row.size));
+        if (*row.name) {
+            QFile remote(m_nginx.writeFile(row.name, data));
+            QVERIFY(remote.open(QIODevice::ReadWrite));
+            QVERIFY(remote.setFileTime(m_date, QFileDevice::FileModificationTime));
+        }
+        const QString local = m_dir.filePath("sub/dir/" + QString(row.path).mid(1));
+        QFile::remove(local);
+        QVERIFY(row.onDisk == 0 || writeFile(local, data.left(row.onDisk)));
+        Job job(row.protocol);
+        QCOMPARE(job.run(m_nginx.url(row.path), local, row.onDisk),
+                 row.milestones.arg(m_nginx.url("")));
+        const bool body = row.milestones.endsWith("HeaderCame DownloadComplete Disconnected");
+        QCOMPARE(readAll(local), body ? data : data.left(row.onDisk));
+        if (body)
+            QCOMPARE(QFileInfo(local).lastModified().toUTC(), m_date); // the server's date
+        QVERIFY(row.onDisk == 0 ||
+                job.slot.ReqStr().contains(QStringLiteral("Range: bytes=%1-\r\n").arg(row.onDisk)));
     }
-    const QString local = m_dir.filePath("sub/dir/" + QString(QTest::currentDataTag()));
-    QFile::remove(local);
-    if (onDisk > 0)
-        QVERIFY(writeFile(local, data.left(onDisk)));
-    HttpFiles slot;
-    slot.setProtocol(protocol);
-    QCOMPARE(fetch(slot, m_nginx.url(path), local, onDisk), milestones.arg(m_nginx.url("")));
-    const bool body = milestones.endsWith("HeaderCame DownloadComplete Disconnected");
-    QCOMPARE(readAll(local), body ? data : data.left(onDisk));
-    if (body)
-        QCOMPARE(QFileInfo(local).lastModified().toUTC(), m_date); // the server's date
-    if (onDisk > 0)
-        QVERIFY(slot.ReqStr().contains(QStringLiteral("Range: bytes=%1-\r\n").arg(onDisk)));
 }
 
 void TestSlotNginx::resumePastTwoGiB()
@@ -113,15 +172,13 @@ void TestSlotNginx::resumePastTwoGiB()
         return f.open(QIODevice::WriteOnly) && f.resize(base) && f.seek(base) &&
                f.write(end) == end.size();
     };
-    const QString remote = m_nginx.writeFile("big.bin", {});
-    const QString local = m_dir.filePath("big.bin");
-    QVERIFY(sparse(remote, tail));
-    QVERIFY(sparse(local, tail.left(400)));
-    HttpFiles slot;
-    QCOMPARE(fetch(slot, m_nginx.url("/big.bin"), local, base + 400),
+    const QString remote = m_nginx.writeFile("big.bin", {}), local = m_dir.filePath("big.bin");
+    QVERIFY(sparse(remote, tail) && sparse(local, tail.left(400)));
+    Job job;
+    QCOMPARE(job.run(m_nginx.url("/big.bin"), local, base + 400),
              "Connected HeaderCame DownloadComplete Disconnected");
-    QVERIFY(slot.ReqStr().contains("Range: bytes=2147484048-\r\n"));
-    QCOMPARE(slot.FileSize(), base + 1000);
+    QVERIFY(job.slot.ReqStr().contains("Range: bytes=2147484048-\r\n"));
+    QCOMPARE(job.slot.FileSize(), base + 1000);
     QFile f(local);
     QVERIFY(f.open(QIODevice::ReadOnly) && f.seek(base));
     QCOMPARE(f.size(), base + 1000);
@@ -130,77 +187,137 @@ void TestSlotNginx::resumePastTwoGiB()
     QFile::remove(local);
 }
 
-void TestSlotNginx::chunkedGzipBody()
+void TestSlotNginx::compressedBodyKeptAsSent()
 {
-    // The body is kept as sent: compressed, as nginx sends it to a plain HTTP/1.0 request.
+    // nginx compresses text: to HTTP/1.0 until the close, to HTTP/1.1 in chunks. Either
+    // way the file holds the compressed bytes as sent.
     QByteArray text;
     for (int i = 0; i < 20000; ++i)
         text += "line " + QByteArray::number(i * 7919 % 10007) + " of a compressible text\n";
     m_nginx.writeFile("notes.txt", text);
-    QTcpSocket socket;
-    socket.connectToHost("127.0.0.1", m_nginx.port());
-    QVERIFY(socket.waitForConnected(5000));
-    socket.write("GET /notes.txt HTTP/1.0\r\nHost: 127.0.0.1\r\nAccept-Encoding: gzip\r\n\r\n");
-    QByteArray reply;
-    while (socket.state() == QAbstractSocket::ConnectedState && socket.waitForReadyRead(5000))
-        reply += socket.readAll();
-    reply += socket.readAll();
-    const QByteArray gzip = reply.mid(reply.indexOf("\r\n\r\n") + 4);
-    QVERIFY(gzip.startsWith("\x1f\x8b"));
-    HttpFiles slot;
-    slot.setProtocol(1);
-    const QString local = m_dir.filePath("notes.txt.gz");
-    QCOMPARE(fetch(slot, m_nginx.url("/notes.txt"), local),
-             "Connected HeaderCame DownloadComplete Disconnected");
-    QCOMPARE(slot.GetHTTP_Var("transfer-encoding"), "chunked");
-    QCOMPARE(readAll(local), gzip);
-}
-
-void TestSlotNginx::managerRunSharesKeptConnections_data()
-{
-    QTest::addColumn<bool>("reuse");
-    QTest::addColumn<bool>("http11");
-    QTest::addColumn<int>("connections");
-    QTest::newRow("both options: one per slot") << true << true << 2;
-    QTest::newRow("reuse without HTTP/1.1") << true << false << 8;
-    QTest::newRow("connect at once only") << false << true << 8;
+    QByteArrayList files;
+    for (int protocol : {0, 1}) {
+        Job job(protocol);
+        const QString local = m_dir.filePath(QStringLiteral("notes%1.txt.gz").arg(protocol));
+        QCOMPARE(job.run(m_nginx.url("/notes.txt"), local),
+                 "Connected HeaderCame DownloadComplete Disconnected");
+        QCOMPARE(job.slot.GetHTTP_Var("transfer-encoding"), protocol ? "chunked" : "");
+        files << readAll(local);
+    }
+    QVERIFY(files[0].startsWith("\x1f\x8b") && files[0].size() < text.size() / 4);
+    QCOMPARE(files[1], files[0]);
 }
 
 void TestSlotNginx::managerRunSharesKeptConnections()
 {
-    QFETCH(bool, reuse);
-    QFETCH(bool, http11);
-    ManagerRig rig(2, [&](DownloadManager& m) {
-        m.options().setHttpVersion(http11);
-        m.options().setKeepAlive(true);
-        m.options().setConnectAtOnce(true);
-        m.options().setReuseConnections(reuse);
-    });
-    QVERIFY(rig.baseDirOk);
-    DownloadManager& m = *rig.m;
-    QSet<QString> connections;
-    static const QRegularExpression tag("\r\nX-Connection: (\\d+)",
-                                        QRegularExpression::CaseInsensitiveOption);
-    for (int slot = 0; slot < m.SessionMax(); ++slot)
-        QObject::connect(m.Http(slot), &HttpFiles::HeaderCame, &m, [&](const QString& header) {
-            connections.insert(tag.match(header).captured(1));
+    // Kept connections are used again only with both options and HTTP/1.1.
+    const struct
+    {
+        bool reuse, http11;
+        int connections;
+    } rows[] = {{true, true, 2}, {true, false, 8}, {false, true, 8}};
+    static const QRegularExpression tag("\r\nX-Connection: (\\d+)");
+    for (const auto& row : rows) {
+        ManagerRig rig(2, [&](DownloadManager& m) {
+            m.options().setHttpVersion(row.http11);
+            m.options().setKeepAlive(true);
+            m.options().setConnectAtOnce(true);
+            m.options().setReuseConnections(row.reuse);
         });
-    QStringList urls;
-    for (int i = 0; i < 8; ++i) {
-        m_nginx.writeFile(QStringLiteral("d/f%1.bin").arg(i), NginxFixture::randomBytes(3000, i));
-        urls << m_nginx.url(QStringLiteral("/d/f%1.bin").arg(i));
+        DownloadManager& m = *rig.m;
+        QSet<QString> connections;
+        for (int slot = 0; slot < m.SessionMax(); ++slot)
+            QObject::connect(m.Http(slot), &HttpFiles::HeaderCame, &m, [&](const QString& h) {
+                connections.insert(tag.match(h).captured(1));
+            });
+        QStringList urls;
+        for (int i = 0; i < 8; ++i) {
+            m_nginx.writeFile(QStringLiteral("d/f%1.bin").arg(i),
+                              NginxFixture::randomBytes(3000, i));
+            urls << m_nginx.url(QStringLiteral("/d/f%1.bin").arg(i));
+        }
+        m.Jobs().AddJobs(urls.join("\r\n"));
+        m.StartDownloads();
+        // The run ends when the jobs do, not when the kept connections' idle time runs out.
+        QVERIFY(rig.baseDirOk && rig.waitIdle(15000));
+        for (int i = 0; i < 8; ++i)
+            QCOMPARE(rig.read(rig.local(m_nginx.port(), QStringLiteral("/d/f%1.bin").arg(i))),
+                     NginxFixture::randomBytes(3000, i));
+        QCOMPARE(connections.size(), row.connections);
+        for (int slot = 0; slot < m.SessionMax(); ++slot)
+            QVERIFY(!m.Http(slot)->KeepsIdleConnection()); // nothing is kept after the run
     }
-    m.Jobs().AddJobs(urls.join("\r\n"));
-    m.StartDownloads();
-    // The run ends when the jobs do, not when the kept connections' idle time runs out.
-    QVERIFY(rig.waitIdle(15000));
-    QCOMPARE(m.State().CompletedJobs, 8);
-    for (int i = 0; i < 8; ++i)
-        QCOMPARE(rig.read(rig.local(m_nginx.port(), QStringLiteral("/d/f%1.bin").arg(i))),
-                 NginxFixture::randomBytes(3000, i));
-    QTEST(int(connections.size()), "connections");
-    for (int slot = 0; slot < m.SessionMax(); ++slot)
-        QVERIFY(!m.Http(slot)->KeepsIdleConnection()); // nothing is kept after the run
+}
+
+void TestSlotNginx::tlsChecksAndResumption()
+{
+    // In order, on the run's kept tickets: a later connection resumes; the certificate
+    // checks fail for a name it does not hold however many tickets are kept, and are never
+    // retried; a broken record is retried and resumed like any broken transfer; a plain
+    // server is no fallback; a certificate nobody trusts fails.
+    FlippingRelay relay(m_tls, 150000);
+    ScriptedServer plain;
+    plain.addConnection(
+        ServerScript().send("HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\no").hold());
+    const QString done = "HeaderCame DownloadComplete Disconnected";
+    const QString failed = "Error:20013 DownloadFailed Disconnected";
+    const struct
+    {
+        const char* host;
+        quint16 port;
+        QString ends, fact; // how the milestones end; part of the header, request or errors
+    } rows[] = {
+        {"localhost", m_tls, done, "X-Resumed: ."},
+        {"localhost", m_tls, done, "X-Resumed: r"},
+        {"127.0.0.2", m_tls, failed,
+         "TLS handshake with 127.0.0.2 failed: The host name did not match"},
+        {"127.0.0.2", m_tls, failed, "The host name did not match"},
+        {"localhost", m_tls, done, "X-Resumed: r"},
+        {"127.0.0.1", relay.serverPort(), "Retrying Error:20020 Connected " + done,
+         "Range: bytes=1"},
+        {"127.0.0.1", plain.port(), failed, "TLS handshake with 127.0.0.1 failed"},
+        {"localhost", m_tls, failed, "untrusted"}, // trusting only the other certificate
+    };
+    QString error;
+    for (const auto& row : rows) {
+        if (row.fact == "untrusted")
+            QVERIFY2(StreamSocket::TrustOnly(cert("stranger"), &error), qPrintable(error));
+        Job job;
+        const QString local = m_dir.filePath("tls.bin");
+        QFile::remove(local);
+        const QString milestones =
+            job.run(QStringLiteral("https://%1:%2/t.bin").arg(row.host).arg(row.port), local);
+        const QString facts = job.header + job.slot.ReqStr() + job.rec.errors().join(u' ');
+        QVERIFY2(milestones.endsWith(row.ends) && facts.contains(row.fact, Qt::CaseInsensitive),
+                 qPrintable(row.host + (": " + milestones) + '\n' + facts));
+        QCOMPARE(readAll(local), row.ends == failed ? "<missing>" : m_data);
+        QVERIFY(row.ends != failed || job.slot.Try() == 1); // never retried
+    }
+    QVERIFY(plain.requests().isEmpty()); // no request in the clear
+}
+
+void TestSlotNginx::cliTrustsOnlyTheExtraCa()
+{
+    for (bool trusted : {true, false}) {
+        QTemporaryDir home, base;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", home.path());
+        env.insert("XDG_CONFIG_HOME", home.filePath("config"));
+        if (trusted)
+            env.insert("HARVEX_EXTRA_CA", cert("localhost"));
+        QProcess cli;
+        cli.setProcessEnvironment(env);
+        const QString url = QStringLiteral("https://127.0.0.1:%1/t.bin").arg(m_tls);
+        const QString failed = base.filePath("failed.txt");
+        cli.start(HARVEX_CLI_PATH,
+                  {"-q", "-d", base.path(), "--tick-ms", "20", "--failed-list", failed, url});
+        QVERIFY(cli.waitForFinished(60000));
+        QCOMPARE(cli.exitCode(), trusted ? 0 : 1);
+        const QByteArray local =
+            readAll(base.path() + QStringLiteral("/127.0.0.1%3A%1/t.bin").arg(m_tls));
+        QVERIFY(trusted ? local == m_data : local.isEmpty() || local == "<missing>");
+        QVERIFY(trusted || readAll(failed).trimmed() == url.toUtf8());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestSlotNginx)

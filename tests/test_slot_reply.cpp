@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A slot against a scripted loopback server: event order, retries, redirections, replies
-// cut, stalled or hostile, and what is left on disk. The rules behind each verdict are
-// tabled in test_reply_rules; here the bytes go over real sockets.
+// cut, stalled or hostile, what is left on disk, and connections kept for the next job.
+// The rules behind each verdict are tabled in test_reply_rules; here the bytes go over
+// real sockets.
 #include "engine/HttpFiles.h"
+#include "platform/StreamSocket.h"
 #include "support/NginxFixture.h"
 #include "support/ScriptedServer.h"
 #include "support/SlotRecorder.h"
@@ -20,6 +22,9 @@ private Q_SLOTS:
     void scripted();
     void eventsOfAWholeDownload();
     void retryWaitCountsDownUntilHalted();
+    void reuse_data();
+    void reuse();
+    void keptForTheSameServerOnly(); // and the folder made again
 };
 
 namespace {
@@ -37,6 +42,13 @@ struct Run
         slot.setConnectTimeout(20);
     }
     QString file() const { return dir.filePath("f.bin"); }
+    // Starts a job and waits for its Disconnected.
+    bool fetch(const QString& url, const QString& local)
+    {
+        const int before = rec.events.count("Disconnected");
+        slot.GetRemoteFile(url, local, 0, 1);
+        return QTest::qWaitFor([&] { return rec.events.count("Disconnected") > before; }, 10000);
+    }
 };
 
 enum End
@@ -72,10 +84,10 @@ struct Case
     int meter = -1; // the meter at the end; -1: not looked at
 };
 
-QByteArray ok(const QByteArray& body)
+QByteArray ok(const QByteArray& body, const QByteArray& extra = {})
 {
-    return "HTTP/1.0 200 OK\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" +
-           body;
+    return "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n" +
+           extra + "\r\n" + body;
 }
 
 QByteArray part(const QByteArray& data, qsizetype from)
@@ -91,7 +103,7 @@ QByteArray chunked(const QByteArray& data)
     for (qsizetype i = 0; i < data.size(); i += 700)
         out += QByteArray::number(qMin<qsizetype>(700, data.size() - i), 16) + "\r\n" +
                data.mid(i, 700) + "\r\n";
-    return out + "0\r\n\r\n";
+    return out + "0\r\nX-Trailer: 1\r\n\r\n";
 }
 
 QByteArray moved(const char* location)
@@ -158,6 +170,59 @@ const QList<Case>& cases()
             {"unsupported URL", {}, {}, 1, refused, "<missing>", "", "Unsupported URL: ftp://127.0.0.1/x", "ftp://127.0.0.1/x"},
             {"no local file name", {}, {}, 1, refused, {}, "", "No local file name specified!", f, ""},
             {"folder in the way", {}, {}, 1, refused, {}, "", "folder\": ", f, "folder"},
+        };
+        // clang-format on
+    }();
+    return list;
+}
+
+// Two jobs to one server on a slot with keep-alive and reuse: the second goes on the first
+// connection only after a clean end, when no byte of the old reply can be read as the new
+// one. After its first reply the first connection answers the next request too (a slot
+// that wrongly used it again is caught by the count of connections), or ends: as the next
+// request comes (that request is no try and goes again on a new connection), or while idle
+// (the slot drops it silently).
+enum Then
+{
+    Answer,
+    CloseOnRequest,
+    ResetOnRequest,
+    CloseIdle,
+    Idle // 15 ticks
+};
+
+struct Reuse
+{
+    const char* name;
+    QByteArray first; // sent in pieces of 700 bytes
+    Then then;
+    bool reused;
+    int protocol = 1;
+    bool option = true;
+};
+
+const QList<Reuse>& reuses()
+{
+    static const QList<Reuse> list = [] {
+        const QByteArray d = NginxFixture::randomBytes(3000, 3);
+        // clang-format off
+        return QList<Reuse>{
+            {"length", ok(d), Answer, true},
+            {"chunked with trailer", chunked(d), Answer, true},
+            {"empty body", ok({}), Answer, true},
+            {"HTTP/1.0 keep-alive", "HTTP/1.0 200 OK\r\nConnection: Keep-Alive\r\nContent-Length: 4\r\n\r\nabcd", Answer, true},
+            {"Connection: close", ok(d, "Connection: close\r\n"), Answer, false},
+            {"bytes after the length", ok(d) + "HTTP/1.1 200 OK\r\n", Answer, false},
+            {"bytes after the last chunk", chunked(d) + "junk", Answer, false},
+            {"last chunk without its blank line", chunked(d).chopped(2), Answer, false},
+            {"error with a body", "HTTP/1.1 404 No\r\nContent-Length: 3\r\n\r\nno!", Answer, false},
+            {"range short of the file", "HTTP/1.1 206 P\r\nContent-Range: bytes 0-3/10\r\nContent-Length: 4\r\n\r\nabcd", Answer, false},
+            {"option off", ok(d), Answer, false, 1, false},
+            {"HTTP/1.0 request", ok(d), Answer, false, 0},
+            {"closed as the next request comes", ok("abc"), CloseOnRequest, false},
+            {"reset as the next request comes", ok("abc"), ResetOnRequest, false},
+            {"closed while idle", ok("abc"), CloseIdle, false},
+            {"idle for 15 ticks", ok("abc"), Idle, false},
         };
         // clang-format on
     }();
@@ -267,6 +332,91 @@ void TestSlotReply::retryWaitCountsDownUntilHalted()
     QCOMPARE(run.slot.Wait(), 0);
     QSignalSpy errors(&run.slot, &HttpFiles::Error);
     QVERIFY(!errors.wait(400)); // the retry wait is over: no attempt follows
+}
+
+void TestSlotReply::reuse_data()
+{
+    QTest::addColumn<int>("row");
+    for (int i = 0; i < reuses().size(); ++i)
+        QTest::newRow(reuses().at(i).name) << i;
+}
+
+void TestSlotReply::reuse()
+{
+    QFETCH(int, row);
+    const Reuse& r = reuses().at(row);
+    const QByteArray second = NginxFixture::randomBytes(5000, 4);
+    ScriptedServer server;
+    ServerScript first;
+    first.expectRequest().sendSplit(r.first, 700, 5);
+    if (r.then == Idle)
+        first.hold();
+    else if (r.then == CloseIdle)
+        first.pause(50).close();
+    else
+        first.expectRequest();
+    if (r.then == Answer)
+        first.send(ok(second)).hold();
+    else if (r.then != Idle)
+        r.then == ResetOnRequest ? first.reset() : first.close();
+    server.addConnection(first);
+    server.addConnection(ServerScript::reply(ok(second)));
+    Run run;
+    run.slot.setTickInterval(r.then == Idle ? 10 : 60000); // connecting at once, nothing waits
+    run.slot.setProtocol(r.protocol);
+    run.slot.setConnectAtOnce(true);
+    run.slot.setReuseConnections(r.option);
+    run.slot.setMaxTry(1);
+    QVERIFY(run.fetch(server.url("/one.bin"), run.file()));
+    const bool kept = r.reused || r.then != Answer;
+    QCOMPARE(run.slot.KeepsIdleConnection(), kept);
+    QCOMPARE(run.slot.State() == StreamSocket::ConnectedState, kept);
+    const qsizetype events = run.rec.events.size();
+    if (r.then >= CloseIdle) {
+        QTRY_VERIFY_WITH_TIMEOUT(!run.slot.KeepsIdleConnection(), 5000);
+        QCOMPARE(run.slot.State(), int(StreamSocket::Closed));
+        QCOMPARE(run.rec.events.size(), events);
+    }
+    QVERIFY(run.fetch(server.url("/two.bin"), run.dir.filePath("2.bin")));
+    QCOMPARE(server.connectionCount(), r.reused ? 1 : 2);
+    QCOMPARE(server.requests().size(),
+             r.then == CloseOnRequest || r.then == ResetOnRequest ? 3 : 2);
+    const QString milestones = run.rec.milestones().join(u' ');
+    QVERIFY2(milestones.endsWith(QString(r.reused ? "" : " Connected") +
+                                 " HeaderCame DownloadComplete Disconnected"),
+             qPrintable(milestones));
+    QCOMPARE(run.slot.Try(), 1);
+    QCOMPARE(readAll(run.dir.filePath("2.bin")), second);
+}
+
+void TestSlotReply::keptForTheSameServerOnly()
+{
+    ScriptedServer a, b;
+    a.addConnection(
+        ServerScript().expectRequest().send(ok("abc")).expectRequest().send(ok("xyz")).hold());
+    b.addConnection(ServerScript().expectRequest().send(ok("defg")).hold());
+    Run run;
+    run.slot.setTickInterval(1000); // the kept connection outlives this test's waits
+    run.slot.setProtocol(1);
+    run.slot.setConnectAtOnce(true);
+    run.slot.setReuseConnections(true);
+    // The manager ends each job from its Disconnected handler.
+    connect(&run.slot, &HttpFiles::Disconnected, &run.slot, [&] { run.slot.EndJob(); });
+    const QString folder = run.dir.filePath("sub/deeper/");
+    QVERIFY(run.fetch(a.url("/one.bin"), folder + "1.bin"));
+    QCOMPARE(run.slot.DownloadStatus(), 0);
+    QVERIFY(run.slot.KeepsIdleConnection());
+    // The slot made the folder for its last job; it must not take it for granted.
+    QVERIFY(QDir(run.dir.filePath("sub")).removeRecursively());
+    QVERIFY(run.fetch(a.url("/two.bin"), folder + "2.bin"));
+    QCOMPARE(readAll(folder + "2.bin"), "xyz");
+    // Same host, other port: a connection of its own.
+    QVERIFY(run.fetch(b.url("/three.bin"), run.file()));
+    QCOMPARE(readAll(run.file()), "defg");
+    QCOMPARE(a.connectionCount() + b.connectionCount(), 2);
+    run.slot.BeIdeal();
+    QVERIFY(!run.slot.KeepsIdleConnection());
+    QCOMPARE(run.slot.State(), int(StreamSocket::Closed));
 }
 
 QTEST_GUILESS_MAIN(TestSlotReply)

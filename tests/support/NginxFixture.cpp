@@ -21,16 +21,6 @@ NginxFixture::~NginxFixture()
     stop();
 }
 
-QString NginxFixture::docRoot() const
-{
-    return m_dir.filePath(QStringLiteral("www"));
-}
-
-QString NginxFixture::errorLog() const
-{
-    return m_dir.filePath(QStringLiteral("error.log"));
-}
-
 QString NginxFixture::url(const QString& path) const
 {
     return QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path);
@@ -38,27 +28,18 @@ QString NginxFixture::url(const QString& path) const
 
 QString NginxFixture::writeFile(const QString& relativePath, const QByteArray& data) const
 {
-    const QString path = QDir(docRoot()).filePath(relativePath);
+    const QString path = m_dir.filePath(QStringLiteral("www/") + relativePath);
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return {};
-    file.write(data);
-    return path;
+    const bool written = file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+    return written ? path : QString();
 }
 
 QByteArray NginxFixture::randomBytes(qsizetype size, quint32 seed)
 {
-    QRandomGenerator generator(seed);
-    QByteArray bytes(size, Qt::Uninitialized);
-    qsizetype i = 0;
-    for (; i + 4 <= size; i += 4) {
-        const quint32 word = generator.generate();
-        memcpy(bytes.data() + i, &word, 4);
-    }
-    for (; i < size; ++i)
-        bytes[i] = char(generator.generate());
-    return bytes;
+    QByteArray bytes((size + 3) / 4 * 4, Qt::Uninitialized);
+    QRandomGenerator(seed).fillRange(reinterpret_cast<quint32*>(bytes.data()), bytes.size() / 4);
+    return bytes.left(size);
 }
 
 static QString nginxConfig(const QString& dir, quint16 port, const QString& extra)
@@ -94,56 +75,43 @@ static QString nginxConfig(const QString& dir, quint16 port, const QString& extr
 
 bool NginxFixture::start(QString* error)
 {
-    auto fail = [error](const QString& why) {
-        if (error)
-            *error = why;
-        return false;
-    };
-    if (!m_dir.isValid())
-        return fail(QStringLiteral("cannot make a temporary folder"));
     const QString nginx = QStandardPaths::findExecutable(
-        QStringLiteral("nginx"), {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin"),
-                                  QStringLiteral("/usr/local/sbin"), QStringLiteral("/usr/bin")});
-    if (nginx.isEmpty())
-        return fail(QStringLiteral("nginx is not installed (scripts/test.sh installs it)"));
-    QDir().mkpath(docRoot());
-    QDir().mkpath(m_dir.filePath(QStringLiteral("tmp")));
-
+        "nginx", {"/usr/sbin", "/sbin", "/usr/local/sbin", "/usr/bin"});
+    QString why = "nginx is not installed (scripts/test.sh installs it)";
+    QDir().mkpath(m_dir.filePath("www"));
+    QDir().mkpath(m_dir.filePath("tmp"));
     // A free port can be taken by someone else before nginx binds it: try a few.
-    for (int attempt = 0; attempt < 5; ++attempt) {
+    for (int attempt = 0; attempt < 5 && !nginx.isEmpty(); ++attempt) {
         m_port = unusedLoopbackPort();
-        const QString conf = m_dir.filePath(QStringLiteral("nginx.conf"));
+        const QString conf = m_dir.filePath("nginx.conf"), log = m_dir.filePath("error.log");
         QFile file(conf);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return fail(QStringLiteral("cannot write ") + conf);
-        file.write(nginxConfig(m_dir.path(), m_port, m_extra).toUtf8());
-        file.close();
-
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            file.write(nginxConfig(m_dir.path(), m_port, m_extra).toUtf8()) < 0 || !file.flush()) {
+            why = "cannot write " + conf;
+            break;
+        }
         m_process.setProcessChannelMode(QProcess::MergedChannels);
-        m_process.start(nginx, {QStringLiteral("-p"), m_dir.path(), QStringLiteral("-c"), conf,
-                                QStringLiteral("-e"), errorLog()});
-        if (!m_process.waitForStarted(5000))
-            return fail(QStringLiteral("nginx did not start: ") + m_process.errorString());
-
-        QDeadlineTimer deadline(5000);
-        while (!deadline.hasExpired() && m_process.state() == QProcess::Running) {
+        m_process.start(nginx, {"-p", m_dir.path(), "-c", conf, "-e", log});
+        for (QDeadlineTimer deadline(5000); !deadline.hasExpired() &&
+                                            m_process.waitForStarted(5000) &&
+                                            m_process.state() == QProcess::Running;) {
             QTcpSocket probe;
-            probe.connectToHost(QStringLiteral("127.0.0.1"), m_port);
-            if (probe.waitForConnected(200)) {
-                probe.disconnectFromHost();
+            probe.connectToHost("127.0.0.1", m_port);
+            if (probe.waitForConnected(200))
                 return true;
-            }
             QThread::msleep(20);
         }
-        const QString output = QString::fromLocal8Bit(m_process.readAll());
         stop();
-        QFile log(errorLog());
-        log.open(QIODevice::ReadOnly);
-        const QString logText = QString::fromLocal8Bit(log.readAll());
-        if (!logText.contains(QStringLiteral("Address already in use")))
-            return fail(QStringLiteral("nginx failed: ") + output + logText);
+        QFile logFile(log);
+        logFile.open(QIODevice::ReadOnly);
+        why = "nginx failed: " + m_process.errorString() + ' ' + m_process.readAll() +
+              logFile.readAll();
+        if (!why.contains("Address already in use"))
+            break;
     }
-    return fail(QStringLiteral("nginx found no free port"));
+    if (error)
+        *error = why;
+    return false;
 }
 
 void NginxFixture::stop()

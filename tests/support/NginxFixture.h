@@ -26,12 +26,10 @@ public:
     void stop();
 
     quint16 port() const { return m_port; }
-    QString docRoot() const;
     // "http://127.0.0.1:<port>" + path
     QString url(const QString& path) const;
     // Writes a file below the document root (folders created); returns its full path.
     QString writeFile(const QString& relativePath, const QByteArray& data) const;
-    QString errorLog() const;
 
     // Random bytes, the same for the same seed.
     static QByteArray randomBytes(qsizetype size, quint32 seed);

@@ -1,13 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ScriptedServer.h"
 
-#include <QHostAddress>
+#include <QMutex>
 #include <QTcpServer>
-#include <QTcpSocket>
 #include <QTest>
-#include <QTimer>
 
+#include <arpa/inet.h>
+#include <poll.h>
 #include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <vector>
 
 ServerScript& ServerScript::sendSplit(const QByteArray& bytes, int piece, int pauseMs)
 {
@@ -21,165 +25,110 @@ ServerScript& ServerScript::sendSplit(const QByteArray& bytes, int piece, int pa
 
 struct ScriptedServer::Shared
 {
-    mutable QMutex mutex;
+    QMutex mutex;
     QList<ServerScript> pending;
     QList<QByteArray> requests;
     int accepted = 0;
-};
+    std::atomic_bool stopping = false;
 
-namespace {
-
-// Runs one script on one accepted connection, on the server's thread.
-class ConnectionRunner : public QObject
-{
-public:
-    ConnectionRunner(QTcpSocket* socket, ServerScript script,
-                     std::shared_ptr<ScriptedServer::Shared> shared)
-        : QObject(socket), m_socket(socket), m_script(std::move(script)),
-          m_shared(std::move(shared))
+    // Waits until the socket is ready for the events; false once the server stops.
+    bool ready(int fd, short events) const
     {
-        connect(m_socket, &QTcpSocket::readyRead, this, &ConnectionRunner::onRead);
-        connect(m_socket, &QTcpSocket::bytesWritten, this, [this] {
-            if (m_waitingForWrite && m_socket->bytesToWrite() == 0) {
-                m_waitingForWrite = false;
-                next();
+        pollfd p{fd, events, 0};
+        while (!stopping)
+            if (::poll(&p, 1, 5) != 0)
+                return true;
+        return false;
+    }
+
+    // Runs one script on one accepted connection, on a thread of its own.
+    void serve(int fd, const ServerScript& script)
+    {
+        QByteArray buffer;
+        const auto read = [&] { // false at the peer's close or the server's stop
+            char chunk[65536];
+            const ssize_t n = ready(fd, POLLIN) ? ::recv(fd, chunk, sizeof chunk, 0) : 0;
+            buffer.append(chunk, qMax<ssize_t>(n, 0));
+            return n > 0;
+        };
+        const auto takeRequest = [&] { // one whole request header off the buffer
+            const qsizetype end = buffer.indexOf("\r\n\r\n");
+            if (end >= 0) {
+                QMutexLocker lock(&mutex);
+                requests.append(buffer.left(end + 4));
+                buffer.remove(0, end + 4);
             }
-        });
-        connect(m_socket, &QTcpSocket::disconnected, m_socket, &QObject::deleteLater);
-        QTimer::singleShot(0, this, &ConnectionRunner::next);
-    }
-
-private:
-    void onRead()
-    {
-        m_buffer += m_socket->readAll();
-        if (m_waitingForRequest)
-            next();
-        else if (m_holding)
-            while (takeRequest()) {
-            }
-    }
-
-    // Takes one request header off the buffer when a whole one is there.
-    bool takeRequest()
-    {
-        const qsizetype end = m_buffer.indexOf("\r\n\r\n");
-        if (end < 0)
-            return false;
-        const QByteArray request = m_buffer.left(end + 4);
-        m_buffer.remove(0, end + 4);
-        QMutexLocker lock(&m_shared->mutex);
-        m_shared->requests.append(request);
-        return true;
-    }
-
-    void next()
-    {
-        m_waitingForRequest = false;
-        while (m_step < m_script.steps.size()) {
-            const ServerScript::Step& step = m_script.steps[m_step];
+            return end >= 0;
+        };
+        for (const ServerScript::Step& step : script.steps) {
             switch (step.kind) {
             case ServerScript::Kind::ExpectRequest:
-                if (!takeRequest()) {
-                    m_waitingForRequest = true;
-                    return;
-                }
-                ++m_step;
+                while (!takeRequest())
+                    if (!read())
+                        return (void)::close(fd);
                 break;
             case ServerScript::Kind::Send:
-                ++m_step;
-                m_socket->write(step.bytes);
-                m_socket->flush();
-                if (m_socket->bytesToWrite() > 0) {
-                    m_waitingForWrite = true;
-                    return;
+                for (qsizetype at = 0; at < step.bytes.size() && ready(fd, POLLOUT);) {
+                    const ssize_t n = ::send(fd, step.bytes.constData() + at,
+                                             step.bytes.size() - at, MSG_NOSIGNAL | MSG_DONTWAIT);
+                    at = n < 0 && errno != EAGAIN ? step.bytes.size() : at + qMax<ssize_t>(n, 0);
                 }
                 break;
             case ServerScript::Kind::Pause:
-                ++m_step;
-                QTimer::singleShot(step.ms, this, &ConnectionRunner::next);
-                return;
+                std::this_thread::sleep_for(std::chrono::milliseconds(step.ms));
+                break;
             case ServerScript::Kind::Close:
-                ++m_step;
-                m_socket->disconnectFromHost();
-                return;
+                ::shutdown(fd, SHUT_WR); // the peer's close ends the rest
+                break;
             case ServerScript::Kind::Reset: {
-                ++m_step;
                 const linger hard{1, 0};
-                ::setsockopt(int(m_socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard,
-                             sizeof hard);
-                m_socket->abort();
-                m_socket->deleteLater();
-                return;
+                ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+                return (void)::close(fd);
             }
             case ServerScript::Kind::Hold:
-                m_holding = true;
-                while (takeRequest()) {
-                }
-                return;
+                while (read())
+                    while (takeRequest()) {
+                    }
             }
         }
-    }
-
-    QTcpSocket* m_socket;
-    ServerScript m_script;
-    std::shared_ptr<ScriptedServer::Shared> m_shared;
-    QByteArray m_buffer;
-    qsizetype m_step = 0;
-    bool m_waitingForRequest = false;
-    bool m_waitingForWrite = false;
-    bool m_holding = false;
-};
-
-class ServerWorker : public QObject
-{
-public:
-    explicit ServerWorker(std::shared_ptr<ScriptedServer::Shared> shared)
-        : m_shared(std::move(shared))
-    {
-        connect(&m_server, &QTcpServer::newConnection, this, &ServerWorker::accept);
-    }
-
-    quint16 listen()
-    {
-        m_server.listen(QHostAddress::LocalHost, 0);
-        return m_server.serverPort();
-    }
-
-private:
-    void accept()
-    {
-        while (QTcpSocket* socket = m_server.nextPendingConnection()) {
-            // Connections beyond the scripts are closed at once.
-            QMutexLocker lock(&m_shared->mutex);
-            ++m_shared->accepted;
-            new ConnectionRunner(socket,
-                                 m_shared->pending.isEmpty() ? ServerScript().close()
-                                                             : m_shared->pending.takeFirst(),
-                                 m_shared);
+        while (read()) { // until the peer closes
         }
+        ::close(fd);
     }
-
-    std::shared_ptr<ScriptedServer::Shared> m_shared;
-    QTcpServer m_server{this};
 };
-
-} // namespace
 
 ScriptedServer::ScriptedServer() : m_shared(std::make_shared<Shared>())
 {
-    auto* worker = new ServerWorker(m_shared);
-    worker->moveToThread(&m_thread);
-    QObject::connect(&m_thread, &QThread::finished, worker, &QObject::deleteLater);
-    m_thread.start();
-    QMetaObject::invokeMethod(
-        worker, [worker, this] { m_port = worker->listen(); }, Qt::BlockingQueuedConnection);
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(listener, reinterpret_cast<sockaddr*>(&address), length);
+    ::listen(listener, 64);
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    m_port = ntohs(address.sin_port);
+    // Connections beyond the scripts are closed at once.
+    m_thread = std::thread([listener, shared = m_shared] {
+        std::vector<std::thread> connections;
+        while (shared->ready(listener, POLLIN)) {
+            const int fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+            QMutexLocker lock(&shared->mutex);
+            ++shared->accepted;
+            const ServerScript script =
+                shared->pending.isEmpty() ? ServerScript().close() : shared->pending.takeFirst();
+            connections.emplace_back([fd, script, shared] { shared->serve(fd, script); });
+        }
+        for (std::thread& connection : connections)
+            connection.join();
+        ::close(listener);
+    });
 }
 
 ScriptedServer::~ScriptedServer()
 {
-    m_thread.quit();
-    m_thread.wait();
+    m_shared->stopping = true;
+    m_thread.join();
 }
 
 QString ScriptedServer::url(const QString& path) const
@@ -219,7 +168,5 @@ quint16 unusedLoopbackPort()
 {
     QTcpServer probe;
     probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return port;
+    return probe.serverPort();
 }

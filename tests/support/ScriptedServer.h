@@ -3,11 +3,10 @@
 
 #include <QByteArray>
 #include <QList>
-#include <QMutex>
 #include <QString>
-#include <QThread>
 
 #include <memory>
+#include <thread>
 
 // What one accepted connection does, step by step. Steps run in order; a step
 // that waits (expectRequest, pause) lets the rest wait too.
@@ -38,7 +37,7 @@ public:
     ServerScript& pause(int ms) { return add(Kind::Pause, {}, ms); }
     // Send bytes in pieces of `piece` bytes with a pause between them.
     ServerScript& sendSplit(const QByteArray& bytes, int piece, int pauseMs = 15);
-    // Orderly close (FIN).
+    // Orderly close: FIN, then the connection ends when the peer closes its side.
     ServerScript& close() { return add(Kind::Close); }
     // Abortive close (RST): SO_LINGER 0, then close.
     ServerScript& reset() { return add(Kind::Reset); }
@@ -62,7 +61,7 @@ private:
 
 // A loopback HTTP server that answers each accepted connection from its own script,
 // in order of acceptance.
-// It runs on a thread of its own, so a test may block its own thread while it serves.
+// It runs on threads of its own, so a test may block its own thread while it serves.
 class ScriptedServer
 {
 public:
@@ -88,7 +87,7 @@ public:
 
 private:
     std::shared_ptr<Shared> m_shared;
-    QThread m_thread;
+    std::thread m_thread;
     quint16 m_port = 0;
 };
 
