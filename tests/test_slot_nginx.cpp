@@ -17,8 +17,9 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
-// A loopback TCP relay that flips one byte of what the server sends on its first
-// connection: inside a TLS record after the handshake that fails the record's check.
+// A loopback TCP relay that spoils its first connection: flips one byte of what the server
+// sends (inside a TLS record after the handshake, that fails the record's check), or with
+// flipAt < 0 never passes on what the client sends.
 class FlippingRelay : public QTcpServer
 {
 public:
@@ -30,8 +31,11 @@ public:
             auto* server = new QTcpSocket(client);
             const bool flip = m_connections++ == 0;
             auto sent = std::make_shared<qint64>(0);
-            connect(client, &QTcpSocket::readyRead, server,
-                    [=] { server->write(client->readAll()); });
+            connect(client, &QTcpSocket::readyRead, server, [=] {
+                const QByteArray bytes = client->readAll();
+                if (!flip || flipAt >= 0)
+                    server->write(bytes);
+            });
             connect(server, &QTcpSocket::readyRead, client, [=] {
                 QByteArray bytes = server->readAll();
                 if (flip && *sent <= flipAt && flipAt < *sent + bytes.size())
@@ -79,6 +83,7 @@ private Q_SLOTS:
     void resumePastTwoGiB();
     void compressedBodyKeptAsSent();
     void managerRunSharesKeptConnections();
+    void tlsConnectionsStartedTogether();
     void tlsChecksAndResumption();
     void cliTrustsOnlyTheExtraCa();
 
@@ -247,6 +252,42 @@ void TestSlotNginx::managerRunSharesKeptConnections()
         for (int slot = 0; slot < m.SessionMax(); ++slot)
             QVERIFY(!m.Http(slot)->KeepsIdleConnection()); // nothing is kept after the run
     }
+}
+
+void TestSlotNginx::tlsConnectionsStartedTogether()
+{
+    // Six at once: the first runs the whole handshake and the others, counted as connecting
+    // meanwhile, wait for its ticket and resume. When the first gets no answer, the others
+    // run their own handshakes after a short wait, well before its own timeout.
+    for (const bool held : {false, true}) {
+        StreamSocket::ForgetTickets();
+        FlippingRelay relay(m_tls, held ? -1 : 1 << 30);
+        std::vector<std::unique_ptr<Job>> jobs;
+        for (int i = 0; i < 6; ++i) {
+            jobs.push_back(std::make_unique<Job>());
+            jobs.back()->slot.setConnectTimeout(1000); // ten seconds at the quick tick
+            jobs.back()->slot.GetRemoteFile(
+                QStringLiteral("https://localhost:%1/t.bin").arg(relay.serverPort()),
+                m_dir.filePath(QStringLiteral("together%1.bin").arg(i)), 0, 1);
+        }
+        const auto count = [&](auto test) {
+            return std::count_if(jobs.cbegin(), jobs.cend(), test);
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(!held || !count([](const auto& j) {
+            return j->slot.State() != StreamSocket::Connecting;
+        }),
+                                 1000);
+        QTRY_VERIFY_WITH_TIMEOUT(count([](const auto& j) { return j->rec.ended(); }) == 6 - held,
+                                 8000);
+        QString resumed;
+        for (const auto& job : jobs) {
+            if (job->rec.ended())
+                resumed += job->header.section("X-Resumed: ", 1).left(1);
+        }
+        std::sort(resumed.begin(), resumed.end());
+        QCOMPARE(resumed, held ? "....." : ".rrrrr");
+    }
+    StreamSocket::ForgetTickets();
 }
 
 void TestSlotNginx::tlsChecksAndResumption()
