@@ -47,9 +47,7 @@ struct WindowRig
     // A file in the rig's folder; returns its path.
     QString file(const QString& name, const QByteArray& bytes)
     {
-        const QString path = dir.filePath(name);
-        writeFile(path, bytes);
-        return path;
+        return writeFile(dir.filePath(name), bytes) ? dir.filePath(name) : QString();
     }
     bool enabled(const char* name) const
     {
