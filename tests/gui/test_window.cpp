@@ -1,17 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The window's parts on their own, rendered offscreen and driven with mouse and keys: the
+// The window and its parts, rendered offscreen and driven with mouse and keys: the
 // download monitor, the status bar, the option pages, the folder pane, the help page, the
 // Qt dialogs behind the core's questions, the page address box, the about box, the
-// interface settings and the folder chooser.
+// interface settings, the folder chooser; the main window's enabling, keys, menus, drops,
+// leaving it, and a whole run against nginx started from the toolbar.
 #include "ManagerRig.h"
 #include "controls/Artwork.h"
 #include "controls/RowvaneView.h"
 #include "controls/Tagleaf.h"
+#include "engine/HttpFiles.h"
 #include "lists/FileTypeList.h"
 #include "lists/JobList.h"
+#include "lists/Rowvane.h"
 #include "manager/SlotMonitor.h"
 #include "platform/Version.h"
 #include "support/ModalAnswer.h"
+#include "support/NginxFixture.h"
+#include "support/ScriptedServer.h"
 #include "support/TestFiles.h"
 #include "support/WidgetProbe.h"
 #include "ui/AboutDialog.h"
@@ -30,6 +35,8 @@
 #include "ui/StatusBarPane.h"
 #include "ui/StyleSlider.h"
 
+#include <QAbstractScrollArea>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
@@ -37,13 +44,18 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
@@ -109,6 +121,51 @@ struct Pages
     }
 };
 
+// The main window for one test: its own settings file and base folder, short ticks.
+struct WindowRig
+{
+    QTemporaryDir dir;
+    std::unique_ptr<SettingsStore> store;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<MainWindow> window;
+    bool active = false;
+
+    explicit WindowRig(int maxParallel = 3, const QString& winRect = QString())
+    {
+        QDir().mkpath(base());
+        store = std::make_unique<SettingsStore>(dir.filePath(QStringLiteral("settings.ini")));
+        store->Set(QStringLiteral("Base Dir"), base());
+        store->Set(QStringLiteral("Max Parallel"), QString::number(maxParallel));
+        if (!winRect.isEmpty())
+            store->Set(QStringLiteral("WinRect"), winRect);
+        window = std::make_unique<MainWindow>(*store, &dialogs);
+        window->manager().setTickInterval(50);
+        window->StartUp();
+        window->show();
+        window->activateWindow();
+        active = QTest::qWaitForWindowActive(window.get());
+    }
+    QString base() const { return dir.filePath(QStringLiteral("base")); }
+    DownloadManager& m() { return window->manager(); }
+    // A file in the rig's folder; returns its path.
+    QString file(const QString& name, const QByteArray& bytes)
+    {
+        return writeFile(dir.filePath(name), bytes) ? dir.filePath(name) : QString();
+    }
+    bool enabled(const char* name) const
+    {
+        QAction* action = window->command(QString::fromLatin1(name));
+        return action && action->isEnabled();
+    }
+    void addJobs(const QStringList& urls) { m().Jobs().AddJobs(urls.join(QLatin1Char('\n'))); }
+    void clickToolbar(const char* key)
+    {
+        QWidget* button =
+            window->toolbar()->widgetForAction(window->command(QString::fromLatin1(key)));
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+};
+
 // The interface settings over a store with the progress and toolbar styles written.
 struct SettingsRig
 {
@@ -129,7 +186,12 @@ struct SettingsRig
         dialog = std::make_unique<InterfaceSettingsDialog>(options, store, dialogs);
         dialog->show();
     }
-    void click(const char* text);
+    void click(const char* text)
+    {
+        for (QPushButton* b : dialog->findChildren<QPushButton*>())
+            if (b->text() == text)
+                QTest::mouseClick(b, Qt::LeftButton);
+    }
     void pickColour(int label, std::optional<QColor> answer)
     {
         dialog->setColorPicker([answer](const QColor&, QWidget*) { return answer; });
@@ -143,11 +205,6 @@ QPushButton* button(QWidget* dialog, const QString& text)
         if (b->text() == text)
             return b;
     return nullptr;
-}
-
-void SettingsRig::click(const char* text)
-{
-    QTest::mouseClick(button(dialog.get(), text), Qt::LeftButton);
 }
 
 // Types over a box's whole text as a user does (no text: Backspace).
@@ -225,9 +282,38 @@ void makeWritable(const QString& folder)
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
+// A drag entering the widget and a drop in its middle, as the platform delivers them.
+// False when the widget refused the drag.
+bool dropOn(QWidget* target, const QList<QUrl>& urls, const QString& text = QString())
+{
+    QMimeData data;
+    if (!urls.isEmpty())
+        data.setUrls(urls);
+    if (!text.isNull())
+        data.setText(text);
+    if (auto* area = qobject_cast<QAbstractScrollArea*>(target))
+        target = area->viewport();
+    const QPoint at = target->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    return drop.isAccepted();
+}
+
+QStringList rows(const Rowvane& list)
+{
+    QStringList out;
+    for (int i = 0; i < list.ListCount(); ++i)
+        out << list.List(i);
+    return out;
+}
+
 } // namespace
 
-class TestWindowParts : public QObject
+class TestWindow : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
@@ -478,8 +564,8 @@ private Q_SLOTS:
         QCOMPARE(accept->currentIndex(), -1);
     }
 
-    // Add (trimmed, unchecked), check by click on the picture and by Space, remove after
-    // the question; the option's text follows.
+    // Add, check by click on the picture and by Space, remove (the list's rules are the
+    // core's); the option's text follows.
     void optionFileTypes()
     {
         Pages pages;
@@ -503,12 +589,7 @@ private Q_SLOTS:
 
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(60, 2 * h + h / 2));
         const QString removed = types.Text(2);
-        pages.rig.dialogs.answers.enqueue(Dialogs::Answer::No);
-        QTest::mouseClick(panel->RemoveButton(), Qt::LeftButton);
-        QCOMPARE(types.ListCount(), rows + 1);
-        QTest::mouseClick(panel->RemoveButton(), Qt::LeftButton);
-        QCOMPARE(pages.rig.dialogs.messages().last(),
-                 QStringLiteral("Remove the selected file type?"));
+        QTest::mouseClick(panel->RemoveButton(), Qt::LeftButton); // asked, and answered Yes
         QCOMPARE(types.ListCount(), rows);
         QVERIFY(!pages.options.DataExt().contains('|' + removed + '/'));
         QCOMPARE(view->model().List(2), types.Text(2));
@@ -835,54 +916,45 @@ private Q_SLOTS:
         QCOMPARE(readAll(rig.store.FileName()), before);
         QCOMPARE(rig.options.TBarStyle(), 2);
 
-        // A slider at its far right: only its own key is written.
-        for (auto [slider, key, value] : {std::tuple{0, "PBar UI", "10"}, {1, "TBar UI", "7"}}) {
-            SettingsRig fresh(false);
-            StyleSlider* bar = fresh.dialog->Slider(slider);
-            QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() - 1, bar->height() / 2));
-            fresh.click("&Save");
-            QVERIFY(fresh.dialog->Saved());
-            QSettings file(fresh.store.FileName(), QSettings::IniFormat);
-            file.beginGroup(QStringLiteral("Configurations"));
-            QCOMPARE(file.childKeys(), QStringList{key});
-            QCOMPARE(fresh.store.Get(key), QString(value));
-            QCOMPARE(slider ? fresh.options.TBarStyle() : fresh.options.PBarStyle(),
-                     QString(value).toInt());
-        }
-
-        SettingsRig colours;
+        // Over a store without them: the toolbar slider at its far right, a colour pick
+        // offered the default colour, the base folder; only those keys are written.
+        SettingsRig fresh(false);
+        StyleSlider* bar = fresh.dialog->Slider(1);
+        QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() - 1, bar->height() / 2));
         QColor offered;
-        colours.dialog->setColorPicker([&](const QColor& initial, QWidget*) {
+        fresh.dialog->setColorPicker([&](const QColor& initial, QWidget*) {
             offered = initial;
             return QColor(0x12, 0x34, 0x56);
         });
-        Tagleaf* swatch = colours.dialog->ColorLabel(3);
+        Tagleaf* swatch = fresh.dialog->ColorLabel(3);
         QTest::mouseClick(swatch, Qt::LeftButton, {}, QPoint(3, 3));
-        QCOMPARE(offered, BarBack); // the stored progress fill, 9633792
+        QCOMPARE(offered, BarBack); // the default progress fill, 9633792
         QVERIFY2(count(render(*swatch), swatch->rect(), {0x12, 0x34, 0x56}, 6) > 20, "no swatch");
 
-        auto* edit = colours.dialog->findChild<QLineEdit*>();
+        auto* edit = fresh.dialog->findChild<QLineEdit*>();
         retype(edit, QStringLiteral("relative/folder"));
-        colours.click("&Save");
-        QVERIFY(colours.dialog->isVisible());
-        QCOMPARE(colours.dialogs.asked.size(), 1);
+        fresh.click("&Save");
+        QVERIFY(fresh.dialog->isVisible() && fresh.dialogs.asked.size() == 1);
         QTemporaryDir other;
         QString offer = QStringLiteral("/no/such/folder");
-        colours.dialog->setFolderPicker([&](const QString&, QWidget*) { return offer; });
-        edit->setText(colours.dir.path());
-        QMetaObject::invokeMethod(colours.dialog->findChild<QToolButton*>(), "click");
-        QCOMPARE(edit->text(), colours.dir.path());
+        fresh.dialog->setFolderPicker([&](const QString&, QWidget*) { return offer; });
+        edit->setText(fresh.dir.path());
+        QMetaObject::invokeMethod(fresh.dialog->findChild<QToolButton*>(), "click");
+        QCOMPARE(edit->text(), fresh.dir.path());
         offer = other.path();
-        QMetaObject::invokeMethod(colours.dialog->findChild<QToolButton*>(), "click");
+        QMetaObject::invokeMethod(fresh.dialog->findChild<QToolButton*>(), "click");
         QCOMPARE(edit->text(), other.path());
-        QCOMPARE(colours.dialogs.messages().last(),
+        QCOMPARE(fresh.dialogs.messages().last(),
                  QStringLiteral("The Base dir setting will take effect on next run.."));
-        colours.click("&Save");
-        QCOMPARE(colours.store.Get(QStringLiteral("Base Dir")), other.path());
-        QCOMPARE(colours.store.Get(QStringLiteral("ColorSettings")),
-                 QStringLiteral("9633792;16777088;8421376;5649426;8421376;14206136;0;"));
-        QCOMPARE(colours.store.Get(QStringLiteral("PBar UI")), QStringLiteral("3"));
-        QCOMPARE(colours.options.ColorValues()[3], 5649426u);
+        fresh.click("&Save");
+        QVERIFY(fresh.dialog->Saved() && fresh.options.TBarStyle() == 7);
+        QSettings file(fresh.store.FileName(), QSettings::IniFormat);
+        file.beginGroup(QStringLiteral("Configurations"));
+        QCOMPARE(file.childKeys(), (QStringList{"Base Dir", "ColorSettings", "TBar UI"}));
+        QCOMPARE(file.value("Base Dir").toString() + '|' + file.value("TBar UI").toString() + '|' +
+                     file.value("ColorSettings").toString(),
+                 other.path() + "|7|9633792;16777088;8421376;5649426;8421376;14206136;0;");
+        QCOMPARE(fresh.options.ColorValues()[3], 5649426u);
     }
 
     // Delete, not offered on a read-only folder, asks first and empties the tree; No keeps
@@ -954,7 +1026,244 @@ private Q_SLOTS:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
                  (QStringList{"base", "made"}));
     }
+    void programStartsAndQuitsOnTerminate()
+    {
+        QProcess program;
+        program.start(QStringLiteral(HARVEX_GUI_PATH), {});
+        QVERIFY(program.waitForStarted(10000));
+        QVERIFY(!program.waitForFinished(1500)); // stays open
+        program.terminate();
+        QVERIFY(program.waitForFinished(10000));
+    }
+
+    // Keys, clicks and right presses of the window itself.
+    void keysAndMouse()
+    {
+        WindowRig rig;
+        rig.addJobs(
+            {QStringLiteral("http://127.0.0.1:9/a"), QStringLiteral("http://127.0.0.1:9/b")});
+        RowvaneView* list = rig.window->downloadList();
+        list->setFocus();
+        // Ctrl+W is the list's own key while the download list is shown; elsewhere it
+        // asks for a page address. Ctrl+T goes to the navigation, which ignores the keys.
+        QTest::keyClick(list, Qt::Key_W, Qt::ControlModifier);
+        QVERIFY(rig.dialogs.asked.isEmpty());
+        rig.window->showPane(MainWindow::DownloadOptionPane);
+        QTest::keyClick(rig.window.get(), Qt::Key_W, Qt::ControlModifier);
+        QCOMPARE(rig.dialogs.asked.size(), 1);
+        QTest::keyClick(rig.window.get(), Qt::Key_T, Qt::ControlModifier);
+        QVERIFY(rig.window->navigation()->hasFocus());
+        QTest::keyClick(rig.window->navigation(), Qt::Key_Down);
+        QCOMPARE(rig.window->currentPane(), int(MainWindow::DownloadOptionPane));
+        rig.window->showPane(MainWindow::DownloadListPane);
+
+        // A right press, through the window system, picks the row before the menu opens.
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, QPoint(40, 3));
+        QTest::mousePress(
+            rig.window->windowHandle(), Qt::RightButton, {},
+            list->viewport()->mapTo(rig.window.get(), QPoint(40, list->RowHeight() + 3)));
+        QCOMPARE(rig.m().List2().ListIndex(), 1);
+        QMenu* menu = rig.window->menu(QStringLiteral("mnuCTX"));
+        QTRY_VERIFY(menu->isVisible());
+        menu->close();
+        QTRY_VERIFY(!QApplication::activePopupWidget());
+
+        // The monitor's menu for the third row, whose slot is not connected.
+        MonitorPane* monitor = rig.window->monitor();
+        QTest::mousePress(monitor, Qt::RightButton, {}, monitor->RowRect(2).center());
+        QAction* stop = rig.window->command(QStringLiteral("mnustop"));
+        QCOMPARE(stop->text(), QStringLiteral("&Stop Connection [03]"));
+        QVERIFY(!stop->isEnabled());
+        rig.window->menu(QStringLiteral("mnuCTL"))->close();
+
+        // The block label: with the block after the last row the current row stays; once
+        // idle there is no block row, so no current row.
+        QLabel* block = rig.window->statusPane()->BlockLabel();
+        QTest::mouseClick(block, Qt::LeftButton, {}, block->rect().center());
+        QCOMPARE(rig.m().List2().ListIndex(), 1);
+        rig.m().StopDownloads();
+        QTest::mouseClick(block, Qt::LeftButton, {}, block->rect().center());
+        QCOMPARE(rig.m().List2().ListIndex(), -1);
+
+        // Always on top, twice: the flags and the size come back.
+        const Qt::WindowFlags flags = rig.window->windowFlags();
+        const QSize size = rig.window->size();
+        rig.window->command(QStringLiteral("stik"))->trigger();
+        QVERIFY(rig.window->windowFlags() & Qt::WindowStaysOnTopHint);
+        rig.window->command(QStringLiteral("stik"))->trigger();
+        QVERIFY(rig.window->windowFlags() == flags && rig.window->size() == size);
+
+        // A placement off every screen comes back onto one.
+        WindowRig gone(3, QStringLiteral("150000|150000|12000|9000"));
+        const QRect screen = gone.window->screen()->availableGeometry();
+        QVERIFY(screen.adjusted(-8, -8, 8, 8).contains(gone.window->geometry())); // frame margins
+        QCOMPARE(gone.window->size(), QSize(800, 600));
+    }
+
+    // Text keeps the lines with a data file's address; a browser's link gives its
+    // addresses; a list file loads through the list's pattern; a folder is refused.
+    void drops()
+    {
+        WindowRig rig(2);
+        DownloadManager& m = rig.m();
+        QVERIFY(
+            dropOn(rig.window->downloadList(), {}, "see http://h/a.zip\r\nno\r\nhttp://h/p.html"));
+        QCOMPARE(rows(m.List2()), QStringList{"see http://h/a.zip"});
+        QVERIFY(dropOn(rig.window->webPageList(), {QUrl("http://h/p.html"), QUrl("http://h/b.zip")},
+                       "http://h/other.html"));
+        QCOMPARE(rows(m.List4()), QStringList{"http://h/p.html"});
+        QVERIFY(dropOn(rig.window->monitor(), {QUrl("https://h/c.zip")})); // for the downloads
+        QCOMPARE(rows(m.List2()).mid(1), QStringList{"https://h/c.zip"});
+        QVERIFY(!dropOn(rig.window->monitor(), {})); // neither text nor addresses
+        QVERIFY(rig.dialogs.messages().isEmpty());
+
+        const QString first =
+            rig.file("one.txt", "http://h/1.zip\nhttp://h/1.exe\nhttp://h/1.html\n");
+        const QString second = rig.file("two.txt", "http://h/2.zip\n");
+        QVERIFY(dropOn(rig.window->downloadList(), // only the first file loads
+                       {QUrl::fromLocalFile(first), QUrl::fromLocalFile(second)}));
+        QCOMPARE(rows(m.List2()).mid(2), QStringList{"http://h/1.zip"});
+        QVERIFY(dropOn(rig.window->webPageList(), {QUrl::fromLocalFile(first)}));
+        QCOMPARE(rows(m.List4()), (QStringList{"http://h/p.html", "http://h/1.html"}));
+        QVERIFY(dropOn(rig.window->monitor(),
+                       {QUrl::fromLocalFile(rig.dir.path()), QUrl::fromLocalFile(second)}));
+        QCOMPARE(rig.dialogs.messages(), QStringList{"Can't parse folders."});
+        QCOMPARE(rig.dialogs.asked.last().title, QStringLiteral("Error!"));
+        QCOMPARE(m.List2().ListCount(), 3);
+        QVERIFY(m.StartEnabled());
+    }
+
+    // One window through a run held open by the server: the enabling of the commands in
+    // the states a user meets (one character per command: start stop resume mnuClear
+    // mnuCopy mnuCutItem mnuPasteItem mnuPaste mnubrk mnuListtoFile); a drop while it runs
+    // only appends, and one that would clear the list is refused; leaving asks about the
+    // run once, No keeps it going; Yes with a changed option asks about saving; closing
+    // saves the placement.
+    void duringARun()
+    {
+        ScriptedServer server;
+        for (int i = 0; i < 3; ++i)
+            server.addConnection(ServerScript().expectRequest().hold());
+        WindowRig rig(20);
+        DownloadManager& m = rig.m();
+        // Twenty slots: the window is at least the monitor and the room for the lists.
+        QVERIFY(rig.window->height() >= rig.window->monitor()->height() + 4000 / 15);
+        const auto states = [&] {
+            rig.window->RefreshEnabling();
+            QString got;
+            for (const char* name : {"start", "stop", "resume", "mnuClear", "mnuCopy", "mnuCutItem",
+                                     "mnuPasteItem", "mnuPaste", "mnubrk", "mnuListtoFile"})
+                got += rig.enabled(name) ? '1' : '0';
+            return got;
+        };
+        QCOMPARE(states(), QStringLiteral("0000000000")); // idle and empty
+        rig.addJobs({server.url("/a"), server.url("/b"), server.url("/c")});
+        m.List2().setListIndex(1);
+        rig.dialogs.clipboard = QStringLiteral("http://example.org/x.zip");
+        QCOMPARE(states(), QStringLiteral("1001110101")); // rows, clipboard text
+        rig.dialogs.clipboard.clear();
+        rig.window->command(QStringLiteral("mnuCutItem"))->trigger();
+        m.List2().setListIndex(0);
+        QCOMPARE(states(), QStringLiteral("1001111001")); // a cut row waiting
+        rig.window->command(QStringLiteral("mnuPasteItem"))->trigger();
+        QCOMPARE(m.List2().ListCount(), 3);
+        // The list menus follow the pane shown.
+        auto menuOn = [&](const char* name) {
+            return rig.window->menu(QString::fromLatin1(name))->menuAction()->isEnabled();
+        };
+        QVERIFY(menuOn("mnuCTX") && !menuOn("mnuWebPage"));
+        rig.window->showPane(MainWindow::WebPageListPane);
+        QVERIFY(!menuOn("mnuCTX") && menuOn("mnuWebPage"));
+        rig.window->showPane(MainWindow::DownloadListPane);
+
+        rig.clickToolbar("start");
+        QVERIFY(server.waitForConnections(3));
+        QVERIFY(m.StopEnabled());
+        m.List2().setListIndex(2);
+        QCOMPARE(states().left(7), QStringLiteral("0110100")); // running: rows do not move
+        const QString running = m.List2().List(0);
+        QVERIFY(dropOn(rig.window->downloadList(), {}, QStringLiteral("http://h/late.zip")));
+        QCOMPARE(rows(m.List2()).mid(3), QStringList{"http://h/late.zip"});
+        QCOMPARE(m.List2().List(0), running);
+        QCOMPARE(m.State().BlockIndex, 4);
+        QCOMPARE(m.Http(0)->Tag(), QStringLiteral("0"));
+        m.options().setClearList(true);
+        const QString list = rig.file(QStringLiteral("more.txt"), "http://h/more.zip\n");
+        QVERIFY(dropOn(rig.window->downloadList(), {QUrl::fromLocalFile(list)}));
+        QCOMPARE(rig.dialogs.messages(),
+                 QStringList{"Can't clear jobs while performing downloads."});
+        QCOMPARE(m.List2().ListCount(), 4);
+        m.options().setClearList(false);
+
+        rig.dialogs.answers.enqueue(Dialogs::Answer::No);
+        rig.window->command(QStringLiteral("close"))->trigger();
+        QCOMPARE(rig.dialogs.messages().size(), 2);
+        QVERIFY(rig.window->isVisible() && m.StopEnabled());
+        m.options().setKeepAlive(false);
+        rig.dialogs.answers << Dialogs::Answer::Yes << Dialogs::Answer::No; // run, then saving
+        rig.window->command(QStringLiteral("mnuExit"))->trigger();
+        QCOMPARE(rig.dialogs.messages().size(), 4);
+        QVERIFY(rig.dialogs.messages().at(3).startsWith(QStringLiteral("There are unsaved")));
+        QVERIFY(!rig.window->isVisible());
+        QVERIFY(!rig.store->Get(QStringLiteral("WinRect")).isEmpty());
+        QVERIFY(!rig.store->Contains(QStringLiteral("Keep-Alive")));
+    }
+
+    // A whole run as a user makes it: the list loaded through its menu, started from the
+    // toolbar, the graph drawn while bytes arrive, every file checked at the end.
+    void runAgainstNginx()
+    {
+        NginxFixture nginx(QStringLiteral("location = /moved { return 302 /files/f0.bin; }"));
+        QString error;
+        QVERIFY2(nginx.start(&error), qPrintable(error));
+        QStringList urls;
+        QList<QByteArray> bodies;
+        for (int i = 0; i < 26; ++i) {
+            bodies << NginxFixture::randomBytes(20000 + i * 3000, quint32(i));
+            nginx.writeFile(QStringLiteral("files/f%1.bin").arg(i), bodies.last());
+            urls << nginx.url(QStringLiteral("/files/f%1.bin").arg(i));
+        }
+        for (int i = 0; i < 3; ++i)
+            urls << nginx.url(QStringLiteral("/missing/m%1.bin").arg(i));
+        urls << nginx.url(QStringLiteral("/moved"));
+        WindowRig rig;
+        rig.m().options().setRedirection(true);
+        rig.dialogs.files.enqueue(rig.file("urls.txt", urls.join('\n').toUtf8()));
+        rig.window->command(QStringLiteral("mnuloadfile"))->trigger();
+        QCOMPARE(rig.m().List2().ListCount(), 30);
+
+        bool graphShown = false;
+        QTimer probe;
+        connect(&probe, &QTimer::timeout, [&] {
+            StatusBarPane* bar = rig.window->statusPane();
+            graphShown = graphShown || WidgetProbe::count(WidgetProbe::render(*bar),
+                                                          bar->GraphRect(), Qt::red, 40) > 0;
+        });
+        probe.start(20);
+        QSignalSpy finished(&rig.m(), &DownloadManager::RunFinished);
+        rig.clickToolbar("start");
+        QVERIFY(finished.wait(60000));
+        probe.stop();
+        QVERIFY(graphShown);
+        // HARVEX_GRAB=FILE keeps a picture of the window after the run.
+        if (qEnvironmentVariableIsSet("HARVEX_GRAB"))
+            rig.window->grab().save(qEnvironmentVariable("HARVEX_GRAB"));
+
+        const QString root = rig.base() + QStringLiteral("/127.0.0.1%3A") +
+                             QString::number(nginx.port()) + QStringLiteral("/files/");
+        for (int i = 0; i < 26; ++i)
+            QCOMPARE(readFile(root + QStringLiteral("f%1.bin").arg(i)), bodies[i]);
+        JobList& jobs = rig.m().Jobs();
+        for (int row = 0; row < 30; ++row) {
+            QVERIFY(rig.m().List2().Selected(row));
+            QCOMPARE(rig.m().List2().ForeColorID(row),
+                     row < 26 || row == 29 ? jobs.ClrDone() : jobs.ClrFailed());
+        }
+        QCOMPARE(rig.m().LastCounterLine(),
+                 QStringLiteral("Status: Total:30  Done:27  Connect Fail:0   Redirected:1   "
+                                "Download Fail:3  "));
+    }
 };
 
-QTEST_MAIN(TestWindowParts)
-#include "test_window_parts.moc"
+QTEST_MAIN(TestWindow)
+#include "test_window.moc"
