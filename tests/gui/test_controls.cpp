@@ -383,7 +383,7 @@ private Q_SLOTS:
             {30, 15, 16, Qt::Key_PageUp, 5, 5},     {30, 4, 6, Qt::Key_PageUp, 0, 0},
             {30, 0, 0, Qt::Key_End | Ctrl, 29, 20}, {30, 20, 25, Qt::Key_Home | Ctrl, 0, 0},
             {30, 20, 25, Qt::Key_Home, 25, 20},     {0, 0, -1, Qt::Key_Home | Ctrl, -1, 0},
-            {0, 0, -1, Qt::Key_PageDown, -1, 0},
+            {0, 0, -1, Qt::Key_PageDown, -1, 0},    {30, 10, 12, Qt::Key_PageDown, 20, 20},
         };
         for (const auto& c : cases) {
             ListRig rig(c[0]);

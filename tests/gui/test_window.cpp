@@ -152,11 +152,6 @@ struct WindowRig
     {
         return writeFile(dir.filePath(name), bytes) ? dir.filePath(name) : QString();
     }
-    bool enabled(const char* name) const
-    {
-        QAction* action = window->command(QString::fromLatin1(name));
-        return action && action->isEnabled();
-    }
     void addJobs(const QStringList& urls) { m().Jobs().AddJobs(urls.join(QLatin1Char('\n'))); }
     void clickToolbar(const char* key)
     {
@@ -691,14 +686,10 @@ private Q_SLOTS:
         QCOMPARE(browser.source().fragment(), QStringLiteral("files"));
         QVERIFY(browser.verticalScrollBar()->value() > 0);
 
-        QTemporaryDir dir;
-        SettingsStore store(dir.filePath(QStringLiteral("settings.ini")));
-        store.Set(QStringLiteral("Base Dir"), dir.path());
-        ScriptedDialogs dialogs;
-        MainWindow window(store, &dialogs);
-        QList<QAction*> commands = window.toolbar()->actions();
+        WindowRig rig;
+        QList<QAction*> commands = rig.window->toolbar()->actions();
         for (const char* menu : {"mnuAct", "mnuCTX", "mnuWebPage", "mnuHlp", "mnuCTL"})
-            commands << window.menu(QString::fromLatin1(menu))->actions();
+            commands << rig.window->menu(QString::fromLatin1(menu))->actions();
         const QString page = HelpBrowser().toPlainText();
         static const QRegularExpression decoration(QStringLiteral("&|\\.\\.\\.$| \\[\\d+\\]$"));
         for (QAction* command : std::as_const(commands)) {
@@ -762,11 +753,11 @@ private Q_SLOTS:
         QTemporaryDir dir;
         QStringList filters;
         bool confirms = true;
-        // Answered through QDialog: QFileDialog's own accept checks the name against a
-        // folder it may not have read yet.
+        // The name typed into the box (selectFile() leaves a focused box alone), answered
+        // through QDialog: QFileDialog's own accept checks a folder it may not have read yet.
         ModalAnswer::next<QFileDialog>([&](QFileDialog* box) {
             filters = box->nameFilters();
-            box->selectFile(dir.filePath("README"));
+            box->findChild<QLineEdit*>("fileNameEdit")->setText(dir.filePath("README"));
             box->QDialog::accept();
         });
         QCOMPARE(dialogs.OpenFileDialog("Open", "Text Files(*.txt)|*.txt|All Files(*.*)|*.*"),
@@ -777,7 +768,7 @@ private Q_SLOTS:
         QCOMPARE(QtDialogs::NameFilters(QString()), QStringList{"All Files (*)"});
         ModalAnswer::next<QFileDialog>([&](QFileDialog* box) {
             confirms = !box->testOption(QFileDialog::DontConfirmOverwrite);
-            box->selectFile(QStringLiteral("list"));
+            box->findChild<QLineEdit*>("fileNameEdit")->setText(QStringLiteral("list"));
             box->QDialog::accept();
         });
         QCOMPARE(dialogs.SaveFileDialog("Save", "Text Files(*.txt)|*.txt", ".txt", dir.path(), {},
@@ -915,6 +906,12 @@ private Q_SLOTS:
         QVERIFY(!rig.dialog->isVisible() && !rig.dialog->Saved());
         QCOMPARE(readAll(rig.store.FileName()), before);
         QCOMPARE(rig.options.TBarStyle(), 2);
+        rig.dialog = std::make_unique<InterfaceSettingsDialog>(rig.options, rig.store, rig.dialogs);
+        rig.dialog->show();
+        StyleSlider* progress = rig.dialog->Slider(0); // at its far right
+        QTest::mouseClick(progress, Qt::LeftButton, {}, {progress->width() - 1, 5});
+        rig.click("&Save");
+        QVERIFY(rig.options.PBarStyle() == 10 && rig.store.Get("PBar UI") == "10");
 
         // Over a store without them: the toolbar slider at its far right, a colour pick
         // offered the default colour, the base folder; only those keys are written.
@@ -1137,8 +1134,8 @@ private Q_SLOTS:
     // the states a user meets (one character per command: start stop resume mnuClear
     // mnuCopy mnuCutItem mnuPasteItem mnuPaste mnubrk mnuListtoFile); a drop while it runs
     // only appends, and one that would clear the list is refused; leaving asks about the
-    // run once, No keeps it going; Yes with a changed option asks about saving; closing
-    // saves the placement.
+    // run, No keeps it going; the toolbar stops it; leaving with a changed option asks
+    // about saving; closing saves the placement.
     void duringARun()
     {
         ScriptedServer server;
@@ -1153,7 +1150,7 @@ private Q_SLOTS:
             QString got;
             for (const char* name : {"start", "stop", "resume", "mnuClear", "mnuCopy", "mnuCutItem",
                                      "mnuPasteItem", "mnuPaste", "mnubrk", "mnuListtoFile"})
-                got += rig.enabled(name) ? '1' : '0';
+                got += rig.window->command(name)->isEnabled() ? '1' : '0';
             return got;
         };
         QCOMPARE(states(), QStringLiteral("0000000000")); // idle and empty
@@ -1199,11 +1196,13 @@ private Q_SLOTS:
         rig.window->command(QStringLiteral("close"))->trigger();
         QCOMPARE(rig.dialogs.messages().size(), 2);
         QVERIFY(rig.window->isVisible() && m.StopEnabled());
+        rig.clickToolbar("stop");
+        QVERIFY(!m.StopEnabled());
         m.options().setKeepAlive(false);
-        rig.dialogs.answers << Dialogs::Answer::Yes << Dialogs::Answer::No; // run, then saving
+        rig.dialogs.answers.enqueue(Dialogs::Answer::No); // not saved; no run to ask about
         rig.window->command(QStringLiteral("mnuExit"))->trigger();
-        QCOMPARE(rig.dialogs.messages().size(), 4);
-        QVERIFY(rig.dialogs.messages().at(3).startsWith(QStringLiteral("There are unsaved")));
+        QCOMPARE(rig.dialogs.messages().size(), 3);
+        QVERIFY(rig.dialogs.messages().at(2).startsWith(QStringLiteral("There are unsaved")));
         QVERIFY(!rig.window->isVisible());
         QVERIFY(!rig.store->Get(QStringLiteral("WinRect")).isEmpty());
         QVERIFY(!rig.store->Contains(QStringLiteral("Keep-Alive")));
