@@ -18,9 +18,7 @@
 
 #include <memory>
 
-using WidgetProbe::distance;
-using WidgetProbe::ink;
-using WidgetProbe::render;
+using namespace WidgetProbe;
 using Dot = IndicatorFrame::Dot;
 
 namespace {
@@ -33,11 +31,6 @@ QPixmap solid(QColor colour, int size = 16)
     QPixmap pixmap(size, size);
     pixmap.fill(colour);
     return pixmap;
-}
-
-QImage argb(const QImage& image)
-{
-    return image.convertToFormat(QImage::Format_ARGB32);
 }
 
 // A list model and its view with room for ten and a half rows; its events in order.
@@ -75,8 +68,9 @@ class TestControls : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    // The stored pictures and the desktop's icons are what the drawing code gives today.
-    void artworkMatchesTheDrawing()
+    // The stored pictures and the desktop's icons are what the drawing code gives today;
+    // settings numbers clamp to the pictures there are; an unknown tool gets the icon.
+    void artwork()
     {
         for (int i = 0; i < Artwork::PictureCount; ++i)
             QVERIFY2(argb(Artwork::image(Artwork::Picture(i))) ==
@@ -92,7 +86,6 @@ private Q_SLOTS:
                                      .arg(size);
             QVERIFY2(argb(QImage(path)) == argb(drawn), qPrintable(path + " differs"));
         }
-        // Settings numbers clamp to the pictures there are; an unknown tool gets the icon.
         QCOMPARE(Artwork::progressStrip(0), Artwork::ProgressBlue);
         QCOMPARE(Artwork::progressStrip(11), Artwork::ProgressSky);
         QCOMPARE(Artwork::toolbarBackground(-3), Artwork::ToolbarSilver);
@@ -105,22 +98,18 @@ private Q_SLOTS:
     void header()
     {
         const QColor High(0x40, 0x40, 0x40);
-        const struct
-        {
-            int border;
-            QList<QColor> seen;
-        } borders[] = {{0, {Face, Face, Face, Face, Face}},
-                       {1, {High, Face, Face, High, High}},
-                       {2, {High, High, Face, High, High}},
-                       {3, {Face, Face, Face, White, White}}};
+        const QList<QColor> borders[] = {{Face, Face, Face, Face, Face},
+                                         {High, Face, Face, High, High},
+                                         {High, High, Face, High, High},
+                                         {Face, Face, Face, White, White}};
         CHeader header;
         header.resize(200, 22);
-        for (const auto& row : borders) {
-            header.setHeaderBorder(row.border);
+        for (int border = 0; border < 4; ++border) {
+            header.setHeaderBorder(border);
             const QImage i = render(header);
             QCOMPARE((QList<QColor>{i.pixelColor(0, 0), i.pixelColor(1, 1), i.pixelColor(2, 2),
                                     i.pixelColor(199, 11), i.pixelColor(60, 21)}),
-                     row.seen);
+                     borders[border]);
         }
         header.setCaption("Download\r\nMonitor"); // line breaks kept as characters 1 and 2
         QCOMPARE(header.Caption(), QString("Download") + QChar(1) + QChar(2) + "Monitor");
@@ -128,10 +117,10 @@ private Q_SLOTS:
         header.setDisabledForeColor(0xFF0000);
         const QRect caption(40, 2, 120, 18);
         QVERIFY(distance(ink(render(header), caption, Face), Red) < 90);
-        QCOMPARE(WidgetProbe::count(render(header), caption, Green, 60), 0);
+        QCOMPARE(count(render(header), caption, Green, 60), 0);
         header.setUserShadow(true);
         header.setShadowColor(0x00C000);
-        QVERIFY(WidgetProbe::count(render(header), caption, Green, 60) > 5);
+        QVERIFY(count(render(header), caption, Green, 60) > 5);
         header.setUserShadow(false);
         header.setEnabled(false);
         QVERIFY(distance(ink(render(header), caption, Face), Blue) < 90);
@@ -156,7 +145,8 @@ private Q_SLOTS:
 
     // Dots 18 apart from x 10; the highlighted square is 4 wider and pushes the rest on;
     // the highlight rests three frames on each dot (light, bright, light) and walks on.
-    void indicatorDots()
+    // Blocks: the first frame at 8, lightened twice, once, then the colour.
+    void indicator()
     {
         QCOMPARE(IndicatorFrame::Dots(12, 0), (QVector<Dot>{{10, 7, true}}));
         QCOMPARE(IndicatorFrame::Dots(60, 1),
@@ -166,63 +156,55 @@ private Q_SLOTS:
         QCOMPARE(IndicatorFrame::DotTop(30), 8); // 7.5 to the even 8
         QCOMPARE(IndicatorFrame::DotTop(28), 6); // 6.5 to the even 6
 
-        Indicator indicator;
-        indicator.resize(60, 30);
-        indicator.show();
-        indicator.ResumeNow(); // nothing to resume
-        QVERIFY(!indicator.isTicking());
-        indicator.StartNow();
-        QImage image = render(indicator);
+        Indicator dots;
+        dots.resize(60, 30);
+        dots.show();
+        dots.ResumeNow(); // nothing to resume
+        QVERIFY(!dots.isTicking());
+        dots.StartNow();
+        QImage image = render(dots);
         QCOMPARE(image.pixelColor(13, 11), QColor(0xFF, 0xC0, 0x80));
         QCOMPARE(image.pixelColor(10, 8), Black); // outline
         QCOMPARE(image.pixelColor(33, 9), Blue);
-        indicator.Step();
-        QCOMPARE(render(indicator).pixelColor(13, 11), QColor(0xFF, 0xFF, 0));
-        indicator.Step();
-        QCOMPARE(indicator.frame().HighlightIndex, 1);
+        dots.Step();
+        QCOMPARE(render(dots).pixelColor(13, 11), QColor(0xFF, 0xFF, 0));
+        dots.Step();
+        QCOMPARE(dots.frame().HighlightIndex, 1);
         for (int i = 0; i < 6; ++i)
-            indicator.Step();
-        QCOMPARE(indicator.frame().HighlightIndex, 0); // back after the last dot
-        indicator.StartNow();                          // already running: keeps counting
-        QCOMPARE(indicator.RunTimeInterval(), 8 * 120);
-        indicator.PauseNow();
-        QVERIFY(indicator.IsRunning() && !indicator.isTicking());
-        indicator.resize(80, 30); // paused: the frame is kept at the new size
-        QCOMPARE(WidgetProbe::count(render(indicator), indicator.rect(), Blue, 0), 4 * 4 * 3);
-        indicator.ResumeNow();
-        QVERIFY(indicator.isTicking());
-        indicator.stopNow();
-        QVERIFY(!indicator.IsRunning() && !indicator.isTicking());
-        QCOMPARE(WidgetProbe::count(render(indicator), indicator.rect(), Face, 0), 80 * 30);
-    }
+            dots.Step();
+        QCOMPARE(dots.frame().HighlightIndex, 0); // back after the last dot
+        dots.StartNow();                          // already running: keeps counting
+        QCOMPARE(dots.RunTimeInterval(), 8 * 120);
+        dots.PauseNow();
+        QVERIFY(dots.IsRunning() && !dots.isTicking());
+        dots.resize(80, 30); // paused: the frame is kept at the new size
+        QCOMPARE(count(render(dots), dots.rect(), Blue, 0), 4 * 4 * 3);
+        dots.ResumeNow();
+        QVERIFY(dots.isTicking());
+        dots.stopNow();
+        QVERIFY(!dots.IsRunning() && !dots.isTicking());
+        QCOMPARE(count(render(dots), dots.rect(), Face, 0), 80 * 30);
 
-    void indicatorBlocks()
-    {
-        Indicator indicator;
-        indicator.resize(100, 20);
-        indicator.setVisualEffect(1);
-        indicator.show();
-        indicator.StartNow(); // first frame at 8, lightened twice, once, then the colour
-        const QImage image = render(indicator);
-        QCOMPARE(image.pixelColor(8, 10), QColor(0xA0, 0xA0, 0xFF));
-        QCOMPARE(image.pixelColor(17, 10), QColor(0x50, 0x50, 0xFF));
-        QCOMPARE(image.pixelColor(31, 14), Blue);
-        QCOMPARE(image.pixelColor(31, 15), Face);
+        Indicator blocks;
+        blocks.resize(100, 20);
+        blocks.setVisualEffect(1);
+        blocks.show();
+        blocks.StartNow();
+        image = render(blocks);
+        QCOMPARE((QList<QColor>{image.pixelColor(8, 10), image.pixelColor(17, 10),
+                                image.pixelColor(31, 14), image.pixelColor(31, 15)}),
+                 (QList<QColor>{QColor(0xA0, 0xA0, 0xFF), QColor(0x50, 0x50, 0xFF), Blue, Face}));
         for (int i = 0; i < 12; ++i)
-            indicator.Step();
-        QCOMPARE(indicator.frame().BlockPos, 104);
-        indicator.Step();
-        QCOMPARE(indicator.frame().BlockPos, 0); // past the width: back to the start
+            blocks.Step();
+        QCOMPARE(blocks.frame().BlockPos, 104);
+        blocks.Step();
+        QCOMPARE(blocks.frame().BlockPos, 0); // past the width: back to the start
     }
 
     // Runs as "L<length> <back> <fore> <styles>", colours in hex.
     void tagleafFormat()
     {
-        const struct
-        {
-            const char* format;
-            const char* runs;
-        } cases[] = {
+        const char* cases[][2] = {
             {";;", ""},
             {"L=5,FC=255;L=3,Font=bu", "L5 ffffff ff |L3 ffffff 0 bu"},
             {";l=19;L=8,bc=255;", "L19 ffffff 0 |L8 ff 0 "}, // lower case, outer ; dropped
@@ -239,20 +221,22 @@ private Q_SLOTS:
         plain.ForeColor = 0;
         for (const auto& c : cases) {
             QStringList got;
-            for (const TagleafRun& r : TagleafFormat::Parse(c.format, plain))
+            for (const TagleafRun& r : TagleafFormat::Parse(c[0], plain))
                 got << QStringLiteral("L%1 %2 %3 ")
                                .arg(r.Length)
                                .arg(r.BackColor, 0, 16)
                                .arg(r.ForeColor, 0, 16) +
                            (r.Bold ? "b" : "") + (r.Italic ? "i" : "") + (r.Underline ? "u" : "") +
                            (r.Strikethrough ? "s" : "");
-            QCOMPARE(got.join('|'), QString(c.runs));
+            QCOMPARE(got.join('|'), QString(c[1]));
         }
     }
 
     // Five red characters, three bold underlined, the rest plain; a filled run's corners
-    // go back to the label's white when rounded.
-    void tagleafDraws()
+    // go back to the label's white when rounded. Lines end at the width, after a blank
+    // where there is one, and lose no character. A double-click opens a read-only copy
+    // box from EditStart on, gone without focus.
+    void tagleaf()
     {
         Tagleaf label;
         label.setBackColor(0xFFFFFF);
@@ -268,8 +252,7 @@ private Q_SLOTS:
         QVERIFY(distance(ink(image, pieces.at(1).rect, White), Black) < 90);
         auto underlined = [&](const QRect& r) { // a row of ink from end to end
             for (int y = r.top() + r.height() / 2; y <= r.bottom(); ++y)
-                if (WidgetProbe::count(image, {r.left() + 1, y, r.width() - 2, 1}, Black, 150) ==
-                    r.width() - 2)
+                if (count(image, {r.left() + 1, y, r.width() - 2, 1}, Black, 150) == r.width() - 2)
                     return true;
             return false;
         };
@@ -287,31 +270,21 @@ private Q_SLOTS:
             QCOMPARE(image.pixelColor(r.left() + 1, r.top()), Blue);
             QCOMPARE(image.pixelColor(first.right(), first.top()), White); // not filled
         }
-    }
 
-    // Lines end at the width, after a blank where there is one, and lose no character.
-    // A double-click opens a read-only copy box from EditStart on, gone without focus.
-    void tagleafWrapsAndCopies()
-    {
-        Tagleaf label;
         label.resize(60, 80);
-        label.setCaption(QString(30, QLatin1Char('x')));
-        label.setFormatString("L=12,FC=255");
-        int characters = 0;
-        for (const auto& piece : label.layoutPieces()) {
-            QVERIFY(piece.rect.right() < 60);
-            characters += piece.length;
-        }
-        QVERIFY(characters == 30 && label.layoutPieces().last().rect.top() > 0);
         label.setCaption("alpha beta gamma delta epsilon");
         label.setFormatString("L=30,FC=255");
-        for (const auto& piece : label.layoutPieces())
+        int characters = 0;
+        for (const auto& piece : label.layoutPieces()) {
+            characters += piece.length;
+            QVERIFY(piece.rect.right() < 60 && piece.rect.top() < 80);
             QVERIFY(piece.from + piece.length == 30 ||
                     label.Caption().at(piece.from + piece.length - 1) == QLatin1Char(' '));
+        }
+        QVERIFY(characters == 30 && label.layoutPieces().last().rect.top() > 0);
 
         label.resize(300, 24);
         label.setCaption("Colour: 0x00FF00");
-        label.show();
         QSignalSpy doubles(&label, &Tagleaf::DblClick);
         QTest::mouseDClick(&label, Qt::LeftButton, {}, QPoint(5, 5));
         QVERIFY(doubles.count() == 1 && !label.editBox()); // EditStart -1: only the event
@@ -338,13 +311,13 @@ private Q_SLOTS:
         QImage image = render(*rig.view);
         QCOMPARE(image.pixelColor(300, rig.middle(2)), Red);
         QVERIFY(distance(ink(image, QRect(24, 2 * h + 2, 150, h - 4), Red), Blue) < 90);
-        QCOMPARE(image.pixelColor(301, rig.middle(1)), Blue);
-        QCOMPARE(image.pixelColor(100, h), White); // dots every other pixel
-        QCOMPARE(image.pixelColor(101, h), Blue);
-        QCOMPARE(image.pixelColor(100, 2 * h - 1), White);
-        QCOMPARE(image.pixelColor(301, rig.middle(0)), White);
         const QColor text = OleColor::toQColor(rig.model.ForeColor());
-        QVERIFY(distance(image.pixelColor(8, y0 + 9), text) < 60); // the tick's corner
+        // Current row and its dotted frame (every other pixel), another row, a tick's corner.
+        QCOMPARE((QList<QColor>{image.pixelColor(301, rig.middle(1)), image.pixelColor(100, h),
+                                image.pixelColor(101, h), image.pixelColor(100, 2 * h - 1),
+                                image.pixelColor(301, rig.middle(0))}),
+                 (QList<QColor>{Blue, White, Blue, White, White}));
+        QVERIFY(distance(image.pixelColor(8, y0 + 9), text) < 60);
         QVERIFY(distance(image.pixelColor(8, 2 * h + y0 + 9), text) > 300);
 
         rig.model.setListIndex(-1);
@@ -366,19 +339,14 @@ private Q_SLOTS:
     void listGeometry()
     {
         ListRig rig(10);
-        QCOMPARE(rig.view->VisibleRows(), 10);
-        QVERIFY(!rig.view->verticalScrollBar()->isVisible());
+        QScrollBar *bar = rig.view->verticalScrollBar(), *across = rig.view->horizontalScrollBar();
+        QVERIFY(rig.view->VisibleRows() == 10 && !bar->isVisible());
         rig.model.AddItem("one too many");
-        QVERIFY(rig.view->verticalScrollBar()->isVisible());
-        QCOMPARE(rig.view->verticalScrollBar()->maximum(), 1);
-        QCOMPARE(rig.view->VisibleRows(), 10);
+        QVERIFY(bar->isVisible() && bar->maximum() == 1 && rig.view->VisibleRows() == 10);
         rig.model.RemoveItem(0);
-        QVERIFY(!rig.view->verticalScrollBar()->isVisible());
-
-        QCOMPARE(rig.view->horizontalScrollBar()->maximum(), 0);
+        QVERIFY(!bar->isVisible() && across->maximum() == 0);
         rig.model.AddItem(QString(200, QLatin1Char('W')), 0, 0, 1, 2);
-        QVERIFY(rig.view->horizontalScrollBar()->maximum() > 10);
-        QVERIFY(rig.view->SurfaceWidth() >= rig.view->RowWidth(2));
+        QVERIFY(across->maximum() > 10 && rig.view->SurfaceWidth() >= rig.view->RowWidth(2));
         QTest::keyClick(rig.view.get(), Qt::Key_Right);
         QTest::keyClick(rig.view.get(), Qt::Key_Right);
         QCOMPARE(rig.view->HorizontalStep(), 2);
@@ -388,7 +356,7 @@ private Q_SLOTS:
         QCOMPARE(rig.view->WidestWidth(), rig.view->RowWidth(4));
         rig.model.RemoveItem(4);
         rig.model.RemoveItem(2);
-        QCOMPARE(rig.view->horizontalScrollBar()->maximum(), 0);
+        QCOMPARE(across->maximum(), 0);
 
         const int plain = rig.view->RowHeight(), width = rig.view->RowWidth(0);
         QVERIFY(rig.model.AddFont(RowvaneFont{"Sans Serif", 20}));
@@ -407,36 +375,33 @@ private Q_SLOTS:
     void listKeys()
     {
         const auto Ctrl = int(Qt::ControlModifier);
-        const struct
-        {
-            int rows, top, current, key, wantCurrent, wantTop;
-        } cases[] = {
+        const int cases[][6] = {
+            // rows, top, current, key, current and top after it
             {30, 0, 3, Qt::Key_Down, 4, 0},         {30, 0, 9, Qt::Key_Down, 10, 1},
             {30, 20, 29, Qt::Key_Down, 29, 20},     {30, 0, 0, Qt::Key_Up, 0, 0},
             {30, 0, 3, Qt::Key_PageDown, 10, 10},   {30, 15, 16, Qt::Key_PageDown, 29, 20},
             {30, 15, 16, Qt::Key_PageUp, 5, 5},     {30, 4, 6, Qt::Key_PageUp, 0, 0},
             {30, 0, 0, Qt::Key_End | Ctrl, 29, 20}, {30, 20, 25, Qt::Key_Home | Ctrl, 0, 0},
             {30, 20, 25, Qt::Key_Home, 25, 20},     {0, 0, -1, Qt::Key_Home | Ctrl, -1, 0},
-            {0, 0, -1, Qt::Key_PageDown, -1, 0},
+            {0, 0, -1, Qt::Key_PageDown, -1, 0},    {30, 10, 12, Qt::Key_PageDown, 20, 20},
         };
         for (const auto& c : cases) {
-            ListRig rig(c.rows);
-            rig.model.setListIndex(c.current);
-            rig.view->setTopRow(c.top);
+            ListRig rig(c[0]);
+            rig.model.setListIndex(c[2]);
+            rig.view->setTopRow(c[1]);
             rig.events.clear();
-            QTest::keyClick(rig.view.get(), Qt::Key(c.key & ~Ctrl),
-                            Qt::KeyboardModifiers(c.key & Ctrl));
-            const QString moved = c.wantCurrent != c.current ? "Click" : "";
+            QTest::keyClick(rig.view.get(), Qt::Key(c[3] & ~Ctrl),
+                            Qt::KeyboardModifiers(c[3] & Ctrl));
             QCOMPARE(QString("%1 %2 %3")
                          .arg(rig.model.ListIndex())
                          .arg(rig.view->TopRow())
                          .arg(rig.events.join(' ')),
-                     QString("%1 %2 %3").arg(c.wantCurrent).arg(c.wantTop).arg(moved));
+                     QString("%1 %2 %3").arg(c[4]).arg(c[5]).arg(c[4] != c[2] ? "Click" : ""));
         }
     }
 
     // A press on the check picture (manual click on, check style) toggles the row between
-    // MouseDown and MouseUp; elsewhere only the plain events.
+    // MouseDown and MouseUp; elsewhere only the plain events; a second press unchecks.
     void listMouse()
     {
         const struct
@@ -445,13 +410,12 @@ private Q_SLOTS:
             bool manual;
             int x, row;
             const char* events;
-            int current;
         } cases[] = {
-            {1, true, 5, 2, "MouseDown Checked MouseUp Click", 2},
-            {1, true, 60, 2, "MouseDown MouseUp Click", 2}, // right of the picture
-            {1, false, 5, 2, "MouseDown MouseUp Click", 2},
-            {0, true, 5, 2, "MouseDown MouseUp Click", 2},
-            {1, true, 5, 7, "MouseDown MouseUp", -1}, // below the last row
+            {1, true, 5, 2, "MouseDown Checked MouseUp Click"},
+            {1, true, 60, 2, "MouseDown MouseUp Click"}, // right of the picture
+            {1, false, 5, 2, "MouseDown MouseUp Click"},
+            {0, true, 5, 2, "MouseDown MouseUp Click"},
+            {1, true, 5, 7, "MouseDown MouseUp"}, // below the last row
         };
         for (const auto& c : cases) {
             ListRig rig(4, c.style);
@@ -460,14 +424,12 @@ private Q_SLOTS:
             QTest::mouseClick(rig.view->viewport(), Qt::RightButton, {}, {c.x, rig.middle(c.row)});
             QCOMPARE(rig.events.join(' '), QString(c.events));
             QCOMPARE(rig.model.Selected(2), rig.events.contains("Checked"));
-            QCOMPARE(rig.model.ListIndex(), c.current);
+            QCOMPARE(rig.model.ListIndex(), c.row < 4 ? c.row : -1);
         }
         ListRig rig(4, 1);
-        QSignalSpy unchecked(rig.view.get(), &RowvaneView::UnChecked);
         for (int i = 0; i < 2; ++i)
             QTest::mouseClick(rig.view->viewport(), Qt::LeftButton, {}, {5, rig.middle(1)});
-        QVERIFY(unchecked.count() == 1 && unchecked.at(0).at(0).toInt() == 1);
-        QVERIFY(!rig.model.Selected(1));
+        QVERIFY(rig.events.contains("UnChecked") && !rig.model.Selected(1));
     }
 };
 

@@ -6,12 +6,16 @@
 #include <QColor>
 #include <QImage>
 #include <QRect>
-#include <QStringList>
 #include <QWidget>
 
 #include <cstdlib>
 
 namespace WidgetProbe {
+
+inline QImage argb(const QImage& image)
+{
+    return image.convertToFormat(QImage::Format_ARGB32);
+}
 
 inline QImage render(QWidget& widget)
 {

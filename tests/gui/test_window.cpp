@@ -1,0 +1,1270 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The window and its parts, rendered offscreen and driven with mouse and keys: the
+// download monitor, the status bar, the option pages, the folder pane, the help page, the
+// Qt dialogs behind the core's questions, the page address box, the about box, the
+// interface settings, the folder chooser; the main window's enabling, keys, menus, drops,
+// leaving it, and a whole run against nginx started from the toolbar.
+#include "ManagerRig.h"
+#include "controls/Artwork.h"
+#include "controls/RowvaneView.h"
+#include "controls/Tagleaf.h"
+#include "engine/HttpFiles.h"
+#include "lists/FileTypeList.h"
+#include "lists/JobList.h"
+#include "lists/Rowvane.h"
+#include "manager/SlotMonitor.h"
+#include "platform/Version.h"
+#include "support/ModalAnswer.h"
+#include "support/NginxFixture.h"
+#include "support/ScriptedServer.h"
+#include "support/TestFiles.h"
+#include "support/WidgetProbe.h"
+#include "ui/AboutDialog.h"
+#include "ui/AdvanceOptionPage.h"
+#include "ui/DownloadOptionPage.h"
+#include "ui/FileTypePanel.h"
+#include "ui/FolderChooser.h"
+#include "ui/FolderDeleteDialog.h"
+#include "ui/FolderPane.h"
+#include "ui/HelpBrowser.h"
+#include "ui/InterfaceSettingsDialog.h"
+#include "ui/MainWindow.h"
+#include "ui/MonitorPane.h"
+#include "ui/PageAddressDialog.h"
+#include "ui/QtDialogs.h"
+#include "ui/StatusBarPane.h"
+#include "ui/StyleSlider.h"
+
+#include <QAbstractScrollArea>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+
+#include <algorithm>
+
+using namespace WidgetProbe;
+using Option = Options::Option;
+
+namespace {
+
+const QColor Red(255, 0, 0), Yellow(255, 255, 0), BarBack(0, 0, 147);
+
+// A monitor over five slots, laid out as the window lays it out.
+struct Monitor
+{
+    SlotMonitor monitor;
+    Options options;
+    MonitorPane pane{monitor, options};
+
+    Monitor()
+    {
+        monitor.CreateRows(5);
+        monitor.Flush();
+        pane.resize(720, pane.sizeHint().height());
+        pane.show();
+    }
+    // Plain background in a row, between the bar and the text.
+    QColor background(int slot)
+    {
+        return render(pane).pixelColor(pane.BarRect(slot).right() + 2,
+                                       pane.RowRect(slot).center().y());
+    }
+    // Inside the bar at a share of its inner width.
+    QColor inBar(int slot, double share)
+    {
+        const QRect inner = pane.BarInnerRect(slot);
+        return render(pane).pixelColor(inner.left() + int(share * (inner.width() - 1)),
+                                       inner.center().y());
+    }
+};
+
+// A manager of seven slots and both option pages over it, shown.
+struct Pages
+{
+    ManagerRig rig{7};
+    Options& options = rig.m->options();
+    DownloadOptionPage download{*rig.m};
+    AdvanceOptionPage advance{*rig.m};
+
+    Pages()
+    {
+        for (QWidget* page : {static_cast<QWidget*>(&download), static_cast<QWidget*>(&advance)}) {
+            page->resize(620, 330);
+            page->show();
+        }
+    }
+    template <typename T = QLineEdit>
+    T* find(const char* name) const
+    {
+        T* widget = download.findChild<T*>(name);
+        return widget ? widget : advance.findChild<T*>(name);
+    }
+};
+
+// The main window for one test: its own settings file and base folder, short ticks.
+struct WindowRig
+{
+    QTemporaryDir dir;
+    std::unique_ptr<SettingsStore> store;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<MainWindow> window;
+    bool active = false;
+
+    explicit WindowRig(int maxParallel = 3, const QString& winRect = QString())
+    {
+        QDir().mkpath(base());
+        store = std::make_unique<SettingsStore>(dir.filePath(QStringLiteral("settings.ini")));
+        store->Set(QStringLiteral("Base Dir"), base());
+        store->Set(QStringLiteral("Max Parallel"), QString::number(maxParallel));
+        if (!winRect.isEmpty())
+            store->Set(QStringLiteral("WinRect"), winRect);
+        window = std::make_unique<MainWindow>(*store, &dialogs);
+        window->manager().setTickInterval(50);
+        window->StartUp();
+        window->show();
+        window->activateWindow();
+        active = QTest::qWaitForWindowActive(window.get());
+    }
+    QString base() const { return dir.filePath(QStringLiteral("base")); }
+    DownloadManager& m() { return window->manager(); }
+    // A file in the rig's folder; returns its path.
+    QString file(const QString& name, const QByteArray& bytes)
+    {
+        return writeFile(dir.filePath(name), bytes) ? dir.filePath(name) : QString();
+    }
+    void addJobs(const QStringList& urls) { m().Jobs().AddJobs(urls.join(QLatin1Char('\n'))); }
+    void clickToolbar(const char* key)
+    {
+        QWidget* button =
+            window->toolbar()->widgetForAction(window->command(QString::fromLatin1(key)));
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+};
+
+// The interface settings over a store with the progress and toolbar styles written.
+struct SettingsRig
+{
+    QTemporaryDir dir;
+    SettingsStore store{dir.filePath(QStringLiteral("settings.ini"))};
+    Options options;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<InterfaceSettingsDialog> dialog;
+
+    explicit SettingsRig(bool storedKeys = true)
+    {
+        if (storedKeys) {
+            store.Set(QStringLiteral("Base Dir"), dir.path());
+            store.Set(QStringLiteral("PBar UI"), QStringLiteral("3"));
+            store.Set(QStringLiteral("TBar UI"), QStringLiteral("2"));
+        }
+        options.LoadSettings(store);
+        dialog = std::make_unique<InterfaceSettingsDialog>(options, store, dialogs);
+        dialog->show();
+    }
+    void click(const char* text)
+    {
+        for (QPushButton* b : dialog->findChildren<QPushButton*>())
+            if (b->text() == text)
+                QTest::mouseClick(b, Qt::LeftButton);
+    }
+    void pickColour(int label, std::optional<QColor> answer)
+    {
+        dialog->setColorPicker([answer](const QColor&, QWidget*) { return answer; });
+        QTest::mouseClick(dialog->ColorLabel(label), Qt::LeftButton, {}, QPoint(3, 3));
+    }
+};
+
+QPushButton* button(QWidget* dialog, const QString& text)
+{
+    for (QPushButton* b : dialog->findChildren<QPushButton*>())
+        if (b->text() == text)
+            return b;
+    return nullptr;
+}
+
+// Types over a box's whole text as a user does (no text: Backspace).
+void retype(QLineEdit* box, const QString& text)
+{
+    box->setFocus();
+    box->selectAll();
+    if (text.isEmpty())
+        QTest::keyClick(box, Qt::Key_Backspace);
+    QTest::keyClicks(box, text);
+}
+
+// The colour of a label's text, drawn on white.
+QColor captionInk(QLabel* caption)
+{
+    QImage image(caption->size(), QImage::Format_ARGB32);
+    image.fill(Qt::white);
+    caption->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+    return ink(image, image.rect(), Qt::white);
+}
+
+// The row of `path` in the details view once the model has read and sorted its folder.
+QPoint settledRow(const FolderPane& pane, QSignalSpy& loaded, const QString& path)
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    const auto row = [&] {
+        const QModelIndex index = pane.model()->index(path);
+        return index.parent() == pane.detailsView()->rootIndex()
+                   ? pane.detailsView()->visualRect(index)
+                   : QRect();
+    };
+    const bool read = QTest::qWaitFor([&] {
+        return !row().isEmpty() && std::any_of(loaded.cbegin(), loaded.cend(), [&](const auto& s) {
+            return s.at(0).toString() == folder;
+        });
+    });
+    QCoreApplication::processEvents(); // the sort after reading
+    return read ? row().center() : QPoint();
+}
+
+// A double-click as the mouse gives it: press, release, the double-click, release.
+void doubleClick(QWidget* widget, QPoint at)
+{
+    QTest::mousePress(widget, Qt::LeftButton, {}, at);
+    QTest::mouseRelease(widget, Qt::LeftButton, {}, at);
+    QTest::mouseDClick(widget, Qt::LeftButton, {}, at);
+    QTest::mouseRelease(widget, Qt::LeftButton, {}, at);
+}
+
+// Where `text` is drawn in the browser's viewport, scrolled into sight.
+QPoint textSpot(HelpBrowser& browser, const QString& text)
+{
+    browser.moveCursor(QTextCursor::Start);
+    if (!browser.find(text))
+        return {};
+    QTextCursor cursor = browser.textCursor();
+    cursor.setPosition(cursor.selectionStart() + 1);
+    return browser.cursorRect(cursor).center();
+}
+
+// The middle of the address in a "Caption: address" link label.
+QPoint addressPoint(QLabel* link)
+{
+    const QString text = link->text();
+    const QFontMetrics metrics(link->font());
+    return {link->contentsRect().left() +
+                metrics.horizontalAdvance(text.left(text.indexOf(QLatin1Char(':')) + 2)) +
+                metrics.horizontalAdvance(link->toolTip()) / 2,
+            link->height() / 2};
+}
+
+void makeWritable(const QString& folder)
+{
+    QFile::setPermissions(folder,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+// A drag entering the widget and a drop in its middle, as the platform delivers them.
+// False when the widget refused the drag.
+bool dropOn(QWidget* target, const QList<QUrl>& urls, const QString& text = QString())
+{
+    QMimeData data;
+    if (!urls.isEmpty())
+        data.setUrls(urls);
+    if (!text.isNull())
+        data.setText(text);
+    if (auto* area = qobject_cast<QAbstractScrollArea*>(target))
+        target = area->viewport();
+    const QPoint at = target->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    return drop.isAccepted();
+}
+
+QStringList rows(const Rowvane& list)
+{
+    QStringList out;
+    for (int i = 0; i < list.ListCount(); ++i)
+        out << list.List(i);
+    return out;
+}
+
+} // namespace
+
+class TestWindow : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    // The lamp's fill per socket state, with a yellow rim while connected; the bar's fill
+    // covers its share of the inner width (below 0.5 % nothing), drawn with the chosen
+    // progress picture. A right press on a row marks it and asks for its menu; not on the
+    // frame, not a left press. Colours from "ColorSettings" 0, 1, 3 and 4. The pane grows
+    // with the rows, up to twenty.
+    void monitor()
+    {
+        Monitor p;
+        const struct
+        {
+            int state;
+            QColor fill;
+        } lamps[] = {{7, QColor(255, 134, 66)},
+                     {9, QColor(255, 0, 0)},
+                     {8, QColor(0, 0, 255)},
+                     {6, QColor(160, 156, 88)},
+                     {0, QColor(132, 0, 0)}};
+        for (const auto& lamp : lamps) {
+            p.monitor.SetLamp(1, lamp.state);
+            p.monitor.Flush();
+            const QImage image = render(p.pane);
+            const QRect rect = p.pane.LampRect(1);
+            QVERIFY(distance(image.pixelColor(rect.center()), lamp.fill) < 12);
+            QCOMPARE(count(image, rect, Yellow, 40) > 0, lamp.state == 7);
+        }
+        const double fills[][3] = {
+            {50, 0.25, 1}, {50, 0.75, 0}, {0.4, 0, 0}, {0.5, 0, 1}, {100, 1, 1}};
+        for (const auto& fill : fills) {
+            p.monitor.SetProgress(1, fill[0]);
+            p.monitor.Flush();
+            QVERIFY2((distance(p.inBar(1, fill[1]), BarBack) > 60) == bool(fill[2]),
+                     qPrintable(QString::number(fill[0])));
+        }
+        const int stripRow = (p.pane.BarInnerRect(1).height() - 1) / 2;
+        p.options.setPBarStyle(4);
+        const QColor strip = Artwork::image(Artwork::progressStrip(4)).pixelColor(0, stripRow);
+        QVERIFY(distance(p.inBar(1, 0.5), strip) < 30);
+
+        QSignalSpy menu(&p.pane, &MonitorPane::slotMenuRequested);
+        const QPoint inRow3 = p.pane.RowRect(2).center();
+        const QColor before = p.background(2);
+        QTest::mousePress(&p.pane, Qt::RightButton, {}, inRow3);
+        QCOMPARE(menu.count(), 1);
+        QCOMPARE(menu.at(0).at(0).toInt(), 2);
+        QCOMPARE(menu.at(0).at(1).toPoint(), p.pane.mapToGlobal(inRow3));
+        QVERIFY(p.background(2) != before && p.background(1) == before);
+        QTest::mousePress(&p.pane, Qt::RightButton, {}, QPoint(50, 2));
+        QTest::mousePress(&p.pane, Qt::RightButton, {}, {50, p.pane.RowRect(4).bottom() + 3});
+        QTest::mousePress(&p.pane, Qt::LeftButton, {}, p.pane.RowRect(4).center());
+        QVERIFY(menu.count() == 1 && p.pane.HighlightedSlot() == 2);
+
+        QVERIFY(p.options.setColorSettings("4210752;65535;0;8421504;16711680;0;0"));
+        const QImage image = render(p.pane);
+        QCOMPARE(p.background(3), QColor(64, 64, 64));
+        const QRect bar = p.pane.BarRect(3), row = p.pane.RowRect(3);
+        QCOMPARE(image.pixelColor(bar.left(), bar.center().y()), QColor(0, 0, 255));
+        QCOMPARE(image.pixelColor(bar.center()), QColor(128, 128, 128));
+        const QRect number(row.left(), row.top(), p.pane.LampRect(3).left() - row.left(),
+                           row.height());
+        QVERIFY(distance(ink(image, number, QColor(64, 64, 64)), Yellow) < 60);
+
+        const int five = p.pane.sizeHint().height();
+        p.monitor.CreateRows(20);
+        p.monitor.Flush();
+        const int pitch = (p.pane.sizeHint().height() - five) / 15;
+        QVERIFY(pitch >= QFontMetrics(p.pane.font()).height() + 6);
+        QCOMPARE(p.pane.sizeHint().height(), five + 15 * pitch);
+        QCOMPARE(p.pane.minimumSizeHint().height(), p.pane.sizeHint().height());
+        p.pane.resize(700, p.pane.sizeHint().height());
+        QVERIFY(p.pane.RowRect(19).bottom() < p.pane.height() - 4); // inside the bevel
+        QCOMPARE(p.pane.slotAt(p.pane.RowRect(19).center().y()), 19);
+        QCOMPARE(p.pane.slotAt(p.pane.RowRect(19).bottom() + 1), -1);
+    }
+
+    // Newest column at the right: 17 KB or more reaches the top in red with a yellow
+    // point; zero is a yellow foot; blank after a run. The labels follow the core; the
+    // block label answers a left click. Over the bar while idle the highlighted
+    // background, over a label the normal one; while a run goes never.
+    void statusBar()
+    {
+        ManagerRig rig(1);
+        StatusBarPane bar(*rig.m);
+        bar.resize(1200, bar.sizeHint().height());
+        bar.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&bar));
+        const QRect g = bar.GraphRect();
+        QCOMPARE(g.size(), QSize(58, 18));
+        QCOMPARE(count(render(bar), g, Red, 0), 0);
+        for (const int kb : {0, 40, 17})
+            rig.m->Meter().Tick(qint64(kb) * 1024, 0);
+        Q_EMIT rig.m->MeterChanged();
+        QImage image = render(bar);
+        for (int x : {56, 57}) {
+            QCOMPARE(image.pixelColor(g.left() + x, g.top()), Yellow);
+            QCOMPARE(count(image, {g.left() + x, g.top() + 1, 1, 17}, Red, 0), 17);
+        }
+        QCOMPARE(image.pixelColor(g.left() + 55, g.bottom()), Yellow);
+        QVERIFY(distance(image.pixelColor(g.left() + 55, g.bottom() - 1), Red) > 100);
+        QCOMPARE(bar.MeterLabel()->text(),
+                 QStringLiteral("  Download Speed:17.0KB/Sec     Total Download:00.0MB"));
+        rig.m->Meter().BlankGraph();
+        Q_EMIT rig.m->RunFinished();
+        image = render(bar);
+        QCOMPARE(count(image, g, Red, 0) + count(image, g, Yellow, 0), 0);
+
+        // The message: coloured runs while formatting is on, the text colour otherwise.
+        Tagleaf* message = bar.MessageLabel();
+        rig.m->Jobs().AddJobs("http://a.example/1\nhttp://a.example/2\nhttp://a.example/3");
+        rig.m->gStatEx(true);
+        QCOMPARE(message->Caption(), rig.m->Status().CounterLine());
+        auto firstInk = [&] {
+            const QRect piece = message->layoutPieces().at(0).rect.translated(message->pos());
+            return ink(render(bar), piece, BarBack);
+        };
+        QVERIFY(distance(firstInk(), QColor(128, 128, 255)) < 60); // "Status: " &HFF8080
+        rig.m->gStatEx(false, QStringLiteral("INACTIVE "));
+        QVERIFY(distance(firstInk(), QColor(128, 255, 255)) < 60); // ColorSettings 1
+        QVERIFY(bar.ListLabel()->text().endsWith(QStringLiteral("/3")));
+        rig.m->Jobs().PutBlock(1);
+        QCOMPARE(bar.BlockLabel()->text(), QStringLiteral("Block: ON"));
+        QSignalSpy clicked(&bar, &StatusBarPane::blockLabelClicked);
+        QTest::mouseClick(bar.BlockLabel(), Qt::LeftButton);
+        QTest::mouseClick(bar.ListLabel(), Qt::LeftButton);
+        QTest::mouseClick(bar.BlockLabel(), Qt::RightButton);
+        QCOMPARE(clicked.count(), 1);
+
+        const QPoint spot(g.right() + 6, 3);
+        auto tile = [&](Artwork::Picture picture) {
+            return Artwork::image(picture).scaled(16, bar.height()).pixelColor(0, spot.y());
+        };
+        const QColor normal = tile(Artwork::StatusBar), lit = tile(Artwork::StatusBarHover);
+        auto shown = [&] { return render(bar).pixelColor(spot); };
+        for (QWidget* label : std::initializer_list<QWidget*>{message, bar.MeterLabel()}) {
+            QTest::mouseMove(&bar, spot);
+            QTRY_VERIFY(bar.Highlighted());
+            QVERIFY(distance(shown(), lit) < 12);
+            QTest::mouseMove(label, QPoint(5, 5));
+            QTRY_VERIFY(!bar.Highlighted());
+            QVERIFY(distance(shown(), normal) < 12);
+        }
+        QTest::mouseMove(&bar, spot);
+        QTRY_VERIFY(bar.Highlighted());
+        rig.m->State().IsIdle = false;
+        Q_EMIT rig.m->CommandsChanged();
+        QVERIFY(!bar.Highlighted());
+        QTest::mouseMove(&bar, spot + QPoint(2, 1));
+        QCoreApplication::processEvents();
+        QVERIFY(!bar.Highlighted() && distance(shown(), normal) < 12);
+    }
+
+    // A box's rule (the core's) applies when the focus leaves it, and leaving marks the
+    // option even without a change; the minimum size and the wait apply per key.
+    void optionBoxes()
+    {
+        const struct
+        {
+            const char *name, *typed, *shown;
+            Option option;
+        } cases[] = {{"txt_MAXCON", "x12", "10", Option::TryCount},
+                     {"txt_Timeout", "3", "10", Option::ConnTimeout},
+                     {"txtMinSize", "0012", "12", Option::MinImgSize},
+                     {"txt_MAXWAIT", "5", "10", Option::BusyWait},
+                     {"txt_MAXWAIT", "", "10", Option::BusyWait}};
+        Pages pages;
+        pages.download.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&pages.download));
+        for (const auto& c : cases) {
+            QLineEdit* box = pages.find(c.name);
+            const bool perKey = QString(c.name) == "txtMinSize" || QString(c.name) == "txt_MAXWAIT";
+            box->setText(QStringLiteral("45"));
+            pages.options.ClearSettingMarks();
+            retype(box, c.typed);
+            QCOMPARE(pages.options.Marked(c.option), perKey);
+            QTest::keyClick(box, Qt::Key_Tab);
+            QVERIFY(!box->hasFocus());
+            QCOMPARE(box->text(), QString(c.shown));
+            QVERIFY(pages.options.Marked(c.option));
+            pages.options.ClearSettingMarks();
+            box->setFocus();
+            QTest::keyClick(box, Qt::Key_Tab);
+            QCOMPARE(pages.options.Marked(c.option), !perKey);
+        }
+    }
+
+    // Loading shows the stored values and marks nothing; a click is the option's edit.
+    // The slider sets the parallel count at its release and colours its caption red over
+    // the limit; never more slots than were made at start-up. The header boxes show their
+    // lists and pick into them.
+    void optionPages()
+    {
+        Pages pages;
+        SettingsStore& store = *pages.rig.store;
+        QVERIFY(!pages.options.AnyMarked()); // building the pages marks nothing
+        const std::pair<const char*, const char*> stored[] = {
+            {"Path Option", "2"},       {"Max Parallel", "12"}, {"Keep-Alive", "0"},
+            {"Reuse Connections", "1"}, {"MAX-Try", "4"},       {"Busy-Wait", "45"},
+            {"Connect-Timeout", "3"},   {"MinImgSize", "2048"}};
+        for (auto [key, value] : stored)
+            store.Set(key, value);
+        pages.options.LoadSettings(store);
+        QVERIFY(!pages.options.AnyMarked() && !pages.options.SaveEnabled());
+        QVERIFY(pages.find<QRadioButton>("OptPath2")->isChecked());
+        QVERIFY(!pages.find<QRadioButton>("OptPath0")->isChecked());
+        QCOMPARE(pages.download.Slider()->Value(), 12);
+        QVERIFY(pages.find<QCheckBox>("Reuse Connections")->isChecked());
+        QCOMPARE(pages.find("txt_MAXCON")->text() + pages.find("txt_MAXWAIT")->text() +
+                     pages.find("txt_Timeout")->text() + pages.find("txtMinSize")->text(),
+                 QStringLiteral("445102048"));
+        auto* keepAlive = pages.find<QCheckBox>("Keep-Alive");
+        QVERIFY(!keepAlive->isChecked());
+        QTest::mouseClick(keepAlive, Qt::LeftButton, {}, QPoint(8, keepAlive->height() / 2));
+        QVERIFY(pages.options.KeepAlive() && pages.options.Marked(Option::KeepAlive));
+        auto* flat = pages.find<QRadioButton>("OptPath1");
+        QTest::mouseClick(flat, Qt::LeftButton, {}, QPoint(8, flat->height() / 2));
+        QVERIFY(pages.options.PathOption() == 1 && pages.options.Marked(Option::PathOption));
+
+        StyleSlider* slider = pages.download.Slider();
+        QLabel* caption = pages.download.SliderCaption();
+        QVERIFY(caption->text().startsWith(" 12 [ Limit exceeded! ]"));
+        QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(slider->width() - 1, 5));
+        QVERIFY(pages.options.MaxParallel() == 20 && pages.options.Marked(Option::MaxParallel));
+        QCOMPARE(pages.rig.m->State().SlotCount, 7);
+        QVERIFY(caption->text().startsWith(QStringLiteral(" 20 [ Limit exceeded! ]")));
+        QVERIFY(caption->text().endsWith(QStringLiteral("= 7 ]")));
+        QVERIFY(distance(captionInk(caption), Qt::red) < 60);
+        QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(1, 5)); // first twentieth: 1
+        QCOMPARE(pages.rig.m->State().SlotCount, 1);
+        QTest::keyClick(slider, Qt::Key_Right);
+        QCOMPARE(pages.options.MaxParallel(), 2);
+        QVERIFY(caption->text().startsWith(" 2 [ ") && !caption->text().contains("Limit"));
+        QVERIFY(distance(captionInk(caption), Qt::red) > 200);
+
+        ParamValues& params = pages.rig.m->Params();
+        QComboBox *accept = pages.advance.HeaderCombo(0), *language = pages.advance.HeaderCombo(1);
+        QVERIFY(accept->currentText() == "*.*, */*" && language->currentIndex() == 0);
+        language->setFocus();
+        QTest::keyClick(language, Qt::Key_Down);
+        QTest::keyClick(language, Qt::Key_Down);
+        QCOMPARE(pages.rig.m->CurrentSlotSettings().AcceptLanguage, QStringLiteral("en-us"));
+        params.CboAccept.Select(3);
+        params.CboAccept.AddItem(QStringLiteral("image/webp")); // keeps the selection
+        QVERIFY(accept->count() == 5 && accept->currentIndex() == 3);
+        params.CboAccept.Clear();
+        params.CboAccept.AddItem(QStringLiteral("text/plain"));
+        QVERIFY(accept->currentIndex() == -1 && params.CboAccept.SelectedIndex() == -1);
+    }
+
+    // Add, check by click on the picture and by Space, remove (the list's rules are the
+    // core's); the option's text follows.
+    void optionFileTypes()
+    {
+        Pages pages;
+        FileTypePanel* panel = pages.advance.DataTypesPanel();
+        FileTypeList& types = pages.rig.m->DataTypes();
+        RowvaneView* view = panel->View();
+        const int rows = types.ListCount(), h = view->RowHeight();
+        auto ticks = [&](int row) { // pixels of the green tick of a row's check picture
+            return count(render(*view->viewport()), {0, row * h, 20, h}, {0x1E, 0x7A, 0x36}, 40);
+        };
+        pages.rig.dialogs.inputs.enqueue(QStringLiteral(" .WebP "));
+        QTest::mouseClick(panel->AddButton(), Qt::LeftButton);
+        QCOMPARE(types.Text(rows), QStringLiteral("WebP"));
+        QCOMPARE(view->model().ListCount(), rows + 1);
+        QVERIFY(pages.options.DataExt().endsWith(QStringLiteral("|WebP/0")));
+        QVERIFY(ticks(0) > 5);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(6, h / 2));
+        QVERIFY(!types.Checked(0) && ticks(0) == 0 && ticks(1) > 5);
+        QTest::keyClick(view, Qt::Key_Space);
+        QVERIFY(types.Checked(0) && ticks(0) > 5);
+
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(60, 2 * h + h / 2));
+        const QString removed = types.Text(2);
+        QTest::mouseClick(panel->RemoveButton(), Qt::LeftButton); // asked, and answered Yes
+        QCOMPARE(types.ListCount(), rows);
+        QVERIFY(!pages.options.DataExt().contains('|' + removed + '/'));
+        QCOMPARE(view->model().List(2), types.Text(2));
+    }
+
+    // Opening a folder in the details, by double-click or Enter, moves the folder list
+    // there; a file opens nothing. The name has a blank, "#" and a letter outside ASCII.
+    // A click in the tree fills the details; a deleted current folder gives way to its
+    // parent.
+    void folderPane()
+    {
+        QTemporaryDir dir;
+        const QString start = dir.filePath(QStringLiteral("base"));
+        const QString target = start + QStringLiteral("/a b#ü");
+        QVERIFY(QDir().mkpath(target + QStringLiteral("/inner")));
+        QVERIFY(writeFile(start + QStringLiteral("/a%20b#ü"), "x"));
+        FolderPane pane(start);
+        QSignalSpy loaded(pane.model(), &QFileSystemModel::directoryLoaded);
+        pane.resize(700, 400);
+        pane.show();
+        QSignalSpy changes(&pane, &FolderPane::folderChanged);
+        QWidget* viewport = pane.detailsView()->viewport();
+        QTreeView* tree = pane.folderList();
+        const auto listed = [&] {
+            return tree->currentIndex().data(QFileSystemModel::FilePathRole).toString();
+        };
+        for (bool byKey : {false, true}) {
+            const QPoint row = settledRow(pane, loaded, target);
+            QVERIFY(!row.isNull());
+            if (byKey) {
+                QTest::mouseClick(viewport, Qt::LeftButton, {}, row);
+                QCOMPARE(pane.currentFolder(), start); // a click only selects
+                QTest::keyClick(pane.detailsView(), Qt::Key_Return);
+            } else {
+                doubleClick(viewport, row);
+            }
+            QVERIFY(pane.currentFolder() == target && listed() == target);
+            QVERIFY(tree->isExpanded(tree->currentIndex()));
+            QCOMPARE(pane.model()->filePath(pane.detailsView()->rootIndex()), target);
+            QCOMPARE(changes.takeFirst().at(0).toString(), target);
+            QVERIFY(pane.openFolder(start));
+            changes.clear();
+        }
+        const QPoint file = settledRow(pane, loaded, start + QStringLiteral("/a%20b#ü"));
+        QVERIFY(!file.isNull());
+        doubleClick(viewport, file);
+        QCOMPARE(pane.currentFolder(), start);
+        QVERIFY(!pane.openFolder(dir.filePath(QStringLiteral("missing"))));
+
+        QTRY_COMPARE(tree->model()->rowCount(tree->currentIndex()), 1);
+        const QModelIndex sub = tree->model()->index(0, 0, tree->currentIndex());
+        tree->scrollTo(sub);
+        const QRect row = tree->visualRect(sub);
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, {row.left() + 8, row.center().y()});
+        QCOMPARE(pane.currentFolder(), target);
+        QCOMPARE(pane.model()->filePath(pane.detailsView()->rootIndex()), target);
+        const QString deeper = start + QStringLiteral("/gone/deeper");
+        QVERIFY(QDir().mkpath(deeper) && pane.openFolder(deeper));
+        QTRY_VERIFY(std::any_of(loaded.cbegin(), loaded.cend(), [&](const auto& s) {
+            return s.at(0).toString() == deeper; // read, and watched
+        }));
+        QVERIFY(QDir(start + QStringLiteral("/gone")).removeRecursively());
+        QTRY_COMPARE(pane.currentFolder(), start);
+
+        // The root volume, first in the list, chosen with the keyboard.
+        QComboBox* volumes = pane.volumeList();
+        volumes->setCurrentIndex(-1);
+        QTest::keyClick(volumes, Qt::Key_Home);
+        QVERIFY(pane.currentFolder() == "/" && listed() == "/");
+
+        // Help takes the whole pane; browsing gives the lists back.
+        pane.showHelp();
+        QVERIFY(volumes->isHidden() && tree->isHidden() && pane.detailsView()->isHidden());
+        QCOMPARE(pane.helpBrowser()->geometry(), pane.rect());
+        pane.showFolders();
+        QVERIFY(tree->isVisible() && pane.helpBrowser()->isHidden());
+        QVERIFY(pane.detailsView()->geometry().left() > tree->geometry().right());
+    }
+
+    // Anchors scroll the page; other addresses go nowhere, not even to the desktop. Every
+    // command of the window's toolbar and menus is named on the help page.
+    void help()
+    {
+        HelpBrowser browser;
+        browser.resize(600, 400);
+        browser.show();
+        QTextCursor end(browser.document());
+        end.movePosition(QTextCursor::End);
+        end.insertHtml(QStringLiteral("<p><a href=\"https://example.com/x\">web!</a> "
+                                      "<a href=\"file:///etc/passwd\">file!</a></p>"));
+        QSignalSpy refused(&browser, &HelpBrowser::linkRefused);
+        for (const char* text : {"web!", "file!"}) {
+            const QPoint spot = textSpot(browser, QString::fromLatin1(text));
+            QVERIFY2(!spot.isNull(), text);
+            QTest::mouseClick(browser.viewport(), Qt::LeftButton, {}, spot);
+            QCOMPARE(browser.source(), HelpBrowser::HelpPage());
+        }
+        QCOMPARE(refused.size(), 2);
+        QTest::mouseClick(browser.viewport(), Qt::LeftButton, {},
+                          textSpot(browser, QStringLiteral("Files Harvex writes")));
+        QCOMPARE(browser.source().fragment(), QStringLiteral("files"));
+        QVERIFY(browser.verticalScrollBar()->value() > 0);
+
+        WindowRig rig;
+        QList<QAction*> commands = rig.window->toolbar()->actions();
+        for (const char* menu : {"mnuAct", "mnuCTX", "mnuWebPage", "mnuHlp", "mnuCTL"})
+            commands << rig.window->menu(QString::fromLatin1(menu))->actions();
+        const QString page = HelpBrowser().toPlainText();
+        static const QRegularExpression decoration(QStringLiteral("&|\\.\\.\\.$| \\[\\d+\\]$"));
+        for (QAction* command : std::as_const(commands)) {
+            const QString name = command->text().remove(decoration);
+            QVERIFY2(command->isSeparator() || page.contains(name), qPrintable(name));
+        }
+        for (const char* word : {"Ctrl+W", "Ctrl+T", "harvex-cli", "Harvex®.ini"})
+            QVERIFY2(page.contains(QString::fromUtf8(word)), word);
+    }
+
+    // The core's buttons and icons map onto the message box and back; CR LF becomes LF.
+    void messageBox()
+    {
+        using B = Dialogs::Buttons;
+        using A = Dialogs::Answer;
+        using I = Dialogs::Icon;
+        using M = QMessageBox;
+        const struct
+        {
+            I icon;
+            B buttons;
+            int press; // 0: Escape
+            M::Icon shown;
+            A answer;
+        } cases[] = {{I::Information, B::Ok, M::Ok, M::Information, A::Ok},
+                     {I::Exclamation, B::OkCancel, M::Cancel, M::Warning, A::Cancel},
+                     {I::Question, B::YesNo, M::Yes, M::Question, A::Yes},
+                     {I::Critical, B::YesNo, 0, M::Critical, A::No},
+                     {I::None, B::YesNoCancel, M::No, M::NoIcon, A::No}};
+        for (const auto& c : cases) {
+            QString seen;
+            ModalAnswer::next<QMessageBox>([&](QMessageBox* box) {
+                seen = box->windowTitle() + '|' + box->text() + '|' + QString::number(box->icon());
+                if (c.press)
+                    box->button(M::StandardButton(c.press))->click();
+                else
+                    QTest::keyClick(box, Qt::Key_Escape);
+            });
+            QVERIFY(QtDialogs().MsgBox("Clear\r\nthe list?", "Harvex", c.icon, c.buttons) ==
+                    c.answer);
+            QCOMPARE(seen, QStringLiteral("Harvex|Clear\nthe list?|%1").arg(c.shown));
+        }
+    }
+
+    // Input and file dialogs; filters in the "Caption(patterns)|patterns" form; a save adds
+    // the extension; the page address box offers the last address again, selected.
+    void inputFileAndAddress()
+    {
+        QtDialogs dialogs;
+        QString seen;
+        ModalAnswer::next<QInputDialog>([&](QInputDialog* box) {
+            seen = box->labelText() + '|' + box->textValue();
+            box->setTextValue(QStringLiteral("typed"));
+            box->accept();
+        });
+        QCOMPARE(dialogs.InputBox("Name:", "T", "x"), std::optional<QString>("typed"));
+        QCOMPARE(seen, QStringLiteral("Name:|x"));
+        ModalAnswer::next<QInputDialog>([](QInputDialog* box) { box->reject(); });
+        QCOMPARE(dialogs.InputBox("Name:", "T"), std::nullopt);
+
+        QTemporaryDir dir;
+        QStringList filters;
+        bool confirms = true;
+        // The name typed into the box (selectFile() leaves a focused box alone), answered
+        // through QDialog: QFileDialog's own accept checks a folder it may not have read yet.
+        ModalAnswer::next<QFileDialog>([&](QFileDialog* box) {
+            filters = box->nameFilters();
+            box->findChild<QLineEdit*>("fileNameEdit")->setText(dir.filePath("README"));
+            box->QDialog::accept();
+        });
+        QCOMPARE(dialogs.OpenFileDialog("Open", "Text Files(*.txt)|*.txt|All Files(*.*)|*.*"),
+                 std::optional<QString>(dir.filePath("README")));
+        QCOMPARE(filters, QStringList({"Text Files (*.txt)", "All Files (*)"}));
+        QCOMPARE(QtDialogs::NameFilters("Lists(*.txt;*.lst)|*.txt;*.lst"),
+                 QStringList{"Lists (*.txt *.lst)"});
+        QCOMPARE(QtDialogs::NameFilters(QString()), QStringList{"All Files (*)"});
+        ModalAnswer::next<QFileDialog>([&](QFileDialog* box) {
+            confirms = !box->testOption(QFileDialog::DontConfirmOverwrite);
+            box->findChild<QLineEdit*>("fileNameEdit")->setText(QStringLiteral("list"));
+            box->QDialog::accept();
+        });
+        QCOMPARE(dialogs.SaveFileDialog("Save", "Text Files(*.txt)|*.txt", ".txt", dir.path(), {},
+                                        false),
+                 std::optional<QString>(dir.filePath(QStringLiteral("list.txt"))));
+        QVERIFY(!confirms);
+        ModalAnswer::next<QFileDialog>([](QFileDialog* box) { box->reject(); });
+        QCOMPARE(dialogs.OpenFileDialog("Open", "|"), std::nullopt);
+        dialogs.SetClipboardText(QStringLiteral("http://example.test/a.jpg"));
+        QCOMPARE(dialogs.ClipboardText(), QStringLiteral("http://example.test/a.jpg"));
+
+        ModalAnswer::next<PageAddressDialog>([&](PageAddressDialog* box) {
+            box->findChild<QLineEdit*>()->setText(QStringLiteral("example.test/gallery"));
+            box->accept();
+        });
+        QString address;
+        QVERIFY(dialogs.PageAddressDialog(address));
+        QCOMPARE(address, QStringLiteral("example.test/gallery"));
+        ModalAnswer::next<PageAddressDialog>([&](PageAddressDialog* box) {
+            seen = box->findChild<QLineEdit*>()->selectedText();
+            box->reject();
+        });
+        QVERIFY(!dialogs.PageAddressDialog(address));
+        QCOMPARE(seen, QStringLiteral("example.test/gallery"));
+    }
+
+    // The range mode builds the URLs (the numbering rules are the core's); a bad range
+    // keeps the box open with its reason.
+    void pageRange()
+    {
+        const struct
+        {
+            const char *pattern, *start, *end;
+            int freeRows;
+            const char* urls; // first, last and count; empty: refused
+        } cases[] = {{"[01,11]", "1", "11", 100, "http://h/p01.png http://h/p11.png 11"},
+                     {"[ 1,11]", "1", "11", 100, "http://h/p1.png http://h/p11.png 11"},
+                     {"[01,11]", "5", "2", 100, ""},
+                     {"[01,11]", "1", "16", 3, ""}};
+        for (const auto& c : cases) {
+            PageAddressDialog dialog;
+            dialog.setFreeRows(c.freeRows);
+            QString refusal;
+            ModalAnswer::next<PageAddressDialog>([&](PageAddressDialog* d) {
+                QTest::mouseClick(d->findChild<QCheckBox*>(), Qt::LeftButton);
+                for (QRadioButton* radio : d->findChildren<QRadioButton*>())
+                    if (radio->text() == c.pattern)
+                        QTest::mouseClick(radio, Qt::LeftButton);
+                retype(d->findChild<QLineEdit*>("start"), c.start);
+                retype(d->findChild<QLineEdit*>("end"), c.end);
+                retype(d->findChild<QLineEdit*>("extension"), ".png");
+                QTest::mouseClick(button(d, "&OK"), Qt::LeftButton);
+                if (d->isVisible()) {
+                    auto* error = d->findChild<QLabel*>(QStringLiteral("error"));
+                    refusal = error->isVisible() ? error->text() : QString();
+                    QTest::mouseClick(button(d, "&Cancel"), Qt::LeftButton);
+                }
+            });
+            QString address = QStringLiteral("http://h/p");
+            const bool ok = dialog.Ask(address);
+            const QStringList got = dialog.RangeUrls();
+            QCOMPARE(got.isEmpty()
+                         ? QString()
+                         : got.first() + ' ' + got.last() + ' ' + QString::number(got.size()),
+                     QString(c.urls));
+            QCOMPARE(ok, !got.isEmpty());
+            QCOMPARE(refusal.isEmpty(), ok); // a refusal says why
+        }
+    }
+
+    // Name, version, licence and the program's icon; a click on an address hands it to the
+    // opener, a click on its caption does nothing; without a browser the address is shown.
+    void aboutBox()
+    {
+        QList<QUrl> opened;
+        bool succeeds = true;
+        AboutDialog dialog;
+        dialog.SetUrlOpener([&](const QUrl& url) {
+            opened << url;
+            return succeeds;
+        });
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        auto label = [&](const char* name) { return dialog.findChild<QLabel*>(name); };
+        QCOMPARE(label("name")->text(), QStringLiteral("Harvex"));
+        QCOMPARE(label("version")->text(), QStringLiteral("Version ") + Version::Text);
+        QVERIFY(label("licence")->text().contains("GPL-3.0-or-later"));
+        const QImage shot = render(dialog);
+        const QRect icon = label("icon")->geometry(), text = label("version")->geometry();
+        auto blueish = [](QColor c) {
+            return c.alpha() == 255 && c.blue() > c.red() + 60 && c.blue() > c.green() + 30;
+        };
+        int blue = 0; // the icon's blue square fills most of the icon label
+        for (int y = icon.top() + 4; y < icon.top() + 60; ++y)
+            for (int x = icon.center().x() - 28; x < icon.center().x() + 28; ++x)
+                blue += blueish(shot.pixelColor(x, y));
+        QVERIFY2(blue > 56 * 56 / 3, qPrintable(QString::number(blue)));
+        QVERIFY(!blueish(shot.pixelColor(text.right() - 2, text.center().y())));
+
+        // The keyboard: Tab onto the line, Tab onto its address, Return opens it.
+        QLabel *home = label("home"), *reports = label("reports");
+        for (int i = 0; i < 4 && QApplication::focusWidget() != home; ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), home);
+        QTest::keyClick(home, Qt::Key_Tab);
+        QTest::keyClick(home, Qt::Key_Return);
+        QTest::mouseClick(home, Qt::LeftButton, {}, addressPoint(home));
+        QTest::mouseClick(home, Qt::LeftButton, {}, QPoint(3, home->height() / 2));
+        QTest::mouseClick(reports, Qt::LeftButton, {}, addressPoint(reports));
+        QCOMPARE(opened, (QList<QUrl>{AboutDialog::HomePage(), QUrl("https://harvex.org"),
+                                      QUrl("https://harvex.org/bugs")}));
+        QVERIFY(label("failure")->isHidden());
+        succeeds = false;
+        QTest::mouseClick(reports, Qt::LeftButton, {}, addressPoint(reports));
+        QTRY_VERIFY(label("failure")->isVisible());
+        QVERIFY(label("failure")->text().contains("https://harvex.org/bugs"));
+        QVERIFY(label("failure")->textInteractionFlags() & Qt::TextSelectableByMouse);
+    }
+
+    // Cancel writes nothing, whatever was changed; Save writes only what was changed. A
+    // colour pick offers the stored colour, shows the swatch and writes all seven. A
+    // relative base folder is refused at Save; the chooser's answer is checked first.
+    void interfaceSettings()
+    {
+        SettingsRig rig;
+        const QByteArray before = readAll(rig.store.FileName());
+        QPushButton* save = button(rig.dialog.get(), "&Save");
+        QVERIFY(!save->isEnabled());
+        rig.pickColour(0, std::nullopt); // a cancelled pick changes nothing
+        QVERIFY(!save->isEnabled());
+        QTest::mouseClick(rig.dialog->Slider(1), Qt::LeftButton, {}, QPoint(5, 5));
+        rig.pickColour(0, QColor(Qt::red));
+        QVERIFY(save->isEnabled());
+        rig.click("&Cancel");
+        QVERIFY(!rig.dialog->isVisible() && !rig.dialog->Saved());
+        QCOMPARE(readAll(rig.store.FileName()), before);
+        QCOMPARE(rig.options.TBarStyle(), 2);
+        rig.dialog = std::make_unique<InterfaceSettingsDialog>(rig.options, rig.store, rig.dialogs);
+        rig.dialog->show();
+        StyleSlider* progress = rig.dialog->Slider(0); // at its far right
+        QTest::mouseClick(progress, Qt::LeftButton, {}, {progress->width() - 1, 5});
+        rig.click("&Save");
+        QVERIFY(rig.options.PBarStyle() == 10 && rig.store.Get("PBar UI") == "10");
+
+        // Over a store without them: the toolbar slider at its far right, a colour pick
+        // offered the default colour, the base folder; only those keys are written.
+        SettingsRig fresh(false);
+        StyleSlider* bar = fresh.dialog->Slider(1);
+        QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() - 1, bar->height() / 2));
+        QColor offered;
+        fresh.dialog->setColorPicker([&](const QColor& initial, QWidget*) {
+            offered = initial;
+            return QColor(0x12, 0x34, 0x56);
+        });
+        Tagleaf* swatch = fresh.dialog->ColorLabel(3);
+        QTest::mouseClick(swatch, Qt::LeftButton, {}, QPoint(3, 3));
+        QCOMPARE(offered, BarBack); // the default progress fill, 9633792
+        QVERIFY2(count(render(*swatch), swatch->rect(), {0x12, 0x34, 0x56}, 6) > 20, "no swatch");
+
+        auto* edit = fresh.dialog->findChild<QLineEdit*>();
+        retype(edit, QStringLiteral("relative/folder"));
+        fresh.click("&Save");
+        QVERIFY(fresh.dialog->isVisible() && fresh.dialogs.asked.size() == 1);
+        QTemporaryDir other;
+        QString offer = QStringLiteral("/no/such/folder");
+        fresh.dialog->setFolderPicker([&](const QString&, QWidget*) { return offer; });
+        edit->setText(fresh.dir.path());
+        QMetaObject::invokeMethod(fresh.dialog->findChild<QToolButton*>(), "click");
+        QCOMPARE(edit->text(), fresh.dir.path());
+        offer = other.path();
+        QMetaObject::invokeMethod(fresh.dialog->findChild<QToolButton*>(), "click");
+        QCOMPARE(edit->text(), other.path());
+        QCOMPARE(fresh.dialogs.messages().last(),
+                 QStringLiteral("The Base dir setting will take effect on next run.."));
+        fresh.click("&Save");
+        QVERIFY(fresh.dialog->Saved() && fresh.options.TBarStyle() == 7);
+        QSettings file(fresh.store.FileName(), QSettings::IniFormat);
+        file.beginGroup(QStringLiteral("Configurations"));
+        QCOMPARE(file.childKeys(), (QStringList{"Base Dir", "ColorSettings", "TBar UI"}));
+        QCOMPARE(file.value("Base Dir").toString() + '|' + file.value("TBar UI").toString() + '|' +
+                     file.value("ColorSettings").toString(),
+                 other.path() + "|7|9633792;16777088;8421376;5649426;8421376;14206136;0;");
+        QCOMPARE(fresh.options.ColorValues()[3], 5649426u);
+    }
+
+    // Delete, not offered on a read-only folder, asks first and empties the tree; No keeps
+    // it; the base folder is refused without a question. New folder: made and chosen; a
+    // refused name is reported. Cancel in the progress box stops at once (the tree rules
+    // are the core's).
+    void folderChooser()
+    {
+        QTemporaryDir dir;
+        const QString top = dir.filePath(QStringLiteral("top")), base = dir.filePath("base");
+        QDir().mkpath(top + QStringLiteral("/a/b"));
+        QDir().mkpath(base);
+        for (int i = 0; i < 50; ++i)
+            writeFile(top + QStringLiteral("/a/b/f%1").arg(i), "x");
+        writeFile(top + QStringLiteral("/rodir/in"), "x");
+        QFile::setPermissions(top + "/rodir", QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+
+        FolderDeleteDialog progress(top, QString(), QDir::homePath());
+        progress.Deleter().setBatchSize(1);
+        int shown = 0;
+        connect(&progress.Deleter(), &FolderTreeDelete::Progress, &progress, [&] {
+            if (++shown == 2)
+                QTest::mouseClick(progress.findChild<QPushButton*>(), Qt::LeftButton);
+        });
+        progress.exec();
+        QVERIFY(progress.Cancelled() && shown == 2);
+        QVERIFY(QFileInfo::exists(top + QStringLiteral("/a/b/f49")));
+
+        ScriptedDialogs dialogs;
+        FolderChooser chooser(dialogs, base);
+        auto deletable = [&] {
+            const auto actions = chooser.ContextMenu()->actions();
+            return std::any_of(actions.begin(), actions.end(), [](QAction* a) {
+                return a->text() == QStringLiteral("&Delete") && a->isEnabled();
+            });
+        };
+        chooser.setDirectory(top + QStringLiteral("/rodir"));
+        QVERIFY(!deletable());
+        makeWritable(top + QStringLiteral("/rodir"));
+        chooser.setDirectory(top);
+        QVERIFY(deletable());
+        dialogs.answers << Dialogs::Answer::No << Dialogs::Answer::Yes;
+        chooser.DeleteDirectory();
+        QVERIFY(QFileInfo::exists(top + QStringLiteral("/a/b/f49")));
+        chooser.DeleteDirectory();
+        QVERIFY(!QFileInfo::exists(top));
+        QCOMPARE(chooser.getDirectory(), dir.path());
+        QCOMPARE(dialogs.messages().last(),
+                 "Sure You want to delete this directory and all its contents:\r\n" + top);
+        QCOMPARE(dialogs.asked.last().buttons, Dialogs::Buttons::YesNo);
+        dialogs.asked.clear();
+        dialogs.answers.enqueue(Dialogs::Answer::Yes);
+        chooser.setDirectory(base);
+        chooser.DeleteDirectory();
+        QVERIFY(QFileInfo(base).isDir());
+        QCOMPARE(dialogs.messages().size(), 1); // the refusal, no question
+        QVERIFY(dialogs.messages().first().contains(QStringLiteral("cannot be deleted")));
+
+        dialogs.asked.clear();
+        dialogs.inputs << QString("made") << QString("a/b") << std::nullopt;
+        chooser.setDirectory(dir.path());
+        chooser.NewDirectory();
+        QCOMPARE(chooser.getDirectory(), dir.filePath(QStringLiteral("made")));
+        QCOMPARE(dialogs.asked.last().text, QStringLiteral("Enter the Directory Name"));
+        chooser.setDirectory(dir.path());
+        chooser.NewDirectory();
+        chooser.NewDirectory();
+        QVERIFY(dialogs.messages().size() == 1 && chooser.getDirectory() == dir.path());
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+                 (QStringList{"base", "made"}));
+    }
+    void programStartsAndQuitsOnTerminate()
+    {
+        QProcess program;
+        program.start(QStringLiteral(HARVEX_GUI_PATH), {});
+        QVERIFY(program.waitForStarted(10000));
+        QVERIFY(!program.waitForFinished(1500)); // stays open
+        program.terminate();
+        QVERIFY(program.waitForFinished(10000));
+    }
+
+    // Keys, clicks and right presses of the window itself.
+    void keysAndMouse()
+    {
+        WindowRig rig;
+        rig.addJobs(
+            {QStringLiteral("http://127.0.0.1:9/a"), QStringLiteral("http://127.0.0.1:9/b")});
+        RowvaneView* list = rig.window->downloadList();
+        list->setFocus();
+        // Ctrl+W is the list's own key while the download list is shown; elsewhere it
+        // asks for a page address. Ctrl+T goes to the navigation, which ignores the keys.
+        QTest::keyClick(list, Qt::Key_W, Qt::ControlModifier);
+        QVERIFY(rig.dialogs.asked.isEmpty());
+        rig.window->showPane(MainWindow::DownloadOptionPane);
+        QTest::keyClick(rig.window.get(), Qt::Key_W, Qt::ControlModifier);
+        QCOMPARE(rig.dialogs.asked.size(), 1);
+        QTest::keyClick(rig.window.get(), Qt::Key_T, Qt::ControlModifier);
+        QVERIFY(rig.window->navigation()->hasFocus());
+        QTest::keyClick(rig.window->navigation(), Qt::Key_Down);
+        QCOMPARE(rig.window->currentPane(), int(MainWindow::DownloadOptionPane));
+        rig.window->showPane(MainWindow::DownloadListPane);
+
+        // A right press, through the window system, picks the row before the menu opens.
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, QPoint(40, 3));
+        QTest::mousePress(
+            rig.window->windowHandle(), Qt::RightButton, {},
+            list->viewport()->mapTo(rig.window.get(), QPoint(40, list->RowHeight() + 3)));
+        QCOMPARE(rig.m().List2().ListIndex(), 1);
+        QMenu* menu = rig.window->menu(QStringLiteral("mnuCTX"));
+        QTRY_VERIFY(menu->isVisible());
+        menu->close();
+        QTRY_VERIFY(!QApplication::activePopupWidget());
+
+        // The monitor's menu for the third row, whose slot is not connected.
+        MonitorPane* monitor = rig.window->monitor();
+        QTest::mousePress(monitor, Qt::RightButton, {}, monitor->RowRect(2).center());
+        QAction* stop = rig.window->command(QStringLiteral("mnustop"));
+        QCOMPARE(stop->text(), QStringLiteral("&Stop Connection [03]"));
+        QVERIFY(!stop->isEnabled());
+        rig.window->menu(QStringLiteral("mnuCTL"))->close();
+
+        // The block label: with the block after the last row the current row stays; once
+        // idle there is no block row, so no current row.
+        QLabel* block = rig.window->statusPane()->BlockLabel();
+        QTest::mouseClick(block, Qt::LeftButton, {}, block->rect().center());
+        QCOMPARE(rig.m().List2().ListIndex(), 1);
+        rig.m().StopDownloads();
+        QTest::mouseClick(block, Qt::LeftButton, {}, block->rect().center());
+        QCOMPARE(rig.m().List2().ListIndex(), -1);
+
+        // Always on top, twice: the flags and the size come back.
+        const Qt::WindowFlags flags = rig.window->windowFlags();
+        const QSize size = rig.window->size();
+        rig.window->command(QStringLiteral("stik"))->trigger();
+        QVERIFY(rig.window->windowFlags() & Qt::WindowStaysOnTopHint);
+        rig.window->command(QStringLiteral("stik"))->trigger();
+        QVERIFY(rig.window->windowFlags() == flags && rig.window->size() == size);
+
+        // A placement off every screen comes back onto one.
+        WindowRig gone(3, QStringLiteral("150000|150000|12000|9000"));
+        const QRect screen = gone.window->screen()->availableGeometry();
+        QVERIFY(screen.adjusted(-8, -8, 8, 8).contains(gone.window->geometry())); // frame margins
+        QCOMPARE(gone.window->size(), QSize(800, 600));
+    }
+
+    // Text keeps the lines with a data file's address; a browser's link gives its
+    // addresses; a list file loads through the list's pattern; a folder is refused.
+    void drops()
+    {
+        WindowRig rig(2);
+        DownloadManager& m = rig.m();
+        QVERIFY(
+            dropOn(rig.window->downloadList(), {}, "see http://h/a.zip\r\nno\r\nhttp://h/p.html"));
+        QCOMPARE(rows(m.List2()), QStringList{"see http://h/a.zip"});
+        QVERIFY(dropOn(rig.window->webPageList(), {QUrl("http://h/p.html"), QUrl("http://h/b.zip")},
+                       "http://h/other.html"));
+        QCOMPARE(rows(m.List4()), QStringList{"http://h/p.html"});
+        QVERIFY(dropOn(rig.window->monitor(), {QUrl("https://h/c.zip")})); // for the downloads
+        QCOMPARE(rows(m.List2()).mid(1), QStringList{"https://h/c.zip"});
+        QVERIFY(!dropOn(rig.window->monitor(), {})); // neither text nor addresses
+        QVERIFY(rig.dialogs.messages().isEmpty());
+
+        const QString first =
+            rig.file("one.txt", "http://h/1.zip\nhttp://h/1.exe\nhttp://h/1.html\n");
+        const QString second = rig.file("two.txt", "http://h/2.zip\n");
+        QVERIFY(dropOn(rig.window->downloadList(), // only the first file loads
+                       {QUrl::fromLocalFile(first), QUrl::fromLocalFile(second)}));
+        QCOMPARE(rows(m.List2()).mid(2), QStringList{"http://h/1.zip"});
+        QVERIFY(dropOn(rig.window->webPageList(), {QUrl::fromLocalFile(first)}));
+        QCOMPARE(rows(m.List4()), (QStringList{"http://h/p.html", "http://h/1.html"}));
+        QVERIFY(dropOn(rig.window->monitor(),
+                       {QUrl::fromLocalFile(rig.dir.path()), QUrl::fromLocalFile(second)}));
+        QCOMPARE(rig.dialogs.messages(), QStringList{"Can't parse folders."});
+        QCOMPARE(rig.dialogs.asked.last().title, QStringLiteral("Error!"));
+        QCOMPARE(m.List2().ListCount(), 3);
+        QVERIFY(m.StartEnabled());
+    }
+
+    // One window through a run held open by the server: the enabling of the commands in
+    // the states a user meets (one character per command: start stop resume mnuClear
+    // mnuCopy mnuCutItem mnuPasteItem mnuPaste mnubrk mnuListtoFile); a drop while it runs
+    // only appends, and one that would clear the list is refused; leaving asks about the
+    // run, No keeps it going; the toolbar stops it; leaving with a changed option asks
+    // about saving; closing saves the placement.
+    void duringARun()
+    {
+        ScriptedServer server;
+        for (int i = 0; i < 3; ++i)
+            server.addConnection(ServerScript().expectRequest().hold());
+        WindowRig rig(20);
+        DownloadManager& m = rig.m();
+        // Twenty slots: the window is at least the monitor and the room for the lists.
+        QVERIFY(rig.window->height() >= rig.window->monitor()->height() + 4000 / 15);
+        const auto states = [&] {
+            rig.window->RefreshEnabling();
+            QString got;
+            for (const char* name : {"start", "stop", "resume", "mnuClear", "mnuCopy", "mnuCutItem",
+                                     "mnuPasteItem", "mnuPaste", "mnubrk", "mnuListtoFile"})
+                got += rig.window->command(name)->isEnabled() ? '1' : '0';
+            return got;
+        };
+        QCOMPARE(states(), QStringLiteral("0000000000")); // idle and empty
+        rig.addJobs({server.url("/a"), server.url("/b"), server.url("/c")});
+        m.List2().setListIndex(1);
+        rig.dialogs.clipboard = QStringLiteral("http://example.org/x.zip");
+        QCOMPARE(states(), QStringLiteral("1001110101")); // rows, clipboard text
+        rig.dialogs.clipboard.clear();
+        rig.window->command(QStringLiteral("mnuCutItem"))->trigger();
+        m.List2().setListIndex(0);
+        QCOMPARE(states(), QStringLiteral("1001111001")); // a cut row waiting
+        rig.window->command(QStringLiteral("mnuPasteItem"))->trigger();
+        QCOMPARE(m.List2().ListCount(), 3);
+        // The list menus follow the pane shown.
+        auto menuOn = [&](const char* name) {
+            return rig.window->menu(QString::fromLatin1(name))->menuAction()->isEnabled();
+        };
+        QVERIFY(menuOn("mnuCTX") && !menuOn("mnuWebPage"));
+        rig.window->showPane(MainWindow::WebPageListPane);
+        QVERIFY(!menuOn("mnuCTX") && menuOn("mnuWebPage"));
+        rig.window->showPane(MainWindow::DownloadListPane);
+
+        rig.clickToolbar("start");
+        QVERIFY(server.waitForConnections(3));
+        QVERIFY(m.StopEnabled());
+        m.List2().setListIndex(2);
+        QCOMPARE(states().left(7), QStringLiteral("0110100")); // running: rows do not move
+        const QString running = m.List2().List(0);
+        QVERIFY(dropOn(rig.window->downloadList(), {}, QStringLiteral("http://h/late.zip")));
+        QCOMPARE(rows(m.List2()).mid(3), QStringList{"http://h/late.zip"});
+        QCOMPARE(m.List2().List(0), running);
+        QCOMPARE(m.State().BlockIndex, 4);
+        QCOMPARE(m.Http(0)->Tag(), QStringLiteral("0"));
+        m.options().setClearList(true);
+        const QString list = rig.file(QStringLiteral("more.txt"), "http://h/more.zip\n");
+        QVERIFY(dropOn(rig.window->downloadList(), {QUrl::fromLocalFile(list)}));
+        QCOMPARE(rig.dialogs.messages(),
+                 QStringList{"Can't clear jobs while performing downloads."});
+        QCOMPARE(m.List2().ListCount(), 4);
+        m.options().setClearList(false);
+
+        rig.dialogs.answers.enqueue(Dialogs::Answer::No);
+        rig.window->command(QStringLiteral("close"))->trigger();
+        QCOMPARE(rig.dialogs.messages().size(), 2);
+        QVERIFY(rig.window->isVisible() && m.StopEnabled());
+        rig.clickToolbar("stop");
+        QVERIFY(!m.StopEnabled());
+        m.options().setKeepAlive(false);
+        rig.dialogs.answers.enqueue(Dialogs::Answer::No); // not saved; no run to ask about
+        rig.window->command(QStringLiteral("mnuExit"))->trigger();
+        QCOMPARE(rig.dialogs.messages().size(), 3);
+        QVERIFY(rig.dialogs.messages().at(2).startsWith(QStringLiteral("There are unsaved")));
+        QVERIFY(!rig.window->isVisible());
+        QVERIFY(!rig.store->Get(QStringLiteral("WinRect")).isEmpty());
+        QVERIFY(!rig.store->Contains(QStringLiteral("Keep-Alive")));
+    }
+
+    // A whole run as a user makes it: the list loaded through its menu, started from the
+    // toolbar, the graph drawn while bytes arrive, every file checked at the end.
+    void runAgainstNginx()
+    {
+        NginxFixture nginx(QStringLiteral("location = /moved { return 302 /files/f0.bin; }"));
+        QString error;
+        QVERIFY2(nginx.start(&error), qPrintable(error));
+        QStringList urls;
+        QList<QByteArray> bodies;
+        for (int i = 0; i < 26; ++i) {
+            bodies << NginxFixture::randomBytes(20000 + i * 3000, quint32(i));
+            nginx.writeFile(QStringLiteral("files/f%1.bin").arg(i), bodies.last());
+            urls << nginx.url(QStringLiteral("/files/f%1.bin").arg(i));
+        }
+        for (int i = 0; i < 3; ++i)
+            urls << nginx.url(QStringLiteral("/missing/m%1.bin").arg(i));
+        urls << nginx.url(QStringLiteral("/moved"));
+        WindowRig rig;
+        rig.m().options().setRedirection(true);
+        rig.dialogs.files.enqueue(rig.file("urls.txt", urls.join('\n').toUtf8()));
+        rig.window->command(QStringLiteral("mnuloadfile"))->trigger();
+        QCOMPARE(rig.m().List2().ListCount(), 30);
+
+        bool graphShown = false;
+        QTimer probe;
+        connect(&probe, &QTimer::timeout, [&] {
+            StatusBarPane* bar = rig.window->statusPane();
+            graphShown = graphShown || WidgetProbe::count(WidgetProbe::render(*bar),
+                                                          bar->GraphRect(), Qt::red, 40) > 0;
+        });
+        probe.start(20);
+        QSignalSpy finished(&rig.m(), &DownloadManager::RunFinished);
+        rig.clickToolbar("start");
+        QVERIFY(finished.wait(60000));
+        probe.stop();
+        QVERIFY(graphShown);
+        // HARVEX_GRAB=FILE keeps a picture of the window after the run.
+        if (qEnvironmentVariableIsSet("HARVEX_GRAB"))
+            rig.window->grab().save(qEnvironmentVariable("HARVEX_GRAB"));
+
+        const QString root = rig.base() + QStringLiteral("/127.0.0.1%3A") +
+                             QString::number(nginx.port()) + QStringLiteral("/files/");
+        for (int i = 0; i < 26; ++i)
+            QCOMPARE(readFile(root + QStringLiteral("f%1.bin").arg(i)), bodies[i]);
+        JobList& jobs = rig.m().Jobs();
+        for (int row = 0; row < 30; ++row) {
+            QVERIFY(rig.m().List2().Selected(row));
+            QCOMPARE(rig.m().List2().ForeColorID(row),
+                     row < 26 || row == 29 ? jobs.ClrDone() : jobs.ClrFailed());
+        }
+        QCOMPARE(rig.m().LastCounterLine(),
+                 QStringLiteral("Status: Total:30  Done:27  Connect Fail:0   Redirected:1   "
+                                "Download Fail:3  "));
+    }
+};
+
+QTEST_MAIN(TestWindow)
+#include "test_window.moc"
