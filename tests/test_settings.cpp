@@ -1,19 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The options model: the number reading behind every box, loading with its clamps and
-// refusals, the edit rules and change marks, saving only what is marked, and the store file.
+// Settings: the number reading behind every box, loading options with their clamps and
+// refusals, edit rules and change marks, saving only what is marked, the store file, the
+// parameter file param.dat and the window placement. Arbitrary param.dat bytes are left to
+// the fuzzer.
 #include "platform/SettingsStore.h"
 #include "settings/NumberText.h"
 #include "settings/Options.h"
+#include "settings/ParamFile.h"
+#include "settings/WindowPlacement.h"
 #include "support/TestFiles.h"
 
-#include <QDir>
-#include <QFile>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
 #include <functional>
+#include <sys/stat.h>
 
 using Option = Options::Option;
 
@@ -39,9 +43,58 @@ QString joined(const Options::Colors& colors)
     return out.join(';');
 }
 
+// What reading param.dat changed against the built-ins: "Key=value" for a replaced value,
+// "List+entry" for an appended entry, "List!" when a built-in entry or selection moved.
+QString paramChanges(ParamValues& v)
+{
+    ParamValues b;
+    ParamFile::SetBuiltIns(b);
+    ParamFile::FillUserAgents(b);
+    ParamFile::FillUserAgents(v);
+    QStringList out;
+    for (const auto& [name, now, before] : {std::tuple{"DefExt", v.DefExt, b.DefExt},
+                                            {"DataFilter", v.DataFilter, b.DataFilter},
+                                            {"ErrCodes", v.ErrCodes, b.ErrCodes}}) {
+        if (now != before)
+            out << QString(name) + "=" + now;
+    }
+    for (const auto& [name, now, before] : {std::tuple{"Accept", &v.CboAccept, &b.CboAccept},
+                                            {"Lang", &v.CboAccptLang, &b.CboAccptLang},
+                                            {"Enc", &v.CboAccptEncoding, &b.CboAccptEncoding},
+                                            {"UA", &v.Combo2, &b.Combo2}}) {
+        if (now->Items().mid(0, before->Count()) != before->Items() ||
+            now->SelectedIndex() != before->SelectedIndex())
+            out << QString(name) + "!";
+        for (const QString& item : now->Items().mid(before->Count()))
+            out << QString(name) + "+" + item;
+    }
+    return out.join('|');
+}
+
+QString readParams(const QList<QByteArray>& pieces)
+{
+    ParamValues values;
+    ParamFile::SetBuiltIns(values);
+    ParamFile::SetBuiltIns(values); // setting them again must not pile entries up
+    ParamFileParser parser;
+    for (const QByteArray& piece : pieces)
+        ParamFile::Feed(parser, piece, values);
+    ParamFile::Finish(parser, values);
+    return paramChanges(values);
+}
+
+const QByteArray MixedParams = "\xEF\xBB\xBF# comment\r\n$DEF_EXT=.htm.x\r$accept=text/plain\n"
+                               "  $USER_AGENT=  Agent One\r\n$ACCEPT =ignored\n\n\r\r"
+                               "$ERR_CODES=404\r\n$ERR_CODES=500|503\r\n$Accept-Language= de-de "
+                               "\r\n$DEF_DATA_FILTER=(ftp://$Ext)=x\n$ACCEPT-ENCODING=br\r"
+                               "$USER_AGENT=\xC3\xA9t\xC3\xA9";
+const QString MixedRead = QString::fromUtf8("DefExt=.htm.x|DataFilter=(ftp://$Ext)=x|ErrCodes=500|"
+                                            "503|Accept+text/plain|Lang+de-de|Enc+br|UA+  Agent "
+                                            "One|UA+\xC3\xA9t\xC3\xA9");
+
 } // namespace
 
-class TestOptions : public QObject
+class TestSettings : public QObject
 {
     Q_OBJECT
     QTemporaryDir m_home;
@@ -55,28 +108,30 @@ private Q_SLOTS:
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath("config")));
     }
 
-    void numberReading_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("expected");
-        QTest::newRow("no number") << "abc" << 0;
-        QTest::newRow("leading blanks") << " \t\r\n 42" << 42;
-        QTest::newRow("trailing text") << "12 bytes" << 12;
-        QTest::newRow("half down to even") << "2.5" << 2;
-        QTest::newRow("half up to even") << "3.5" << 4;
-        QTest::newRow("fraction only") << ".6" << 1;
-        QTest::newRow("exponent") << "1.5e3" << 1500;
-        QTest::newRow("exponent without digits") << "5e" << 5;
-        QTest::newRow("negative exponent") << "25E-1" << 2;
-        QTest::newRow("other digits") << QString::fromUtf8("\xD9\xA1\xD9\xA2") << 0;
-        QTest::newRow("pinned high") << "99999999999" << std::numeric_limits<qint32>::max();
-        QTest::newRow("pinned low") << "-1e300" << std::numeric_limits<qint32>::min();
-        QTest::newRow("beyond double") << "1e999" << std::numeric_limits<qint32>::max();
-    }
     void numberReading()
     {
-        QFETCH(QString, text);
-        QTEST(StrToLong(text), "expected");
+        const int max = std::numeric_limits<qint32>::max();
+        const struct
+        {
+            const char* text;
+            int expected;
+        } rows[] = {
+            {"abc", 0},
+            {" \t\r\n 42", 42},
+            {"12 bytes", 12},
+            {"2.5", 2},
+            {"3.5", 4},
+            {".6", 1},
+            {"1.5e3", 1500},
+            {"5e", 5},
+            {"25E-1", 2},
+            {"1e999", max},
+            {"99999999999", max},
+            {"-1e300", std::numeric_limits<qint32>::min()},
+            {"\xD9\xA1\xD9\xA2", 0}, // other digits
+        };
+        for (const auto& r : rows)
+            QCOMPARE(StrToLong(QString::fromUtf8(r.text)), r.expected);
     }
 
     void emptyStoreGivesDefaults()
@@ -229,8 +284,7 @@ private Q_SLOTS:
         QVERIFY(options.ClearList() && !options.KeepAlive());
         QCOMPARE(options.ColorValues(), (Options::Colors{1, 2, 3, 4, 5, 6, 7}));
         QCOMPARE(options.DataExt(), "jpg/1,gif/0");
-        QCOMPARE(options.BusyWait(), 30);
-        QCOMPARE(options.MinImgSize(), 2048);
+        QCOMPARE(options.BusyWait() * 10000 + options.MinImgSize(), 30 * 10000 + 2048);
 
         QCOMPARE(options.SliderMouseUp(2000, 2000), 20);
         options.setClearList(false);
@@ -249,32 +303,18 @@ private Q_SLOTS:
         QVERIFY(readFile(path).contains("Max%20Parallel=20\n"));
     }
 
-    void sliderRule_data()
-    {
-        QTest::addColumn<int>("x");
-        QTest::addColumn<int>("width");
-        QTest::addColumn<int>("steps");
-        QTest::addColumn<int>("expected");
-        QTest::newRow("past the right end") << 2600 << 2000 << 20 << 20;
-        QTest::newRow("left of the slider") << -40 << 2000 << 20 << 1;
-        QTest::newRow("exactly on a step") << 700 << 2000 << 20 << 7;
-        QTest::newRow("just past a step") << 701 << 2000 << 20 << 8;
-        QTest::newRow("width not a multiple") << 1999 << 2019 << 20 << 20;
-        QTest::newRow("no width") << 3 << 0 << 20 << 3;
-        QTest::newRow("style, rest is the last step") << 149 << 150 << 7 << 7;
-        QTest::newRow("style, inside a step") << 42 << 150 << 7 << 2;
-    }
+    // Where a click at x on a slider of that width lands, in steps from 1.
     void sliderRule()
     {
-        QFETCH(int, x);
-        QFETCH(int, width);
-        QFETCH(int, steps);
-        QFETCH(int, expected);
-        QCOMPARE(Options::SliderStep(x, width, steps), expected);
-        Options options;
-        if (steps == 20) {
-            QCOMPARE(options.SliderMouseUp(x, width), expected);
-            QCOMPARE(options.MaxParallel(), expected);
+        const int rows[][4] = {{2600, 2000, 20, 20}, {-40, 2000, 20, 1},   {700, 2000, 20, 7},
+                               {701, 2000, 20, 8},   {1999, 2019, 20, 20}, {3, 0, 20, 3},
+                               {149, 150, 7, 7},     {42, 150, 7, 2}};
+        for (const auto& [x, width, steps, expected] : rows) {
+            QCOMPARE(Options::SliderStep(x, width, steps), expected);
+            Options options;
+            if (steps == 20)
+                QVERIFY(options.SliderMouseUp(x, width) == expected &&
+                        options.MaxParallel() == expected);
         }
     }
 
@@ -331,8 +371,7 @@ private Q_SLOTS:
         // A load clears every mark.
         options.setKeepAlive(false);
         options.LoadSettings(store);
-        QVERIFY(!options.SaveEnabled() && !options.AnyMarked());
-        QVERIFY(options.KeepAlive());
+        QVERIFY(!options.SaveEnabled() && !options.AnyMarked() && options.KeepAlive());
     }
 
     void saveWritesOnlyMarkedKeysAndKeepsMarksOnFailure()
@@ -371,39 +410,31 @@ private Q_SLOTS:
         QCOMPARE(other.WinRect(), "-300|15|12000|9000");
     }
 
-    // The stored colour scheme and window rectangle texts; "-" is a refusal.
-    void parsing_data()
-    {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("expected");
-        const char* const rows[][4] = {
-            {"colours, extra fields", "c", "1;2;3;4;5;6;7;8;junk;", "1;2;3;4;5;6;7"},
-            {"colours, empty fields", "c", "1;;3;4;5;6;", "1;0;3;4;5;6;0"},
-            {"colours, few", "c", "1;2", "1;2;13;14;15;16;17"},
-            {"colours, signed and full", "c", "-2147483633;4294967295;16777215",
-             "2147483663;4294967295;16777215;14;15;16;17"},
-            {"colours, beyond 32 bits", "c", "1;4294967296", "-"},
-            {"rect, fractions and text", "r", "10.5|2|300px|400", "10,2 300x400"},
-            {"rect, three fields", "r", "1|2|3", "-"},
-            {"rect, negative width", "r", "1|2|-3|4", "-"},
-            {"rect, beyond 32 bits", "r", "1|2|3|99999999999", "-"},
-        };
-        for (const auto& r : rows)
-            QTest::newRow(r[0]) << QString(r[1]) << QString(r[2]) << QString(r[3]);
-    }
+    // The stored colour scheme ("c") and window rectangle ("r") texts; "-" is a refusal.
     void parsing()
     {
-        QFETCH(QString, kind);
-        QFETCH(QString, text);
-        QString got = "-";
-        if (kind == "c") {
-            if (const auto c = Options::ParseColors(text, {11, 12, 13, 14, 15, 16, 17}))
-                got = joined(*c);
-        } else if (const auto r = Options::ParseWinRect(text)) {
-            got = QString("%1,%2 %3x%4").arg(r->x()).arg(r->y()).arg(r->width()).arg(r->height());
+        const char* const rows[][3] = {
+            {"c", "1;2;3;4;5;6;7;8;junk;", "1;2;3;4;5;6;7"},
+            {"c", "1;;3;4;5;6;", "1;0;3;4;5;6;0"},
+            {"c", "1;2", "1;2;13;14;15;16;17"},
+            {"c", "-2147483633;4294967295;16777215", "2147483663;4294967295;16777215;14;15;16;17"},
+            {"c", "1;4294967296", "-"},
+            {"r", "10.5|2|300px|400", "10,2 300x400"},
+            {"r", "1|2|3", "-"},
+            {"r", "1|2|-3|4", "-"},
+            {"r", "1|2|3|99999999999", "-"},
+        };
+        for (const auto& [kind, text, expected] : rows) {
+            QString got = "-";
+            if (*kind == 'c') {
+                if (const auto c = Options::ParseColors(text, {11, 12, 13, 14, 15, 16, 17}))
+                    got = joined(*c);
+            } else if (const auto r = Options::ParseWinRect(text)) {
+                got =
+                    QString("%1,%2 %3x%4").arg(r->x()).arg(r->y()).arg(r->width()).arg(r->height());
+            }
+            QCOMPARE(got, QString(expected));
         }
-        QTEST(got, "expected");
     }
 
     void baseDirRefusal()
@@ -443,7 +474,117 @@ private Q_SLOTS:
         QVERIFY(store.Contains("Key 8") && !store.Contains("Key 9"));
         QCOMPARE(store.Get("Key 9", "fallback"), "fallback");
     }
+
+    // param.dat lines, read whole, in two pieces and in 1000-byte pieces.
+    void paramLines()
+    {
+        const QByteArray longValue(ParamFileParser::MaxLineLength, 'x');
+        const QByteArray fits(ParamFileParser::MaxLineLength - 9, 'y');
+        const struct
+        {
+            QByteArray text;
+            QString read;
+        } rows[] = {
+            {"$accept=a/b\n", "Accept+a/b"},
+            {"$Accept-Encoding=br\n", "Enc+br"},
+            {"$DEF_EXT =.x\n$ACCEPT =a\n", ""}, // a blank before "=": unknown key
+            {"\t$ACCEPT=a\n", ""},
+            {"$DEF_EXT=\n", "DefExt="},
+            {"$ERR_CODES=  404  \n", "ErrCodes=  404"},
+            {"$USER_AGENT=\n", "UA+"},
+            {"$ACCEPT=    \n$ACCEPT-LANGUAGE=\n", ""},
+            {"$ACCEPT-LANGUAGE=   fr, en  \n", "Lang+fr, en"},
+            {"$DEF_DATA_FILTER=a=b=c\n", "DataFilter=a=b=c"},
+            {"   #$ACCEPT=a\n#\n", ""},
+            {"$ACCEPT\n=a\n$ACCEPTX=a\n$USER-AGENT=a\n $ ACCEPT=a\n", ""},
+            {"$ERR_CODES=404\n$err_codes=500\n", "ErrCodes=500"},
+            {"$USER_AGENT=one\n$USER_AGENT= two\n", "UA+one|UA+ two"},
+            {"$ACCEPT-LANGUAGE=fr-\xC3\xA9\n", QString::fromUtf8("Lang+fr-\xC3\xA9")},
+            {"$ACCEPT=\xFF\xFE\n", QString::fromUtf8("Accept+\xEF\xBF\xBD\xEF\xBF\xBD")},
+            {"$ACCEPT=a\r$ACCEPT=b\r$ACCEPT=c", "Accept+a|Accept+b|Accept+c"},
+            {"$ACCEPT=a\r\n$ACCEPT=b\r\n", "Accept+a|Accept+b"},
+            {"\xEF\xBB\xBF$ACCEPT=a\r\n\r\n$ACCEPT=b\n\r$ACCEPT=c", "Accept+a|Accept+b|Accept+c"},
+            {"\xEF\xBB$ACCEPT=x", ""}, // half a BOM is text
+            {"\xEF\xBB\xBF", ""},
+            {MixedParams, MixedRead},
+            {"$ACCEPT=a\n$USER_AGENT=" + longValue + "\r\n$ACCEPT=b\n$DEF_EXT=" + longValue,
+             "Accept+a|Accept+b"},
+            {"$DEF_EXT=" + fits, "DefExt=" + QString(fits)},
+        };
+        for (const auto& [text, read] : rows) {
+            QCOMPARE(readParams({text}), read);
+            const qsizetype half = text.size() / 2;
+            QCOMPARE(readParams({text.first(half), text.sliced(half)}), read);
+            QList<QByteArray> pieces;
+            for (qsizetype at = 0; at < text.size(); at += 1000)
+                pieces.append(text.mid(at, 1000));
+            QCOMPARE(readParams(pieces), read);
+        }
+    }
+
+    // param.dat in the base folder: read when it is a regular file, up to the size limit.
+    void paramFromBaseFolder()
+    {
+        const struct
+        {
+            const char* kind;
+            bool complete;
+            QString read;
+        } rows[] = {
+            {"file", true, MixedRead},
+            {"file/", true, MixedRead},
+            {"big", false, "Accept+first"},
+            {"folder", false, ""},
+            {"fifo", false, ""},
+            {"missing", false, ""},
+            {"none", false, ""},
+            {"", false, ""},
+        };
+        for (const auto& r : rows) {
+            const QString kind = r.kind;
+            QTemporaryDir dir;
+            const QString file = dir.filePath("param.dat");
+            QString base = dir.path();
+            if (kind.startsWith("file")) {
+                writeFile(file, MixedParams);
+                base += kind.mid(4);
+            } else if (kind == "big") {
+                QByteArray text = "$ACCEPT=first\n";
+                const QByteArray filler = "# " + QByteArray(100, '-') + "\n";
+                while (text.size() + filler.size() <= ParamFileParser::MaxFileSize - 10)
+                    text += filler;
+                writeFile(file, text + "$ACCEPT=cut off at the limit\n$ACCEPT=never read\n");
+            } else if (kind == "folder") {
+                QVERIFY(QDir().mkdir(file));
+            } else if (kind == "fifo") { // would block a plain open
+                QCOMPARE(mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+            } else if (kind == "missing") {
+                base = dir.filePath("no-such-folder");
+            } else if (kind.isEmpty()) {
+                base.clear();
+            }
+            ParamValues values;
+            ParamFile::SetBuiltIns(values);
+            QCOMPARE(ParamFile::ReadParamFile(base, values), r.complete);
+            QCOMPARE(paramChanges(values), r.read);
+        }
+    }
+
+    // A saved rectangle is brought back onto a screen there is now.
+    void placementStaysOnAScreen()
+    {
+        const QList<QRect> screens{QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
+        const QRect rows[][2] = {
+            {QRect(100, 50, 800, 600), QRect(100, 50, 800, 600)},      // on a screen
+            {QRect(5000, 3000, 800, 600), QRect(1120, 480, 800, 600)}, // off every screen
+            {QRect(2000, 900, 800, 600), QRect(2000, 424, 800, 600)},  // over an edge
+            {QRect(-50, -50, 4000, 3000), QRect(0, 0, 1920, 1080)},    // larger than it
+            {QRect(10, 10, 100, 100), QRect(10, 10, 467, 400)},        // below the minimum
+        };
+        for (const auto& r : rows)
+            QCOMPARE(WindowPlacement::OnScreen(r[0], screens, QSize(467, 400)), r[1]);
+    }
 };
 
-QTEST_GUILESS_MAIN(TestOptions)
-#include "test_options.moc"
+QTEST_GUILESS_MAIN(TestSettings)
+#include "test_settings.moc"
