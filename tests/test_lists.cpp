@@ -12,6 +12,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <array>
 #include <functional>
 
 namespace {
@@ -34,64 +35,57 @@ private slots:
     // A script of list operations, and what it leaves: "rows|current row|refused steps".
     // Steps: "+x" adds x ("+x@2" at row 2), "-n" removes row n, "=n:x" writes row n,
     // "in" sets the current row, "dn" the duplicate rule, "sn" the sort order, "C" clears.
-    void rowScripts_data()
-    {
-        QTest::addColumn<QString>("script");
-        QTest::addColumn<QString>("result");
-        const char* const rows[][3] = {
-            {"positions", "+b +c +a@0 +d@3 +e@5 +e@-2", "a,b,c,d|0|+e@5 +e@-2"},
-            {"duplicates by rule", "+abc d1 +ABC +abc d2 +ABC +abc d0 +abc",
-             "abc,ABC,abc|0|+ABC +abc +abc"},
-            {"duplicate index follows removal", "+abc +ABC d1 -0 +abc", "ABC|0|+abc"},
-            {"removed text can come back", "+abc +ABC d1 -0 -0 +abc", "abc|0|"},
-            {"duplicate index follows writes", "d1 +x =0:Y +x +y", "Y,x|0|+y"},
-            {"clear empties the duplicate index", "d1 +y C +y", "y|0|"},
-            {"kept order", "s0 +b +a +c", "b,a,c|0|"},
-            {"ascending", "s1 +b +a +c", "a,b,c|0|"},
-            {"descending", "s2 +b +a +c", "c,b,a|0|"},
-            {"sorted by code, index ignored", "s1 +b@0 +B@0 +a@0 +A@0 +_@0 +ab@0",
-             "A,B,_,a,ab,b|0|"},
-            {"no writes in a sorted list", "s1 +a +b =0:zzz", "a,b|0|"},
-            {"sorting an unsorted list", "+b +a +c s2", "c,b,a|0|"},
-            {"between sort orders: reversed", "+b +a +c s2 s1 +d", "a,b,c,d|0|"},
-            {"back to unsorted: reversed too", "+b +a +c s2 s1 +d s0 s0", "d,c,b,a|0|"},
-            {"removing the current last row", "+a +b +c +d i3 -3", "a,b,c|2|"},
-            {"removing a row above keeps the number", "+a +b +c +d i1 -0", "b,c,d|1|"},
-            {"removing the only row", "+a -1 --1 -0", "|-1|-1 --1"},
-            {"current row out of range", "+a +b i2 i-2", "a,b|0|i2 i-2"},
-            {"no current row", "+a +b i-1", "a,b|-1|"},
-        };
-        for (const auto& r : rows)
-            QTest::newRow(r[0]) << QString(r[1]) << QString(r[2]);
-    }
     void rowScripts()
     {
-        QFETCH(QString, script);
-        Rowvane list;
-        const QHash<QChar, std::function<bool(const QString&)>> steps = {
-            {'+',
-             [&](const QString& a) {
-                 const qsizetype at = a.indexOf('@');
-                 return at < 0 ? list.AddItem(a)
-                               : list.AddItem(a.left(at), 0, 0, 1, a.mid(at + 1).toInt());
-             }},
-            {'-', [&](const QString& a) { return list.RemoveItem(a.toInt()); }},
-            {'=',
-             [&](const QString& a) { return list.setList(a.left(1).toInt(), a.mid(2)), true; }},
-            {'i', [&](const QString& a) { return list.setListIndex(a.toInt()); }},
-            {'d', [&](const QString& a) { return list.setDenyStrategy(a.toInt()), true; }},
-            {'s', [&](const QString& a) { return list.setSortStrategy(a.toInt()), true; }},
-            {'C', [&](const QString&) { return list.Clear(), true; }},
+        const char* const rows[][2] = {
+            {"+b +c +a@0 +d@3 +e@5 +e@-2", "a,b,c,d|0|+e@5 +e@-2"},
+            {"+abc d1 +ABC +abc d2 +ABC +abc d0 +abc", "abc,ABC,abc|0|+ABC +abc +abc"},
+            {"+abc +ABC d1 -0 +abc", "ABC|0|+abc"},
+            {"+abc +ABC d1 -0 -0 +abc", "abc|0|"},
+            {"d1 +x =0:Y +x +y", "Y,x|0|+y"},
+            {"d1 +y C +y", "y|0|"},
+            {"s0 +b +a +c", "b,a,c|0|"},
+            {"s1 +b +a +c", "a,b,c|0|"},
+            {"s2 +b +a +c", "c,b,a|0|"},
+            {"s1 +b@0 +B@0 +a@0 +A@0 +_@0 +ab@0", "A,B,_,a,ab,b|0|"},
+            {"s1 +a +b =0:zzz", "a,b|0|"},
+            {"+b +a +c s2", "c,b,a|0|"},
+            {"+b +a +c s2 s1 +d", "a,b,c,d|0|"},
+            {"+b +a +c s2 s1 +d s0 s0", "d,c,b,a|0|"},
+            {"+a +b +c +d i3 -3", "a,b,c|2|"},
+            {"+a +b +c +d i1 -0", "b,c,d|1|"},
+            {"+a -1 --1 -0", "|-1|-1 --1"},
+            {"+a +b i2 i-2", "a,b|0|i2 i-2"},
+            {"+a +b i-1", "a,b|-1|"},
         };
-        QStringList refused, texts;
-        for (const QString& step : script.split(' ')) {
-            if (!steps[step[0]](step.mid(1)))
-                refused << step;
+        for (const auto& [script, result] : rows) {
+            Rowvane list;
+            const QHash<QChar, std::function<bool(const QString&)>> steps = {
+                {'+',
+                 [&](const QString& a) {
+                     const qsizetype at = a.indexOf('@');
+                     return at < 0 ? list.AddItem(a)
+                                   : list.AddItem(a.left(at), 0, 0, 1, a.mid(at + 1).toInt());
+                 }},
+                {'-', [&](const QString& a) { return list.RemoveItem(a.toInt()); }},
+                {'=',
+                 [&](const QString& a) { return list.setList(a.left(1).toInt(), a.mid(2)), true; }},
+                {'i', [&](const QString& a) { return list.setListIndex(a.toInt()); }},
+                {'d', [&](const QString& a) { return list.setDenyStrategy(a.toInt()), true; }},
+                {'s', [&](const QString& a) { return list.setSortStrategy(a.toInt()), true; }},
+                {'C', [&](const QString&) { return list.Clear(), true; }},
+            };
+            QStringList refused, texts;
+            for (const QString& step : QString(script).split(' ')) {
+                if (!steps[step[0]](step.mid(1)))
+                    refused << step;
+            }
+            for (int i = 0; i < list.ListCount(); ++i)
+                texts << list.List(i);
+            QCOMPARE(texts.join(',') + '|' + QString::number(list.ListIndex()) + '|' +
+                         refused.join(' '),
+                     QString(result));
         }
-        for (int i = 0; i < list.ListCount(); ++i)
-            texts << list.List(i);
-        QTEST(texts.join(',') + '|' + QString::number(list.ListIndex()) + '|' + refused.join(' '),
-              "result");
     }
 
     void recordsMoveWhole()
@@ -211,25 +205,67 @@ private slots:
         QCOMPARE(click.count(), 3);
     }
 
-    // The stored text, the rows it gives and the extension pattern of the checked ones.
-    void typeListText()
+    // A file-type list from its stored text ("@n": n rows), then edits: "+x" types x into the
+    // add dialog ("+" alone cancels), "-Y"/"-N" answers the remove question, "iN" makes row N
+    // current, "cN"/"uN" checks/unchecks row N. What is left: the rows, the current row, "*"
+    // when marked and the Modified count, the pattern of the checked types, what was said.
+    void typeListEdits()
     {
-        const char* const rows[][3] = {
-            {"|jpg/1|gif/0|png/1", "jpg+ gif- png+", "(\\.jpg|\\.png)"},
-            {"jpg", "jpg-", ""},
-            {"jpg/2", "jpg+", "(\\.jpg)"},
-            {"||png/1||", "png+", "(\\.png)"},
-            {"a/x|b/ 3|c/-1|d/1/0", "a- b+ c- d+", "(\\.b|\\.d)"},
-            {"", "", ""},
-            {"/1", "+", "(\\.)"},
+        const QString bad = "Invalid character found! '/', '\\' ,'*'";
+        const QString remove = "Remove the selected file type?";
+        const std::array<QString, 3> rows[] = {
+            {"|jpg/1|gif/0|png/1", "", "jpg+ gif- png+|0-0|(\\.jpg|\\.png)|"},
+            {"jpg/2|a/x|b/ 3|c/-1|d/1/0", "", "jpg+ a- b+ c- d+|0-0|(\\.jpg|\\.b|\\.d)|"},
+            {"||png/1||", "", "png+|0-0|(\\.png)|"},
+            {"", "", "|-1-0||"},
+            {"/1", "", "+|0-0|(\\.)|"},
+            {"jpg", "+mp4", "jpg- mp4-|0*1||"},
+            {"jpg/1", "+  .webm ", "jpg+ webm-|0*1|(\\.jpg)|"},
+            {"jpg/1", "+.JPG", "jpg+|0-0|(\\.jpg)|This file type is already in list!"},
+            {"jpg/1", "+abcdefg",
+             "jpg+|0-0|(\\.jpg)|Invalid value! It must be between 1 to 6 characters long."},
+            {"jpg/1", "+a/b;+a\\b;+*", "jpg+|0-0|(\\.jpg)|" + bad + "/" + bad + "/" + bad},
+            {"jpg/1", "+ ;+.;+", "jpg+|0-0|(\\.jpg)|"},
+            {"@100", "+new", "101*1"},
+            {"@101", "+new",
+             "101-0|There are already more than 100 file types. New types cannot be added."},
+            {"jpg/1", "-Y", "jpg+|0-0|(\\.jpg)|This is the only file type left! Cannot remove it."},
+            {"jpg/1|b/1|c/0", "i2;-N;-Y", "jpg+ b+|1*1|(\\.jpg|\\.b)|" + remove + "/" + remove},
+            {"jpg/1|b/1", "i-1;-Y", "jpg+ b+|-1-0|(\\.jpg|\\.b)|" + remove},
+            {"jpg/1|b/1", "c5;u1", "jpg+ b-|0*1|(\\.jpg)|"},
         };
-        for (const auto& r : rows) {
+        for (const auto& [text, script, expected] : rows) {
             FileTypeList list;
-            list.StringToList(r[0]);
-            QCOMPARE(rowsOf(list), QString(r[1]));
-            QCOMPARE(list.BuildExtPattern(), QString(r[2]));
-            QCOMPARE(list.ListIndex(), list.ListCount() > 0 ? 0 : -1);
-            QVERIFY(!list.Marked()); // loading is no user change
+            const int many = text.startsWith('@') ? text.mid(1).toInt() : 0;
+            list.StringToList(many ? "t/0" + QString("|t/0").repeated(many - 1) : text);
+            QSignalSpy modified(&list, &FileTypeList::Modified);
+            ScriptedDialogs dialogs;
+            for (const QString& step : script.split(';', Qt::SkipEmptyParts)) {
+                const QString arg = step.mid(1);
+                if (step[0] == '+' && !arg.isEmpty())
+                    dialogs.inputs.enqueue(arg);
+                if (step[0] == '+')
+                    list.AddFileType(dialogs);
+                if (step[0] == '-')
+                    dialogs.answers.enqueue(arg == "Y" ? Dialogs::Answer::Yes
+                                                       : Dialogs::Answer::No);
+                if (step[0] == '-')
+                    list.RemoveFileType(dialogs);
+                if (step[0] == 'i')
+                    list.setListIndex(arg.toInt());
+                if (step[0] == 'c' || step[0] == 'u')
+                    list.setChecked(arg.toInt(), step[0] == 'c');
+            }
+            const QString state = QString("%1%2%3")
+                                      .arg(many ? list.ListCount() : list.ListIndex())
+                                      .arg(list.Marked() ? '*' : '-')
+                                      .arg(modified.count());
+            const QString said = dialogs.messages().join('/');
+            QCOMPARE(many ? state + (said.isEmpty() ? "" : "|" + said)
+                          : rowsOf(list) + '|' + state + '|' + list.BuildExtPattern() + '|' + said,
+                     expected);
+            for (const auto& a : dialogs.asked)
+                QVERIFY(!a.text.endsWith('?') || a.buttons == Dialogs::Buttons::YesNo);
         }
     }
 
@@ -239,11 +275,7 @@ private slots:
         const QString t = QStringLiteral("(https?://[^<=\\?\\+>]+$Ext)");
         const QString jz = QStringLiteral("(\\.jpg|\\.zip)");
         const QString classic = QStringLiteral("(http://[^<=\\?\\+>]+$Ext)");
-        const struct
-        {
-            QString templ, ext, text;
-            bool matches;
-        } rows[] = {
+        const std::tuple<QString, QString, QString, bool> rows[] = {
             {t, jz, "http://h/a.jpg", true},
             {t, jz, "HTTPS://H/A.ZIP", true},
             {t, jz, "text <a href=http://h/a.jpg> x", true},
@@ -257,137 +289,43 @@ private slots:
             {"(http://[^>+$Ext", jz, "http://h/a.jpg", false}, // broken template
             {t, "(\\.jp(g)", "http://h/a.jpg", false},
         };
-        for (const auto& r : rows) {
-            const LinkPattern pattern(r.templ, r.ext);
-            QVERIFY2(pattern.Matches(r.text) == r.matches, qPrintable(r.text));
+        for (const auto& [templ, ext, text, matches] : rows) {
+            const LinkPattern pattern(templ, ext);
+            QVERIFY2(pattern.Matches(text) == matches, qPrintable(text));
             QCOMPARE(pattern.ErrorText().isEmpty(), pattern.IsValid());
         }
         // "$Ext" is found in any case; blanks around the template are stripped.
         QCOMPARE(LinkPattern::Build("  x$EXT|$ext  ", "E"), QString("(xE|E)"));
     }
 
-    // A type typed into the dialog ("" for cancelled) into a list of that many rows, and the
-    // message shown ("+" when added).
-    void addFileType()
-    {
-        const QString badChar = QStringLiteral("Invalid character found! '/', '\\' ,'*'");
-        const struct
-        {
-            const char* answer;
-            int rowsBefore;
-            QString message;
-        } rows[] = {
-            {"mp4", 1, "+"},
-            {"  .webm ", 1, "+"},
-            {".JPG", 1, "This file type is already in list!"},
-            {"abcdefg", 1, "Invalid value! It must be between 1 to 6 characters long."},
-            {"a/b", 1, badChar},
-            {"a\\b", 1, badChar},
-            {"*", 1, badChar},
-            {"", 1, ""},
-            {".", 1, ""},
-            {nullptr, 1, ""},
-            {"new", 100, "+"},
-            {"new", 101, "There are already more than 100 file types. New types cannot be added."},
-        };
-        for (const auto& r : rows) {
-            FileTypeList list;
-            QStringList text{"jpg/1"};
-            for (int i = 1; i < r.rowsBefore; ++i)
-                text << QString("t%1").arg(i);
-            list.StringToList(text.join('|'));
-            QSignalSpy modified(&list, &FileTypeList::Modified);
-            ScriptedDialogs dialogs;
-            if (r.answer)
-                dialogs.inputs.enqueue(r.answer);
-            const bool added = r.message == "+";
-            QCOMPARE(list.AddFileType(dialogs), added);
-            QCOMPARE(dialogs.messages(),
-                     added || r.message.isEmpty() ? QStringList() : QStringList{r.message});
-            QCOMPARE(list.ListCount(), r.rowsBefore + added);
-            QCOMPARE(list.Marked(), added);
-            QCOMPARE(modified.count(), int(added));
-            if (added) {
-                QCOMPARE(list.Text(r.rowsBefore), QString(r.answer).trimmed().remove('.'));
-                QCOMPARE(list.BuildExtPattern(), QString("(\\.jpg)")); // added unchecked
-            }
-        }
-    }
-
-    void removeAndCheck()
-    {
-        ScriptedDialogs dialogs;
-        FileTypeList list;
-        list.StringToList("jpg/1");
-        dialogs.answers.enqueue(Dialogs::Answer::Yes);
-        QVERIFY(!list.RemoveFileType(dialogs));
-        QCOMPARE(dialogs.messages(),
-                 QStringList{"This is the only file type left! Cannot remove it."});
-
-        dialogs.answers.clear();
-        list.StringToList("b/1|c/0");
-        list.setListIndex(2);
-        dialogs.answers.enqueue(Dialogs::Answer::No);
-        QVERIFY(!list.RemoveFileType(dialogs));
-        QCOMPARE(dialogs.asked.last().text, QString("Remove the selected file type?"));
-        QCOMPARE(dialogs.asked.last().buttons, Dialogs::Buttons::YesNo);
-        QVERIFY(!list.Marked());
-        dialogs.answers.enqueue(Dialogs::Answer::Yes);
-        QVERIFY(list.RemoveFileType(dialogs));
-        QCOMPARE(rowsOf(list), QString("jpg+ b+"));
-        QCOMPARE(list.ListIndex(), 1);
-        QVERIFY(list.Marked());
-
-        // No current row: nothing removed, nothing marked.
-        list.setListIndex(-1);
-        list.setTag(QString());
-        dialogs.answers.enqueue(Dialogs::Answer::Yes);
-        QVERIFY(!list.RemoveFileType(dialogs));
-        QVERIFY(list.ListCount() == 2 && !list.Marked());
-
-        QSignalSpy modified(&list, &FileTypeList::Modified);
-        list.setChecked(5, true); // no such row
-        QCOMPARE(modified.count(), 0);
-        list.setChecked(1, false);
-        QVERIFY(list.Marked() && modified.count() == 1);
-        QCOMPARE(list.BuildExtPattern(), QString("(\\.jpg)"));
-    }
-
-    // Enabled items, in the order of the struct: save, unchecked, failed, completed, clear,
-    // clear failed, clear completed, paste filtered, paste unfiltered, block, unblock, copy,
-    // cut, paste.
     void downloadMenu()
     {
-        const struct
-        {
-            int rows, current;
-            bool running, clipboard, cut;
-            int completed, failed, nextJob, blockIndex;
-            const char* enabled;
-        } rows[] = {
-            {0, -1, false, false, false, 0, 0, 0, -1, "00000000000000"},
-            {5, 2, false, true, false, 0, 0, 0, -1, "11001001100110"},
-            {5, 0, false, false, false, 3, 2, 5, 5, "10111110000110"},
-            {5, 3, true, false, false, 1, 0, 2, 5, "11010000010100"},
-            {5, 2, true, false, false, 0, 0, 1, 2, "11000000011100"},
-            {5, 4, true, false, false, 0, 0, 1, 5, "11000000000100"},
-            {4, 1, false, false, true, 0, 0, 0, -1, "11001000000111"},
-            {4, -1, false, false, true, 0, 0, 0, -1, "11001000000000"},
+        // Rows, current row, running, clipboard text, a row cut; completed, failed, next job,
+        // block index; the enabled items.
+        const std::pair<std::array<int, 9>, const char*> rows[] = {
+            {{0, -1, 0, 0, 0, 0, 0, 0, -1}, "00000000000000"},
+            {{5, 2, 0, 1, 0, 0, 0, 0, -1}, "11001001100110"},
+            {{5, 0, 0, 0, 0, 3, 2, 5, 5}, "10111110000110"},
+            {{5, 3, 1, 0, 0, 1, 0, 2, 5}, "11010000010100"},
+            {{5, 2, 1, 0, 0, 0, 0, 1, 2}, "11000000011100"},
+            {{5, 4, 1, 0, 0, 0, 0, 1, 5}, "11000000000100"},
+            {{4, 1, 0, 0, 1, 0, 0, 0, -1}, "11001000000111"},
+            {{4, -1, 0, 0, 1, 0, 0, 0, -1}, "11001000000000"},
         };
-        for (const auto& r : rows) {
+        for (const auto& [in, enabled] : rows) {
             ManagerState state;
-            state.CompletedJobs = r.completed;
-            state.FailedJobs = r.failed;
-            state.NextJob = r.nextJob;
-            state.BlockIndex = r.blockIndex;
+            state.CompletedJobs = in[5];
+            state.FailedJobs = in[6];
+            state.NextJob = in[7];
+            state.BlockIndex = in[8];
             const DownloadListMenu m =
-                DownloadListMenu::For(state, {r.rows, r.current, r.running, r.clipboard, r.cut});
+                DownloadListMenu::For(state, {in[0], in[1], in[2] != 0, in[3] != 0, in[4] != 0});
             QString got;
             for (bool item : {m.Save, m.SaveUnchecked, m.SaveFailed, m.SaveCompleted, m.Clear,
                               m.ClearFailed, m.ClearCompleted, m.PasteFiltered, m.PasteUnfiltered,
                               m.Block, m.Unblock, m.Copy, m.Cut, m.Paste})
                 got += item ? '1' : '0';
-            QCOMPARE(got, QString(r.enabled));
+            QCOMPARE(got, QString(enabled));
         }
     }
 
