@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
+
 namespace {
 
 // A tree with everything a delete can trip on (hidden names, a read-only folder and file,
@@ -42,6 +44,22 @@ struct Tree
         QFile::setPermissions(at("read-only"), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                                    QFileDevice::ExeOwner);
     }
+    // Deletes the tree, keeping every progress text and calling onText on it; the Finished
+    // arguments, or nothing when it would not start or not end.
+    QVariantList run(FolderTreeDelete& deleter, const std::function<void(const QString&)>& onText)
+    {
+        QObject::connect(&deleter, &FolderTreeDelete::Progress, [&](const QString& text) {
+            texts << text;
+            onText(text);
+        });
+        QSignalSpy finished(&deleter, &FolderTreeDelete::Finished);
+        QString error;
+        if (!deleter.Start(root(), dir.filePath("base"), dir.filePath("home"), error) ||
+            !deleter.IsRunning() || !finished.wait(10000))
+            return {};
+        return finished.first();
+    }
+    QStringList texts;
     bool sentinelsStay() const
     {
         return QFile::exists(dir.filePath("target/sentinel")) &&
@@ -65,20 +83,10 @@ private slots:
         QVERIFY(!FolderTreeDelete::IsReadOnly(tree.root()));
         FolderTreeDelete deleter;
         deleter.setBatchSize(3);
-        QSignalSpy progress(&deleter, &FolderTreeDelete::Progress);
-        QSignalSpy finished(&deleter, &FolderTreeDelete::Finished);
-        QString error;
-        QVERIFY(deleter.Start(tree.root(), tree.dir.filePath("base"), tree.dir.filePath("home"),
-                              error));
-        QVERIFY(deleter.IsRunning());
-        QVERIFY(finished.wait(10000));
-        QCOMPARE(finished.first(), QVariantList({false, 0, QString()}));
-        QVERIFY(!QFileInfo::exists(tree.root()));
-        QVERIFY(tree.sentinelsStay());
+        QCOMPARE(tree.run(deleter, [](const QString&) {}), QVariantList({false, 0, QString()}));
+        QVERIFY(!QFileInfo::exists(tree.root()) && tree.sentinelsStay());
         // Every file (links as files) before any folder; each folder after its children.
-        QStringList texts;
-        for (const QVariantList& args : progress)
-            texts << args.at(0).toString();
+        const QStringList& texts = tree.texts;
         const qsizetype firstDir = texts.indexOf(DirText + tree.at("sub/deeper"));
         QCOMPARE(texts.filter(FileText).size(), 11);
         QCOMPARE(texts.first(11).filter(FileText).size(), 11);
@@ -93,20 +101,15 @@ private slots:
         Tree tree;
         FolderTreeDelete deleter;
         deleter.setBatchSize(100);
-        QString last;
-        connect(&deleter, &FolderTreeDelete::Progress, this, [&](const QString& text) {
-            last = text;
-            if (text.endsWith("read-only/in.txt")) // its folder was opened to empty it
+        // Cancelled once the read-only folder was opened to empty it.
+        const QVariantList finished = tree.run(deleter, [&](const QString& text) {
+            if (text.endsWith("read-only/in.txt"))
                 deleter.Cancel();
         });
-        QSignalSpy finished(&deleter, &FolderTreeDelete::Finished);
-        QString error;
-        QVERIFY(deleter.Start(tree.root(), {}, {}, error));
-        QVERIFY(finished.wait(10000));
-        QCOMPARE(finished.first().first(), QVariant(true));
+        QCOMPARE(finished.value(0), QVariant(true));
         QVERIFY(!deleter.IsRunning());
         // Nothing after the text that Cancel answered, and that item stays.
-        QVERIFY(last.endsWith("read-only/in.txt"));
+        QVERIFY(tree.texts.last().endsWith("read-only/in.txt"));
         QVERIFY(QFile::exists(tree.at("read-only/in.txt")));
         for (const QString& folder : tree.folders)
             QVERIFY2(QFileInfo(tree.at(folder)).isDir(), qPrintable(folder));
@@ -120,16 +123,12 @@ private slots:
         FolderTreeDelete deleter;
         // A file that appears after its folder was emptied keeps the folder: the only failure.
         const QString late = tree.at("late.txt");
-        connect(&deleter, &FolderTreeDelete::Progress, this, [&](const QString& text) {
+        const QVariantList finished = tree.run(deleter, [&](const QString& text) {
             if (text.startsWith(DirText) && !QFile::exists(late))
                 writeFile(late, "x");
         });
-        QSignalSpy finished(&deleter, &FolderTreeDelete::Finished);
-        QString error;
-        QVERIFY(deleter.Start(tree.root(), {}, {}, error));
-        QVERIFY(finished.wait(10000));
-        QCOMPARE(finished.first().at(1).toInt(), 1);
-        QCOMPARE(finished.first().at(2).toString(),
+        QCOMPARE(finished.value(1).toInt(), 1);
+        QCOMPARE(finished.value(2).toString(),
                  "1 item could not be deleted: " + tree.root() + " (Directory not empty)");
         QCOMPARE(
             QDir(tree.root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),

@@ -111,11 +111,7 @@ private Q_SLOTS:
     void numberReading()
     {
         const int max = std::numeric_limits<qint32>::max();
-        const struct
-        {
-            const char* text;
-            int expected;
-        } rows[] = {
+        const std::pair<const char*, int> rows[] = {
             {"abc", 0},
             {" \t\r\n 42", 42},
             {"12 bytes", 12},
@@ -130,8 +126,8 @@ private Q_SLOTS:
             {"-1e300", std::numeric_limits<qint32>::min()},
             {"\xD9\xA1\xD9\xA2", 0}, // other digits
         };
-        for (const auto& r : rows)
-            QCOMPARE(StrToLong(QString::fromUtf8(r.text)), r.expected);
+        for (const auto& [text, expected] : rows)
+            QCOMPARE(StrToLong(QString::fromUtf8(text)), expected);
     }
 
     void emptyStoreGivesDefaults()
@@ -149,15 +145,9 @@ private Q_SLOTS:
     }
 
     // One value, stored and loaded or typed into its box, and what the option (its box
-    // text where it has one) holds after; "refused": a stored value refused or an edit
-    // not taken.
-    void valueRules_data()
+    // text where it has one) holds after; "r": a stored value refused or an edit not taken.
+    void valueRules()
     {
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("input");
-        QTest::addColumn<QString>("result");
-        QTest::addColumn<bool>("refused");
-        QTest::addColumn<bool>("typed");
         const char* const rows[][6] = {
             {"parallel 0", "Max Parallel", "0", "1", "", ""},
             {"parallel 25", "Max Parallel", "25", "20", "", ""},
@@ -203,61 +193,54 @@ private Q_SLOTS:
             {"typed size with text", "MinImgSize", "12k", "12", "", "t"},
             {"typed size beyond 32 bits", "MinImgSize", "1e15", "2147483647", "", "t"},
         };
-        for (const auto& r : rows)
-            QTest::newRow(r[0]) << QString(r[1]) << QString(r[2]) << QString(r[3]) << (*r[4] != 0)
-                                << (*r[5] != 0);
-    }
-    void valueRules()
-    {
-        QFETCH(QString, key);
-        QFETCH(QString, input);
-        QFETCH(bool, refused);
-        QFETCH(bool, typed);
-        QTemporaryDir dir;
-        SettingsStore store(dir.filePath("in.ini"));
-        Options options;
-        if (!typed) {
-            QVERIFY(store.Set(key, input));
-            options.setListUrl(true); // a change before a load does not survive it
-            QCOMPARE(options.LoadSettings(store), refused ? QStringList{key} : QStringList());
-            QVERIFY(!options.SaveEnabled() && !options.ListUrl());
-        } else {
-            options.EditBusyWait("60");
-            options.ClearSettingMarks();
-            QString shown;
-            if (key == "MAX-Try")
-                shown = options.EditMaxTry(input);
-            else if (key == "Busy-Wait")
-                shown = options.EditBusyWait(input);
-            else if (key == "Connect-Timeout")
-                shown = options.EditConnectTimeout(input);
-            else { // the size box keeps what was typed until it is left
-                options.EditMinImgSize(input);
-                QCOMPARE(options.MinImgSizeText(), input);
-                shown = options.ValidateMinImgSize();
+        for (const auto& [name, key, input, result, refusedMark, typedMark] : rows) {
+            const bool refused = *refusedMark, typed = *typedMark;
+            QTemporaryDir dir;
+            SettingsStore store(dir.filePath("in.ini"));
+            Options options;
+            if (!typed) {
+                QVERIFY(store.Set(key, input));
+                options.setListUrl(true); // a change before a load does not survive it
+                QCOMPARE(options.LoadSettings(store), refused ? QStringList{key} : QStringList());
+                QVERIFY(!options.SaveEnabled() && !options.ListUrl());
+            } else {
+                options.EditBusyWait("60");
+                options.ClearSettingMarks();
+                QString shown;
+                if (key == "MAX-Try")
+                    shown = options.EditMaxTry(input);
+                else if (key == "Busy-Wait")
+                    shown = options.EditBusyWait(input);
+                else if (key == "Connect-Timeout")
+                    shown = options.EditConnectTimeout(input);
+                else { // the size box keeps what was typed until it is left
+                    options.EditMinImgSize(input);
+                    QCOMPARE(options.MinImgSizeText(), input);
+                    shown = options.ValidateMinImgSize();
+                }
+                QCOMPARE(options.SaveEnabled(), !refused);
+                QCOMPARE(shown, QString(refused ? input : result));
             }
-            QCOMPARE(options.SaveEnabled(), !refused);
-            QTEST(shown, refused ? "input" : "result");
+            const auto n = [](qint64 v) { return QString::number(v); };
+            const QHash<QString, QString> now = {{"Max Parallel", n(options.MaxParallel())},
+                                                 {"Path Option", n(options.PathOption())},
+                                                 {"PBar UI", n(options.PBarStyle())},
+                                                 {"TBar UI", n(options.TBarStyle())},
+                                                 {"MAX-Try", options.MaxTryText()},
+                                                 {"Busy-Wait", options.BusyWaitText()},
+                                                 {"Connect-Timeout", options.ConnectTimeoutText()},
+                                                 {"MinImgSize", n(options.MinImgSize())},
+                                                 {"Keep-Alive", n(options.KeepAlive())},
+                                                 {"Connect At Once", n(options.ConnectAtOnce())},
+                                                 {"Clear List", n(options.ClearList())},
+                                                 {"DataExt", options.DataExt()},
+                                                 {"ColorSettings", joined(options.ColorValues())},
+                                                 {"WinRect", options.WinRect()}};
+            QVERIFY2(now.value(key) == result, name);
+            QCOMPARE(options.TryCount() * 10000 + options.BusyWait() * 100 + options.ConnTimeout(),
+                     options.MaxTryText().toInt() * 10000 + options.BusyWaitText().toInt() * 100 +
+                         options.ConnectTimeoutText().toInt());
         }
-        const auto n = [](qint64 v) { return QString::number(v); };
-        const QHash<QString, QString> now = {{"Max Parallel", n(options.MaxParallel())},
-                                             {"Path Option", n(options.PathOption())},
-                                             {"PBar UI", n(options.PBarStyle())},
-                                             {"TBar UI", n(options.TBarStyle())},
-                                             {"MAX-Try", options.MaxTryText()},
-                                             {"Busy-Wait", options.BusyWaitText()},
-                                             {"Connect-Timeout", options.ConnectTimeoutText()},
-                                             {"MinImgSize", n(options.MinImgSize())},
-                                             {"Keep-Alive", n(options.KeepAlive())},
-                                             {"Connect At Once", n(options.ConnectAtOnce())},
-                                             {"Clear List", n(options.ClearList())},
-                                             {"DataExt", options.DataExt()},
-                                             {"ColorSettings", joined(options.ColorValues())},
-                                             {"WinRect", options.WinRect()}};
-        QTEST(now.value(key), "result");
-        QCOMPARE(options.TryCount() * 10000 + options.BusyWait() * 100 + options.ConnTimeout(),
-                 options.MaxTryText().toInt() * 10000 + options.BusyWaitText().toInt() * 100 +
-                     options.ConnectTimeoutText().toInt());
     }
 
     // A file written by hand, badly formed in places, with refused values among good
@@ -480,11 +463,7 @@ private Q_SLOTS:
     {
         const QByteArray longValue(ParamFileParser::MaxLineLength, 'x');
         const QByteArray fits(ParamFileParser::MaxLineLength - 9, 'y');
-        const struct
-        {
-            QByteArray text;
-            QString read;
-        } rows[] = {
+        const std::pair<QByteArray, QString> rows[] = {
             {"$accept=a/b\n", "Accept+a/b"},
             {"$Accept-Encoding=br\n", "Enc+br"},
             {"$DEF_EXT =.x\n$ACCEPT =a\n", ""}, // a blank before "=": unknown key
@@ -525,12 +504,7 @@ private Q_SLOTS:
     // param.dat in the base folder: read when it is a regular file, up to the size limit.
     void paramFromBaseFolder()
     {
-        const struct
-        {
-            const char* kind;
-            bool complete;
-            QString read;
-        } rows[] = {
+        const std::tuple<QString, bool, QString> rows[] = {
             {"file", true, MixedRead},
             {"file/", true, MixedRead},
             {"big", false, "Accept+first"},
@@ -540,8 +514,7 @@ private Q_SLOTS:
             {"none", false, ""},
             {"", false, ""},
         };
-        for (const auto& r : rows) {
-            const QString kind = r.kind;
+        for (const auto& [kind, complete, read] : rows) {
             QTemporaryDir dir;
             const QString file = dir.filePath("param.dat");
             QString base = dir.path();
@@ -565,8 +538,8 @@ private Q_SLOTS:
             }
             ParamValues values;
             ParamFile::SetBuiltIns(values);
-            QCOMPARE(ParamFile::ReadParamFile(base, values), r.complete);
-            QCOMPARE(paramChanges(values), r.read);
+            QCOMPARE(ParamFile::ReadParamFile(base, values), complete);
+            QCOMPARE(paramChanges(values), read);
         }
     }
 
