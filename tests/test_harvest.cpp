@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Getting URLs into the lists: list files, drops, pastes, cut rows and saved lists; numbered
-// ranges; a page's charset, link extraction and resolution (pure functions), then fetching
-// pages over loopback from nginx and a scripted server into the job list and the web page
-// list, and that list's commands. Arbitrary pages are left to the fuzzer.
+// Getting URLs into the lists: list files, drops, pastes, cut rows, saved lists, numbered
+// ranges, and pages harvested over loopback (nginx, a scripted server) with their links.
 #include "support/NginxFixture.h"
 #include "support/ScriptedDialogs.h"
 #include "support/ScriptedServer.h"
@@ -130,9 +128,8 @@ private slots:
         QCOMPARE(UrlLines::StripBlanks("  \tx \t "), QString("\tx \t"));
     }
 
-    // A list file loaded by one of the ways in (menu, drop, command line; "+" with the
-    // clear option) into a job list holding "keep": the rows after, and what was said
-    // ("%1" is the file's path). A file "@..." is a path of that kind.
+    // A list file ("@...": a path of that kind) loaded by menu, drop or command line ("+": with
+    // clear) into a job list holding "keep": the rows after, and what was said ("%1": path).
     void loading()
     {
         const QByteArray over = "a\n" + QByteArray(LineSplitState::MaxLine + 1, 'x') + "\nb";
@@ -331,9 +328,8 @@ private slots:
         QVERIFY(!f.dialogs.messages().last().startsWith("File: "));
     }
 
-    // A dialog's fields ("F|address|start|end|padded") or a pattern, and the URLs it gives:
-    // "count: first second .. last", or the start of the refusal (all or nothing);
-    // "~" is "http://h.example/".
+    // A dialog's fields ("F|address|start|end|padded") or a pattern ("~": http://h.example/):
+    // "count: first second .. last", or the start of the refusal (all or nothing).
     void ranges()
     {
         const struct
@@ -576,9 +572,8 @@ private slots:
         QVERIFY(rig.pages.Selected(0));
     }
 
-    // Over a scripted server: a chunked reply in pieces with the charset only in the meta
-    // element; one that ends early is an error, not half a page; one that never comes ends
-    // at the time limit; the request names the user agent.
+    // A chunked reply in pieces with the charset in the meta element; one cut early is an
+    // error; one that never comes ends at the time limit; the request names the user agent.
     void scriptedReplies()
     {
         ScriptedServer server;

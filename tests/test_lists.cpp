@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The list models: the owner-drawn list (rows, duplicates, sorting, colour and font tables,
-// change notices), file-type lists and the link pattern, the download list menu, the counter
-// line and the extension patterns the manager builds from the type lists.
+// The list models: the owner-drawn list, file-type lists and the link pattern, the download
+// list menu, the counter line and the extension patterns.
 #include "ManagerRig.h"
 #include "lists/DownloadListMenu.h"
 #include "lists/FileTypeList.h"

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What a URL becomes on the wire: hosts with blanks or control characters are refused and
-// never reach a request's Host line; names outside ASCII go in their ASCII form; a path
-// keeps its escapes and only what a request line cannot carry is encoded.
+// What a URL becomes on the wire: hosts with blanks or control characters are refused, names
+// outside ASCII go in ASCII form, a path keeps its escapes.
 #include "engine/HttpFiles.h"
 #include "engine/UrlSplit.h"
 #include "support/ScriptedServer.h"
