@@ -128,20 +128,6 @@ private Q_SLOTS:
             QCOMPARE(StrToLong(QString::fromUtf8(text)), expected);
     }
 
-    void emptyStoreGivesDefaults()
-    {
-        QTemporaryDir dir;
-        SettingsStore store(dir.filePath("settings.ini"));
-        Options options;
-        QVERIFY(options.LoadSettings(store).isEmpty());
-        QVERIFY(!QFile::exists(store.FileName())); // loading never writes
-        QVERIFY(options.BaseDirIsDefault());
-        QCOMPARE(options.BaseDir(),
-                 QStandardPaths::writableLocation(QStandardPaths::DownloadLocation));
-        QVERIFY(options.BaseDir().startsWith(m_home.path()));
-        QVERIFY(QDir(options.BaseDir()).exists()); // created when it is the default
-    }
-
     // One value, stored and loaded or typed into its box, and what the option (its box
     // text where it has one) holds after; "r": a stored value refused or an edit not taken.
     void valueRules()
@@ -430,15 +416,26 @@ private Q_SLOTS:
                                             QFileDevice::ExeOwner);
     }
 
-    void storeFileAndEscaping()
+    void storeFile()
     {
         // The user's store: $XDG_CONFIG_HOME/Harvex®/Harvex®.ini.
         const QString product = QString::fromUtf8("Harvex\xC2\xAE");
         QCOMPARE(SettingsStore().FileName(),
                  m_home.filePath("config/" + product + "/" + product + ".ini"));
 
-        // Texts that INI syntax would otherwise bend come back unchanged.
+        // An empty store gives the defaults, the download folder made in the home.
         QTemporaryDir dir;
+        SettingsStore empty(dir.filePath("empty.ini"));
+        Options options;
+        QVERIFY(options.LoadSettings(empty).isEmpty());
+        QVERIFY(!QFile::exists(empty.FileName())); // loading never writes
+        QVERIFY(options.BaseDirIsDefault());
+        QCOMPARE(options.BaseDir(),
+                 QStandardPaths::writableLocation(QStandardPaths::DownloadLocation));
+        QVERIFY(options.BaseDir().startsWith(m_home.path()));
+        QVERIFY(QDir(options.BaseDir()).exists()); // created when it is the default
+
+        // Texts that INI syntax would otherwise bend come back unchanged.
         const QString path = dir.filePath("settings.ini");
         const QStringList texts = {"1;2;3;",     "a, b, c",     " padded ", "x=y", "@Variant(0)",
                                    "\"quoted\"", "back\\slash", "#hash",    ""};
