@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Getting URLs into the lists: list files, drops, pastes, cut rows, saved lists, numbered
-// ranges, and pages harvested over loopback (nginx, a scripted server) with their links.
+// ranges, and pages harvested over loopback (nginx, a scripted server) with their links;
+// and what a URL becomes on the wire.
 #include "support/NginxFixture.h"
 #include "support/ScriptedDialogs.h"
 #include "support/ScriptedServer.h"
+#include "support/SlotRecorder.h"
 #include "support/TestFiles.h"
 
+#include "engine/HttpFiles.h"
+#include "engine/UrlSplit.h"
 #include "harvest/HtmlLinks.h"
 #include "harvest/HtmlParser.h"
 #include "harvest/NumberedRange.h"
@@ -157,6 +161,7 @@ private slots:
             {"menu", "@cancel", "keep", ""},
             {"drop+", "@none", "keep", ""},
             {"drop+", "@fifo", "keep", "%1: Not a regular file"},
+            {"drop+", "@/dev/zero", "keep", "/dev/zero: Not a regular file"}, // never ends
             {"menu", "@fifo", "keep", "%1: Not a regular file"},
             {"menu", over, "keep a b", "1 line(s) longer than 1 MiB"},
             {"menu", junk + "\nhttp://h/ok.jpg\n", "*http://h/ok.jpg", ""},
@@ -170,6 +175,8 @@ private slots:
                 path.clear();
             else if (file == "@fifo")
                 QVERIFY(mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+            else if (file.startsWith("@/"))
+                path = file.mid(1);
             else if (!file.startsWith('@'))
                 writeFile(path, file);
             Rig f;
@@ -716,6 +723,68 @@ private slots:
         QCOMPARE(Rig::rows(rig.pages), "http://a.example/four.html");
         QCOMPARE(rig.harvester.ParsedCount(), 0);
         QCOMPARE(menu(), "11101011");
+    }
+
+    // The request target and Host line; an empty target: the URL is refused.
+    void requestLines()
+    {
+        const QString rows[][3] = {
+            {"http://h/d1/file%20with%20spaces.dat", "/d1/file%20with%20spaces.dat", "h"},
+            {"http://h/p?x=a%2Fb", "/p?x=a%2Fb", "h"},
+            {"http://h/100%.dat?v=%zz%4", "/100%25.dat?v=%25zz%254", "h"},
+            {"http://h:81#a/b", "/", "h"},
+            {"http://h?q=1", "/?q=1", "h"},
+            {"http://h/\u00fc.dat", "/%C3%BC.dat", "h"},
+            {"http://B\u00fccher.example/a", "/a", "xn--bcher-kva.example"},
+            {"http://[::1]:81/a", "/a", "[::1]"},
+            {"http://a\nX-Injected: 1/p", "", ""},
+            {"http://a b/p", "", ""},
+            {"http://a\x7f"
+             "b/p",
+             "", ""},
+            {QStringLiteral("http://a%1b/p").arg(QChar(0)), "", ""},
+        };
+        for (const auto& [url, target, host] : rows) {
+            const UrlSplit split = UrlSplit::Parse(url);
+            QCOMPARE(split.Supported, !target.isEmpty());
+            if (!split.Supported)
+                continue;
+            HttpFiles slot;
+            const QStringList lines =
+                slot.getRequest(split.Host, split.Path, 0, 0, 0).split(QStringLiteral("\r\n"));
+            QCOMPARE(lines.value(0), "GET " + target + " HTTP/1.0");
+            QCOMPARE(lines.value(1), "Host: " + host);
+        }
+    }
+
+    // A redirection's Location on the wire: escapes kept, and a host with a control
+    // character (a bare LF stays inside the header line) fails the download.
+    void redirections()
+    {
+        const std::pair<QByteArray, QByteArray> rows[] = {
+            {"/new%20name.bin?k=a%2Fb#top", "GET /new%20name.bin?k=a%2Fb HTTP/1.0\r\n"},
+            {"http://evil\nX-Injected: 1/p", ""}, // no second request
+        };
+        for (const auto& [location, second] : rows) {
+            ScriptedServer server;
+            server.addConnection(ServerScript::reply("HTTP/1.0 302 Found\r\nLocation: " + location +
+                                                     "\r\nContent-Length: 0\r\n\r\n"));
+            server.addConnection(
+                ServerScript::reply("HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok"));
+            QTemporaryDir dir;
+            HttpFiles slot;
+            SlotRecorder rec(&slot);
+            SlotRecorder::makeQuick(&slot);
+            slot.setRedirection(true);
+            slot.GetRemoteFile(server.url("/old.bin"), dir.filePath("n.bin"), 0, 0);
+            WAIT_ENDED(rec, 10000);
+            QCOMPARE(rec.milestones().contains("DownloadComplete"), !second.isEmpty());
+            QVERIFY(server.requests().value(1).startsWith(second));
+            if (second.isEmpty()) {
+                QVERIFY(rec.errors().join(u' ').contains(QStringLiteral("Unsupported URL")));
+                QCOMPARE(server.connectionCount(), 1);
+            }
+        }
     }
 };
 
