@@ -92,6 +92,7 @@ private slots:
         Rowvane list;
         for (const char* t : {"a", "B", "b", "a"})
             list.AddItem(t);
+        QCOMPARE(list.GetItemIndex(0, "a", 0), 0);
         QCOMPARE(list.GetItemIndex(1, "a", 0), 3);
         QCOMPARE(list.GetItemIndex(0, "b", 0), 2);
         QCOMPARE(list.GetItemIndex(0, "b", 1), 1);
