@@ -1,14 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Harvesting: the page's charset, link extraction and resolution (pure functions), then
-// fetching pages over loopback from nginx and a scripted server into the job list and the
-// web page list, and that list's commands. Arbitrary pages are left to the fuzzer.
+// Getting URLs into the lists: list files, drops, pastes, cut rows, saved lists, numbered
+// ranges, and pages harvested over loopback (nginx, a scripted server) with their links;
+// and what a URL becomes on the wire.
 #include "support/NginxFixture.h"
 #include "support/ScriptedDialogs.h"
 #include "support/ScriptedServer.h"
+#include "support/SlotRecorder.h"
 #include "support/TestFiles.h"
 
+#include "engine/HttpFiles.h"
+#include "engine/UrlSplit.h"
 #include "harvest/HtmlLinks.h"
 #include "harvest/HtmlParser.h"
+#include "harvest/NumberedRange.h"
 #include "harvest/PageCharset.h"
 #include "harvest/PageHarvester.h"
 #include "lists/FileTypeList.h"
@@ -16,18 +20,24 @@
 #include "lists/ManagerState.h"
 #include "lists/Rowvane.h"
 #include "lists/StatusLine.h"
+#include "lists/UrlLines.h"
 #include "lists/UrlListIO.h"
 #include "settings/Options.h"
 
+#include <QMimeData>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <atomic>
+#include <sys/stat.h>
 
 namespace {
 
-// Everything a harvester needs, built fresh per test.
+const QString DataExt = QStringLiteral("(\\.jpg|\\.zip)");
+const QString PageExt = QStringLiteral("(\\.html|\\.php)(\\?.*)?");
+
+// The job list, the web page list and everything that fills them, built fresh per test.
 struct Rig
 {
     Rowvane jobList;
@@ -46,6 +56,7 @@ struct Rig
     {
         dataTypes.StringToList("jpg/1|gif/0|zip/1");
         pageTypes.StringToList("html/1|php/0");
+        jobs.setDataFilter(QStringLiteral("(https?://[^<=\\?\\+>]+$Ext)"));
     }
     static QString rows(const Rowvane& list, int from = 0)
     {
@@ -69,12 +80,17 @@ bool parse(HtmlParser& parser, const QString& url)
     return parser.ParseLinks(url) && (done.count() == 1 || done.wait(15000));
 }
 
+// Every kind of line end, blanks, tabs, non-URLs and a duplicate in other case.
+const QByteArray Mixed = "\xEF\xBB\xBFhttp://h/a.jpg\r\n  http://h/b.zip  \n\r\n   \rnot a url\r"
+                         "\thttp://h/c.gif\nHTTP://H/A.JPG\nhttp://h/d\xC3\xA9.jpg";
+
 } // namespace
 
 class TestHarvest : public QObject
 {
     Q_OBJECT
     NginxFixture m_nginx;
+    QTemporaryDir m_dir;
 
 private slots:
     void initTestCase()
@@ -92,89 +108,346 @@ private slots:
         m_nginx.writeFile("g/next.html", "<a href='n.jpg'>n</a>");
     }
 
-    // The encoding a page is read in, and (where given) the UTF-8 it becomes.
-    void charset_data()
+    // Lines and the count of overlong ones skipped, whatever the cut between two reads.
+    void lineSplitter()
     {
-        QTest::addColumn<QByteArray>("page");
-        QTest::addColumn<QByteArray>("contentType");
-        QTest::addColumn<QByteArray>("encoding");
-        QTest::addColumn<QByteArray>("utf8");
-        const struct
-        {
-            const char* name;
-            QByteArray page, contentType, encoding, utf8;
-        } rows[] = {
-            {"nothing: windows-1252", "<p>x", "text/html", "windows-1252", ""},
-            {"1252 is no C1", "\x80\x93\xE9", "text/html", "windows-1252",
-             "\xE2\x82\xAC\xE2\x80\x9C\xC3\xA9"},
-            {"transport", "<meta charset=koi8-r>", "text/html; Charset=\"UTF-8\"", "UTF-8", ""},
-            {"latin1 label is 1252", "", "text/html;charset=ISO-8859-1", "windows-1252", ""},
-            {"meta charset", "<html><head><META CharSet='utf-8'>", "text/html", "UTF-8", ""},
-            {"meta http-equiv",
-             "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">", "", "UTF-8",
-             ""},
-            {"content without pragma", "<meta content=\"text/html; charset=utf-8\">", "",
-             "windows-1252", ""},
-            {"meta in a comment", "<!-- <meta charset=utf-8> --><p>", "", "windows-1252", ""},
-            {"meta in an attribute", "<div title='<meta charset=utf-8>'>", "", "windows-1252", ""},
-            {"meta utf-16 means utf-8", "<meta charset=utf-16>", "", "UTF-8", ""},
-            {"meta beyond 1024 bytes", QByteArray(1100, ' ') + "<meta charset=utf-8>", "",
-             "windows-1252", ""},
-            {"BOM wins", "\xEF\xBB\xBF<p>", "text/html; charset=windows-1252", "UTF-8", "<p>"},
-            {"invalid utf-8", "a\xFF", "text/html; charset=utf-8", "UTF-8", "a\xEF\xBF\xBD"},
-            {"utf-16 BOM",
-             QByteArray("\xFF\xFE"
-                        "a\0",
-                        4),
-             "", "UTF-16LE", "a"},
-            {"utf-7 refused", "<meta charset=utf-7>", "", "windows-1252", ""},
-            {"unknown label", "<meta charset=\"no such thing\">", "text/html; charset=\"bad\x01\"",
-             "windows-1252", ""},
-            {"unterminated meta", "<meta charset=\"utf-8", "", "windows-1252", ""},
-            {"other legacy", "\xE9", "text/html; charset=iso-8859-2", "iso-8859-2", "\xC3\xA9"},
-        };
-        for (const auto& r : rows)
-            QTest::newRow(r.name) << r.page << r.contentType << r.encoding << r.utf8;
-    }
-    void charset()
-    {
-        QFETCH(QByteArray, page);
-        QFETCH(QByteArray, contentType);
-        QFETCH(QByteArray, utf8);
-        QTEST(PageCharset::Detect(page, contentType), "encoding");
-        if (!utf8.isEmpty())
-            QCOMPARE(PageCharset::ToUtf8(page, contentType), utf8);
+        const QByteArray huge(LineSplitState::MaxLine + 10, 'x');
+        const QByteArray input = "a\r\nb\rc\n\r\nd\r\r\ne\n" + huge + "\r\nf\n" + huge;
+        const QList<QByteArray> lines{"a", "b", "c", "", "d", "", "e", "f"};
+        // Every cut in the short lines, at the limit and around the first overlong line's end.
+        QList<qsizetype> cuts{15 + LineSplitState::MaxLine, 15 + huge.size(), 16 + huge.size()};
+        for (qsizetype cut = 0; cut < 17; ++cut)
+            cuts << cut;
+        for (const qsizetype cut : cuts) {
+            LineSplitState state;
+            QList<QByteArray> got;
+            UrlLines::Feed(state, QByteArrayView(input).first(cut), got);
+            UrlLines::Feed(state, QByteArrayView(), got); // an empty read changes nothing
+            UrlLines::Feed(state, QByteArrayView(input).sliced(cut), got);
+            UrlLines::Finish(state, got);
+            QCOMPARE(got, lines);
+            QCOMPARE(state.skipped, 2);
+        }
+        QCOMPARE(UrlLines::SplitText("a\r\n\nb\rc"), QStringList({"a", "", "b", "c"}));
+        QCOMPARE(UrlLines::StripBlanks("  \tx \t "), QString("\tx \t"));
     }
 
-    void resolution_data()
+    // A list file ("@...": a path of that kind) loaded by menu, drop or command line ("+": with
+    // clear) into a job list holding "keep": the rows after, and what was said ("%1": path).
+    void loading()
     {
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<QString>("expected");
-        const char* const rows[][3] = {
-            {"relative", "a.jpg", "~a.jpg"},
-            {"dot segments", "../x/./b.jpg", "http://h.example/x/b.jpg"},
-            {"root", "/c.jpg", "http://h.example/c.jpg"},
-            {"scheme-relative", "//o.example/e.jpg", "http://o.example/e.jpg"},
-            {"absolute", "HTTPS://O.Example:443/F.JPG", "https://o.example/F.JPG"},
-            {"default port", "http://o.example:80", "http://o.example/"},
-            {"spaces and newlines", " \n a\tb\n.jpg \r\n", "~ab.jpg"},
-            {"backslashes", "..\\img\\g.jpg?a\\b", "http://h.example/img/g.jpg?a%5Cb"},
-            {"same scheme, no slashes", "http:h.jpg", "~h.jpg"},
-            {"one slash names a host", "https:/i.example/i.jpg", "https://i.example/i.jpg"},
-            {"non-ascii path", "caf\u00e9 1.jpg", "~caf%C3%A9%201.jpg"},
-            {"empty is the page", "", "~page.html"},
-            {"fragment", "#top", "~page.html#top"},
-            {"mailto", "mailto:a@b.example", "mailto:a@b.example"},
-            {"unparsable stays", "http://[bad", "http://[bad"},
+        const QByteArray over = "a\n" + QByteArray(LineSplitState::MaxLine + 1, 'x') + "\nb";
+        QByteArray junk;
+        for (int i = 0; i < 4096; ++i)
+            junk += char(i * 37 % 256);
+        const QString missing = "%1: No such file or directory";
+        const struct
+        {
+            QString way;
+            QByteArray file;
+            QString rows, said;
+        } rows[] = {
+            {"menu", Mixed,
+             QString::fromUtf8("keep http://h/a.jpg http://h/b.zip not a url \thttp://h/c.gif "
+                               "http://h/d\xC3\xA9.jpg"),
+             ""},
+            {"drop", Mixed,
+             QString::fromUtf8("keep http://h/a.jpg http://h/b.zip http://h/d\xC3\xA9.jpg"), ""},
+            {"drop+", "http://h/n.jpg", "http://h/n.jpg", ""},
+            {"cmd+", "http://h/n.jpg\n", "http://h/n.jpg", ""},
+            {"drop+", "@folder", "keep", "Can't parse folders."},
+            {"drop+", "@missing", "keep", missing},
+            {"menu", "@missing", "keep", missing},
+            {"menu", "@cancel", "keep", ""},
+            {"drop+", "@none", "keep", ""},
+            {"drop+", "@fifo", "keep", "%1: Not a regular file"},
+            {"drop+", "@/dev/zero", "keep", "/dev/zero: Not a regular file"}, // never ends
+            {"menu", "@fifo", "keep", "%1: Not a regular file"},
+            {"menu", over, "keep a b", "1 line(s) longer than 1 MiB"},
+            {"menu", junk + "\nhttp://h/ok.jpg\n", "*http://h/ok.jpg", ""},
         };
-        for (const auto& r : rows)
-            QTest::newRow(r[0]) << QString::fromUtf8(r[1])
-                                << QString(r[2]).replace('~', "http://h.example/d/");
+        for (const auto& [way, file, expected, said] : rows) {
+            QTemporaryDir dir;
+            QString path = dir.filePath("list.txt");
+            if (file == "@folder")
+                path = dir.path();
+            else if (file == "@none")
+                path.clear();
+            else if (file == "@fifo")
+                QVERIFY(mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+            else if (file.startsWith("@/"))
+                path = file.mid(1);
+            else if (!file.startsWith('@'))
+                writeFile(path, file);
+            Rig f;
+            f.jobs.AddJobs("keep");
+            if (way == "menu") {
+                if (file != "@cancel")
+                    f.dialogs.files.enqueue(path);
+                f.io.LoadFromFile();
+            } else if (way.startsWith("drop")) {
+                f.io.LoadDroppedFile(path, f.jobList, DataExt, way.endsWith('+'));
+            } else {
+                f.io.LoadCommandLine('"' + path + '"', DataExt, true);
+            }
+            if (expected.startsWith('*'))
+                QVERIFY(f.jobList.InList(expected.mid(1), 0));
+            else
+                QCOMPARE(Rig::rows(f.jobList), expected);
+            const QStringList messages = f.dialogs.messages();
+            QCOMPARE(messages.size(), said.isEmpty() ? 0 : 1);
+            if (!said.isEmpty())
+                QVERIFY2(messages[0].startsWith(said.arg(path)), qPrintable(messages[0]));
+            // The list position (and with it "start") follows the rows just loaded.
+            if (way == "cmd+" && said.isEmpty())
+                QCOMPARE(f.jobs.ListCaption(), QString("1/1"));
+        }
     }
+
+    void dropsAndPastes()
+    {
+        Rig f;
+        const QString first = m_dir.filePath("first.txt");
+        writeFile(first, "http://h/f1.jpg\nhttp://h/f1.txt\n");
+        const auto drop = [&f](const QList<QUrl>& urls, const QString& text) {
+            QMimeData data;
+            if (!urls.isEmpty())
+                data.setUrls(urls);
+            if (!text.isNull())
+                data.setText(text);
+            f.io.Drop(data, f.jobList, DataExt, false);
+        };
+        // Local files win over the addresses and text beside them; only the first loads.
+        drop({QUrl::fromLocalFile(first), QUrl::fromLocalFile("/nonexistent"),
+              QUrl("http://h/u0.jpg")},
+             "http://h/t0.jpg");
+        // Dropped addresses (a browser's link) are filtered like pasted text.
+        drop({QUrl("http://h/u1.jpg"), QUrl("https://h/u2.zip"), QUrl("http://h/page.txt")},
+             "http://h/t1.jpg");
+        drop({}, "see http://h/v.jpg\r\nnothing here\r\nhttp://h/U1.JPG");
+        QCOMPARE(Rig::rows(f.jobList),
+                 "http://h/f1.jpg http://h/u1.jpg https://h/u2.zip see http://h/v.jpg");
+        drop({QUrl::fromLocalFile(m_dir.path()), QUrl::fromLocalFile(first)}, QString());
+        QCOMPARE(f.dialogs.messages(), QStringList({"Can't parse folders."}));
+        QMimeData none;
+        none.setHtml("<b>x</b>");
+        QVERIFY(!UrlListIO::CanDrop(none));
+        none.setUrls({QUrl("http://h/a.jpg")});
+        QVERIFY(UrlListIO::CanDrop(none));
+
+        // Pasting moves the block index to the end unless a block is in force.
+        f.jobList.Clear();
+        f.dialogs.clipboard = "see http://h/a.jpg now\r\nhttp://h/b.txt\r\nhttp://h/A.JPG";
+        QVERIFY(f.io.ClipboardLoaded());
+        f.io.PasteFiltered(DataExt);
+        QCOMPARE(Rig::rows(f.jobList), "see http://h/a.jpg now http://h/A.JPG");
+        QCOMPARE(f.state.BlockIndex, 2);
+        QCOMPARE(f.status.Caption(), QString("Status: INACTIVE [Job queue: 2]"));
+        f.io.PasteUnfiltered();
+        QCOMPARE(f.jobList.ListCount(), 3); // "http://h/b.txt"; the rest are duplicates
+        f.state.BlockIndex = 1;
+        f.dialogs.clipboard = "http://h/c.zip";
+        f.io.PasteFiltered(DataExt);
+        QVERIFY(f.jobList.ListCount() == 4 && f.state.BlockIndex == 1);
+        f.dialogs.clipboard.clear();
+        QVERIFY(!f.io.ClipboardLoaded());
+
+        // The web page list takes the page pattern, by drop and by text.
+        const QString pages = m_dir.filePath("pages.txt");
+        writeFile(pages, "http://h/x.php?id=1\nhttp://h/y.jpg\nhttp://h/i.html");
+        f.io.LoadDroppedFile(pages, f.pages, PageExt, false);
+        f.io.AddTextFiltered("http://h/p.php?x=1\nhttp://h/q.jpg\nhttp://h/I.HTML", f.pages,
+                             PageExt);
+        QCOMPARE(Rig::rows(f.pages), "http://h/x.php?id=1 http://h/i.html http://h/p.php?x=1");
+        f.io.LoadDroppedFile(pages, f.pages, DataExt, true); // a drop with clear empties both
+        QCOMPARE(f.jobList.ListCount(), 0);
+    }
+
+    void cutPasteAndCopy()
+    {
+        Rig f;
+        f.jobs.AddJobs("a\nb\nc\nd");
+        f.io.PasteItem(); // nothing cut: nothing happens
+        f.jobList.setListIndex(1);
+        f.state.BlockIndex = 1; // cutting the block row removes the block
+        f.jobs.setBlockCaption("Block: 2");
+        f.io.CutItem();
+        QCOMPARE(Rig::rows(f.jobList), "a c d");
+        QCOMPARE(f.jobs.BlockCaption(), QString("Block: OFF"));
+        QCOMPARE(f.jobs.ListCaption(), QString("2/3"));
+        f.jobList.setListIndex(2);
+        f.jobs.SetCompleted(2);
+        f.io.PasteItem(); // above the current row, as a pending job
+        QCOMPARE(Rig::rows(f.jobList), "a c b d");
+        QVERIFY(!f.jobList.Selected(2) && f.jobList.ForeColorID(2) == 1);
+        QCOMPARE(f.io.CutBuffer(), QString());
+        f.jobList.setListIndex(-1);
+        f.io.CutItem(); // no current row: nothing cut
+        QCOMPARE(f.jobList.ListCount(), 4);
+        f.jobList.setListIndex(3);
+        f.io.CopyItem();
+        QCOMPARE(f.dialogs.clipboard, QString("d"));
+
+        // A full list keeps the cut row waiting.
+        f.io.CutItem();
+        f.jobList.BlockUpdate();
+        while (f.jobList.AddItem(QString::number(f.jobList.ListCount()))) {
+        }
+        f.jobList.Update();
+        f.io.PasteItem();
+        QCOMPARE(f.io.CutBuffer(), QString("d"));
+    }
+
+    void savingAppends()
+    {
+        Rig f;
+        f.jobs.AddJobs("done1\nfail1\npending\ndone2\nblock");
+        f.jobs.SetCompleted(0);
+        f.jobs.SetFailed(1);
+        f.jobs.SetCompleted(3);
+        f.jobs.SetBlockLook(4);
+        const QString path = m_dir.filePath("saved.txt");
+        writeFile(path, "existing\n");
+        QVERIFY(f.io.SaveListToFile(path, f.jobList, f.jobs.ClrDone()));
+        QCOMPARE(readFile(path), QByteArray("existing\ndone1\ndone2\n"));
+        QCOMPARE(f.dialogs.messages().last(), "File: " + path + " was saved..");
+        const QString failed = m_dir.filePath("failed.txt");
+        QVERIFY(f.io.SaveListToFile(failed, f.jobList, f.jobs.ClrFailed()));
+        QCOMPARE(readFile(failed), QByteArray("fail1\n")); // not the block row
+
+        const QString all = m_dir.filePath("all.txt");
+        f.dialogs.files.enqueue(all);
+        f.dialogs.files.enqueue(all);
+        QVERIFY(f.io.SaveListDialog(f.jobList) && f.io.SaveListDialog(f.jobList)); // doubled
+        QCOMPARE(readFile(all), QByteArray("done1\nfail1\npending\ndone2\nblock\n").repeated(2));
+        const QString unchecked = m_dir.filePath("unchecked.txt");
+        f.dialogs.files.enqueue(unchecked);
+        QVERIFY(f.io.SaveUncheckedJobs());
+        QCOMPARE(readFile(unchecked), QByteArray("pending\nblock\n"));
+
+        // A cancelled dialog ends silently; an unwritable path shows the system's error.
+        const qsizetype said = f.dialogs.messages().size();
+        QVERIFY(!f.io.SaveListDialog(f.jobList));
+        QCOMPARE(f.dialogs.messages().size(), said);
+        QVERIFY(!f.io.SaveListToFile(m_dir.filePath("no/such/dir/x.txt"), f.jobList));
+        QVERIFY(!f.io.SaveListToFile(m_dir.path(), f.jobList));
+        QCOMPARE(f.dialogs.messages().size(), said + 2);
+        QVERIFY(!f.dialogs.messages().last().startsWith("File: "));
+    }
+
+    // A dialog's fields ("F|address|start|end|padded") or a pattern ("~": http://h.example/):
+    // "count: first second .. last", or the start of the refusal (all or nothing).
+    void ranges()
+    {
+        const struct
+        {
+            const char* input;
+            int freeRows;
+            const char* result;
+        } rows[] = {
+            {"F|~p|1|11|1", 100, "11: ~p01.jpg ~p02.jpg .. ~p11.jpg"},
+            {"F|~p|1|11|", 100, "11: ~p1.jpg ~p2.jpg .. ~p11.jpg"},
+            {"F|~p| 9 |010|1", 100, "2: ~p009.jpg ~p010.jpg .. ~p010.jpg"},
+            {"F|~p|7|7|1", 1, "1: ~p7.jpg  .. ~p7.jpg"},
+            {"F|~p|8|7|", 100, "Range Start must not be greater"},
+            {"F|~p|-1|7|", 100, "Range Start must be"},
+            {"F|~p|1|1e3|", 100, "Range End must be"},
+            {"F|~p|1|16|", 16, "16: ~p1.jpg ~p2.jpg .. ~p16.jpg"},
+            {"F|~p|1|16|", 15,
+             "The range gives 16 URLs, but the download list has room for 15 more."},
+            {"F|h.example/p|1|2|", 100, "Not a valid URL: h.example/p1.jpg"},
+            {"~img[001-120].jpg", 32001, "120: ~img001.jpg ~img002.jpg .. ~img120.jpg"},
+            {"~img[1-12].jpg", 32001, "12: ~img1.jpg ~img2.jpg .. ~img12.jpg"},
+            {"~[08-100]", 32001, "93: ~08 ~09 .. ~100"}, // the first number decides the width
+            {"~[1-2]/[8-10].png", 6, "6: ~1/8.png ~1/9.png .. ~2/10.png"},
+            {"http://[::1]:8080/[a-z]/[x][[1-2]]", 32001,
+             "2: http://[::1]:8080/[a-z]/[x][1] http://[::1]:8080/[a-z]/[x][2] .. "},
+            {"not a url [1-]", 0, "1: not a url [1-]  .. not a url [1-]"},
+            {"~[5-3]", 32001, "The first number of [5-3] must not be greater"},
+            {"~[1-40000]", 32001,
+             "The range gives 40000 URLs, but the download list has room for 32001 more."},
+            {"~[0-999999999999]/[0-999999999999]/[0-999999999999]", 32001,
+             "The ranges give too many URLs"},
+            {"[1-2]http://h.example/", 32001, "Not a valid URL: 1http://"},
+        };
+        for (const auto& r : rows) {
+            const QString input = QString(r.input).replace('~', "http://h.example/");
+            const QStringList f = input.split('|');
+            const NumberedRange::Expansion got =
+                f[0] == "F"
+                    ? NumberedRange::FromFields(f[1], f[2], f[3], ".jpg", f[4] == "1", r.freeRows)
+                    : NumberedRange::FromPattern(input, r.freeRows);
+            const QStringList& u = got.Urls;
+            const QString summary =
+                QString("%1: %2 %3 .. %4")
+                    .arg(u.size())
+                    .arg(u.value(0), u.size() > 1 ? u.value(1) : "", u.value(u.size() - 1));
+            const QString result = QString(r.result).replace('~', "http://h.example/");
+            QVERIFY2((got.Error.isEmpty() ? summary : got.Error).startsWith(result),
+                     qPrintable(summary + got.Error));
+            QVERIFY(got.Error.isEmpty() || u.isEmpty());
+        }
+    }
+
+    // The encoding a page is read in, and (where given) the UTF-8 it becomes.
+    void charset()
+    {
+        const struct
+        {
+            QByteArray page, contentType, encoding, utf8;
+        } rows[] = {
+            {"<p>x", "text/html", "windows-1252", ""},
+            {"\x80\x93\xE9", "text/html", "windows-1252", "\xE2\x82\xAC\xE2\x80\x9C\xC3\xA9"},
+            {"<meta charset=koi8-r>", "text/html; Charset=\"UTF-8\"", "UTF-8", ""},
+            {"", "text/html;charset=ISO-8859-1", "windows-1252", ""},
+            {"<html><head><META CharSet='utf-8'>", "text/html", "UTF-8", ""},
+            {"<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">", "", "UTF-8",
+             ""},
+            {"<meta content=\"text/html; charset=utf-8\">", "", "windows-1252", ""},
+            {"<!-- <meta charset=utf-8> --><p>", "", "windows-1252", ""},
+            {"<div title='<meta charset=utf-8>'>", "", "windows-1252", ""},
+            {"<meta charset=utf-16>", "", "UTF-8", ""},
+            {QByteArray(1100, ' ') + "<meta charset=utf-8>", "", "windows-1252", ""},
+            {"\xEF\xBB\xBF<p>", "text/html; charset=windows-1252", "UTF-8", "<p>"},
+            {"a\xFF", "text/html; charset=utf-8", "UTF-8", "a\xEF\xBF\xBD"},
+            {QByteArray::fromHex("fffe6100"), "", "UTF-16LE", "a"},
+            {"<meta charset=utf-7>", "", "windows-1252", ""},
+            {"<meta charset=\"no such thing\">", "text/html; charset=\"bad\x01\"", "windows-1252",
+             ""},
+            {"<meta charset=\"utf-8", "", "windows-1252", ""},
+            {"\xE9", "text/html; charset=iso-8859-2", "iso-8859-2", "\xC3\xA9"},
+        };
+        for (const auto& r : rows) {
+            QCOMPARE(PageCharset::Detect(r.page, r.contentType), r.encoding);
+            if (!r.utf8.isEmpty())
+                QCOMPARE(PageCharset::ToUtf8(r.page, r.contentType), r.utf8);
+        }
+    }
+
+    // A link's value resolved against the page; "~" is the page's folder.
     void resolution()
     {
-        QFETCH(QString, value);
-        QTEST(HtmlLinks::Resolve(value, QUrl("http://h.example/d/page.html")), "expected");
+        const char* const rows[][2] = {
+            {"a.jpg", "~a.jpg"},
+            {"../x/./b.jpg", "http://h.example/x/b.jpg"},
+            {"/c.jpg", "http://h.example/c.jpg"},
+            {"//o.example/e.jpg", "http://o.example/e.jpg"},
+            {"HTTPS://O.Example:443/F.JPG", "https://o.example/F.JPG"},
+            {"http://o.example:80", "http://o.example/"},
+            {" \n a\tb\n.jpg \r\n", "~ab.jpg"},
+            {"..\\img\\g.jpg?a\\b", "http://h.example/img/g.jpg?a%5Cb"},
+            {"http:h.jpg", "~h.jpg"},
+            {"https:/i.example/i.jpg", "https://i.example/i.jpg"},
+            {"caf\u00e9 1.jpg", "~caf%C3%A9%201.jpg"},
+            {"", "~page.html"},
+            {"#top", "~page.html#top"},
+            {"mailto:a@b.example", "mailto:a@b.example"},
+            {"http://[bad", "http://[bad"},
+        };
+        for (const auto& [value, expected] : rows)
+            QCOMPARE(
+                HtmlLinks::Resolve(QString::fromUtf8(value), QUrl("http://h.example/d/page.html")),
+                QString(expected).replace('~', "http://h.example/d/"));
     }
 
     void extraction()
@@ -268,57 +541,46 @@ private slots:
         QCOMPARE(parser.GetLinks("zip"), QStringList({m_nginx.url("/sub/here.zip")}));
     }
 
-    // A page that cannot be had ends with an error and no links, the earlier page's gone.
-    void fetchFailures_data()
-    {
-        QTest::addColumn<QString>("url"); // "~" is the nginx server
-        QTest::addColumn<QString>("error");
-        QTest::newRow("404") << "~/missing.html"
-                             << "404";
-        QTest::newRow("not HTML") << "~/p.jpg"
-                                  << "image/jpeg";
-        QTest::newRow("too large") << "~/big.html"
-                                   << "larger";
-        QTest::newRow("refused connection") << "http://127.0.0.1:%1/"
-                                            << "";
-        QTest::newRow("not http") << "ftp://127.0.0.1/x.html"
-                                  << "http and https";
-        QTest::newRow("no host") << "http://"
-                                 << "not a valid";
-    }
+    // A page that cannot be had ends with an error and no links, the earlier page's gone;
+    // "~" is the nginx server.
     void fetchFailures()
     {
-        QFETCH(QString, url);
-        QFETCH(QString, error);
         m_nginx.writeFile("ok.html", "<a href='x.zip'>");
         m_nginx.writeFile("p.jpg", "<a href='x.zip'>");
         m_nginx.writeFile("big.html", QByteArray(70000, 'x'));
-        HtmlParser parser;
-        parser.SetMaxPageSize(65536);
-        QVERIFY(parse(parser, m_nginx.url("/ok.html")));
-        QVERIFY(parser.HasLinks());
-        url.replace('~', m_nginx.url(""));
-        if (url.contains("%1"))
-            url = url.arg(unusedLoopbackPort());
-        QVERIFY(parse(parser, url));
-        QVERIFY2(!parser.LastError().isEmpty() && parser.LastError().contains(error),
-                 qPrintable(parser.LastError()));
-        QVERIFY(!parser.HasLinks() && !parser.Document());
-        QCOMPARE(parser.GetLinks("zip"), QStringList());
-        if (error != "404")
-            return;
+        const char* const rows[][2] = {
+            {"~/missing.html", "404"},
+            {"~/p.jpg", "image/jpeg"},
+            {"~/big.html", "larger"},
+            {"http://127.0.0.1:%1/", ""},
+            {"ftp://127.0.0.1/x.html", "http and https"},
+            {"http://", "not a valid"},
+        };
+        for (const auto& [address, error] : rows) {
+            HtmlParser parser;
+            parser.SetMaxPageSize(65536);
+            QVERIFY(parse(parser, m_nginx.url("/ok.html")));
+            QVERIFY(parser.HasLinks());
+            QString url = QString(address).replace('~', m_nginx.url(""));
+            if (url.contains("%1"))
+                url = url.arg(unusedLoopbackPort());
+            QVERIFY(parse(parser, url));
+            QVERIFY2(!parser.LastError().isEmpty() && parser.LastError().contains(error),
+                     qPrintable(parser.LastError()));
+            QVERIFY(!parser.HasLinks() && !parser.Document());
+            QCOMPARE(parser.GetLinks("zip"), QStringList());
+        }
         // The harvester shows the reason, checks the row and files nothing.
         Rig rig;
-        QVERIFY(rig.harvest(url));
+        QVERIFY(rig.harvest(m_nginx.url("/missing.html")));
         QCOMPARE(rig.dialogs.messages().size(), 1);
         QVERIFY(rig.dialogs.messages().at(0).contains("404"));
         QCOMPARE(rig.jobList.ListCount(), 0);
         QVERIFY(rig.pages.Selected(0));
     }
 
-    // Over a scripted server: a chunked reply in pieces with the charset only in the meta
-    // element; one that ends early is an error, not half a page; one that never comes ends
-    // at the time limit; the request names the user agent.
+    // A chunked reply in pieces with the charset in the meta element; one cut early is an
+    // error; one that never comes ends at the time limit; the request names the user agent.
     void scriptedReplies()
     {
         ScriptedServer server;
@@ -404,7 +666,6 @@ private slots:
     void webPageListCommands()
     {
         Rig rig;
-        QTemporaryDir dir;
         const auto menu = [&rig] {
             const PageHarvester::WebPageMenu m = rig.harvester.UpdateWebPageMenu();
             QString out;
@@ -427,7 +688,7 @@ private slots:
         QCOMPARE(rig.dialogs.clipboard, QString("http://a.example/one.html"));
 
         // Save Checked appends the parsed pages; Save Unchecked the others.
-        const QString path = dir.filePath("pages.txt");
+        const QString path = m_dir.filePath("web.txt");
         rig.dialogs.files.enqueue(path);
         rig.harvester.SaveCheckedUrls();
         rig.dialogs.files.enqueue(path);
@@ -452,17 +713,76 @@ private slots:
         QCOMPARE(rig.dialogs.asked.last().text, QString("Clear the page links ?"));
         rig.dialogs.answers.enqueue(Dialogs::Answer::Yes);
         rig.harvester.ClearUrls();
-        QCOMPARE(rig.pages.ListCount(), 0);
-        QCOMPARE(rig.harvester.ParsedCount(), 0);
+        QVERIFY(rig.pages.ListCount() == 0 && rig.harvester.ParsedCount() == 0);
 
         // A file dropped with "clear before loading" empties the list and so the count.
         QVERIFY(rig.harvest(parsed));
-        const QString list = dir.filePath("list.txt");
+        const QString list = m_dir.filePath("list.txt");
         writeFile(list, "http://a.example/four.html\n");
         rig.io.LoadDroppedFile(list, rig.pages, ".html", true);
         QCOMPARE(Rig::rows(rig.pages), "http://a.example/four.html");
         QCOMPARE(rig.harvester.ParsedCount(), 0);
         QCOMPARE(menu(), "11101011");
+    }
+
+    // The request target and Host line; an empty target: the URL is refused.
+    void requestLines()
+    {
+        const QString rows[][3] = {
+            {"http://h/d1/file%20with%20spaces.dat", "/d1/file%20with%20spaces.dat", "h"},
+            {"http://h/p?x=a%2Fb", "/p?x=a%2Fb", "h"},
+            {"http://h/100%.dat?v=%zz%4", "/100%25.dat?v=%25zz%254", "h"},
+            {"http://h:81#a/b", "/", "h"},
+            {"http://h?q=1", "/?q=1", "h"},
+            {"http://h/\u00fc.dat", "/%C3%BC.dat", "h"},
+            {"http://B\u00fccher.example/a", "/a", "xn--bcher-kva.example"},
+            {"http://[::1]:81/a", "/a", "[::1]"},
+            {"http://a\nX-Injected: 1/p", "", ""},
+            {"http://a b/p", "", ""},
+            {"http://a\177b/p", "", ""},
+            {QStringLiteral("http://a%1b/p").arg(QChar(0)), "", ""},
+        };
+        for (const auto& [url, target, host] : rows) {
+            const UrlSplit split = UrlSplit::Parse(url);
+            QCOMPARE(split.Supported, !target.isEmpty());
+            if (!split.Supported)
+                continue;
+            HttpFiles slot;
+            const QStringList lines =
+                slot.getRequest(split.Host, split.Path, 0, 0, 0).split(QStringLiteral("\r\n"));
+            QCOMPARE(lines.value(0), "GET " + target + " HTTP/1.0");
+            QCOMPARE(lines.value(1), "Host: " + host);
+        }
+    }
+
+    // A redirection's Location on the wire: escapes kept, and a host with a control
+    // character (a bare LF stays inside the header line) fails the download.
+    void redirections()
+    {
+        const std::pair<QByteArray, QByteArray> rows[] = {
+            {"/new%20name.bin?k=a%2Fb#top", "GET /new%20name.bin?k=a%2Fb HTTP/1.0\r\n"},
+            {"http://evil\nX-Injected: 1/p", ""}, // no second request
+        };
+        for (const auto& [location, second] : rows) {
+            ScriptedServer server;
+            server.addConnection(ServerScript::reply("HTTP/1.0 302 Found\r\nLocation: " + location +
+                                                     "\r\nContent-Length: 0\r\n\r\n"));
+            server.addConnection(
+                ServerScript::reply("HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok"));
+            QTemporaryDir dir;
+            HttpFiles slot;
+            SlotRecorder rec(&slot);
+            SlotRecorder::makeQuick(&slot);
+            slot.setRedirection(true);
+            slot.GetRemoteFile(server.url("/old.bin"), dir.filePath("n.bin"), 0, 0);
+            WAIT_ENDED(rec, 10000);
+            QCOMPARE(rec.milestones().contains("DownloadComplete"), !second.isEmpty());
+            QVERIFY(server.requests().value(1).startsWith(second));
+            if (second.isEmpty()) {
+                QVERIFY(rec.errors().join(u' ').contains(QStringLiteral("Unsupported URL")));
+                QCOMPARE(server.connectionCount(), 1);
+            }
+        }
     }
 };
 

@@ -1,0 +1,734 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Settings: number reading, options loaded, edited, marked and saved, the store file,
+// param.dat, the window placement, and the folder commands (tree delete on a real
+// temporary tree, new folder).
+#include "platform/FolderTreeDelete.h"
+#include "platform/NewFolder.h"
+#include "platform/SettingsStore.h"
+#include "settings/NumberText.h"
+#include "settings/Options.h"
+#include "settings/ParamFile.h"
+#include "settings/WindowPlacement.h"
+#include "support/TestFiles.h"
+
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <functional>
+#include <sys/stat.h>
+
+using Option = Options::Option;
+
+namespace {
+
+// The keys present in the [Configurations] section of an INI file.
+QStringList storedKeys(const QString& path)
+{
+    QSettings raw(path, QSettings::IniFormat);
+    raw.beginGroup("Configurations");
+    QStringList keys = raw.allKeys();
+    keys.sort();
+    return keys;
+}
+
+const char* const DefaultColors = "9633792;16777088;8421376;9633792;8421376;14206136;0";
+
+QString joined(const Options::Colors& colors)
+{
+    QStringList out;
+    for (const quint32 c : colors)
+        out << QString::number(c);
+    return out.join(';');
+}
+
+// What reading param.dat changed against the built-ins: "Key=value" for a replaced value,
+// "List+entry" for an appended entry, "List!" when a built-in entry or selection moved.
+QString paramChanges(ParamValues& v)
+{
+    ParamValues b;
+    ParamFile::SetBuiltIns(b);
+    ParamFile::FillUserAgents(b);
+    ParamFile::FillUserAgents(v);
+    QStringList out;
+    for (const auto& [name, now, before] : {std::tuple{"DefExt", v.DefExt, b.DefExt},
+                                            {"DataFilter", v.DataFilter, b.DataFilter},
+                                            {"ErrCodes", v.ErrCodes, b.ErrCodes}}) {
+        if (now != before)
+            out << QString(name) + "=" + now;
+    }
+    for (const auto& [name, now, before] : {std::tuple{"Accept", &v.CboAccept, &b.CboAccept},
+                                            {"Lang", &v.CboAccptLang, &b.CboAccptLang},
+                                            {"Enc", &v.CboAccptEncoding, &b.CboAccptEncoding},
+                                            {"UA", &v.Combo2, &b.Combo2}}) {
+        if (now->Items().mid(0, before->Count()) != before->Items() ||
+            now->SelectedIndex() != before->SelectedIndex())
+            out << QString(name) + "!";
+        for (const QString& item : now->Items().mid(before->Count()))
+            out << QString(name) + "+" + item;
+    }
+    return out.join('|');
+}
+
+QString readParams(const QList<QByteArray>& pieces)
+{
+    ParamValues values;
+    ParamFile::SetBuiltIns(values);
+    ParamFile::SetBuiltIns(values); // setting them again must not pile entries up
+    ParamFileParser parser;
+    for (const QByteArray& piece : pieces)
+        ParamFile::Feed(parser, piece, values);
+    ParamFile::Finish(parser, values);
+    return paramChanges(values);
+}
+
+const QByteArray MixedParams = "\xEF\xBB\xBF# comment\r\n$DEF_EXT=.htm.x\r$accept=text/plain\n"
+                               "  $USER_AGENT=  Agent One\r\n$ACCEPT =ignored\n\n\r\r"
+                               "$ERR_CODES=404\r\n$ERR_CODES=500|503\r\n$Accept-Language= de-de "
+                               "\r\n$DEF_DATA_FILTER=(ftp://$Ext)=x\n$ACCEPT-ENCODING=br\r"
+                               "$USER_AGENT=\xC3\xA9t\xC3\xA9";
+const QString MixedRead = QString::fromUtf8("DefExt=.htm.x|DataFilter=(ftp://$Ext)=x|ErrCodes=500|"
+                                            "503|Accept+text/plain|Lang+de-de|Enc+br|UA+  Agent "
+                                            "One|UA+\xC3\xA9t\xC3\xA9");
+
+// A tree with everything a delete can trip on (hidden names, a read-only folder and file,
+// links to a folder and a file outside it, a dangling link) and sentinels behind the links.
+struct Tree
+{
+    QTemporaryDir dir;
+    QString root() const { return dir.filePath("tree"); }
+    QString at(const QString& relative) const { return root() + '/' + relative; }
+    const QStringList folders{"", ".dots", "read-only", "sub", "sub/deeper"};
+
+    Tree()
+    {
+        for (const QString& folder : folders)
+            QDir().mkpath(at(folder));
+        for (const char* file : {"a.txt", ".hidden", ".dots/.inner", "read-only/in.txt",
+                                 "read-only-file.txt", "sub/b.txt", "sub/deeper/c.txt"})
+            writeFile(at(file), "x");
+        writeFile(dir.filePath("target/sentinel"), "x");
+        writeFile(dir.filePath("sentinel-file"), "x");
+        QFile::link(dir.filePath("target"), at("link-to-folder"));
+        QFile::link(dir.filePath("target"), at("sub/deeper/link2"));
+        QFile::link(dir.filePath("sentinel-file"), at("link-to-file"));
+        QFile::link(dir.filePath("gone"), at(".dots/dangling"));
+        QFile::setPermissions(at("read-only-file.txt"), QFileDevice::ReadOwner);
+        QFile::setPermissions(at("read-only"), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    }
+    ~Tree() // let the temporary folder go even when a test failed half-way
+    {
+        QFile::setPermissions(at("read-only"), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                   QFileDevice::ExeOwner);
+    }
+    // Deletes the tree, keeping every progress text and calling onText on it; the Finished
+    // arguments, or nothing when it would not start or not end.
+    QVariantList run(FolderTreeDelete& deleter, const std::function<void(const QString&)>& onText)
+    {
+        QObject::connect(&deleter, &FolderTreeDelete::Progress, [&](const QString& text) {
+            texts << text;
+            onText(text);
+        });
+        QSignalSpy finished(&deleter, &FolderTreeDelete::Finished);
+        QString error;
+        if (!deleter.Start(root(), dir.filePath("base"), dir.filePath("home"), error) ||
+            !deleter.IsRunning() || !finished.wait(10000))
+            return {};
+        return finished.first();
+    }
+    QStringList texts;
+    bool sentinelsStay() const
+    {
+        return QFile::exists(dir.filePath("target/sentinel")) &&
+               QFile::exists(dir.filePath("sentinel-file"));
+    }
+};
+
+const QString FileText = QStringLiteral("Deleting File:");
+const QString DirText = QStringLiteral("Deleting Directory:");
+
+} // namespace
+
+class TestSettings : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_home;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        // The default store and download folder land in a temporary home.
+        QVERIFY(m_home.isValid());
+        qputenv("HOME", QFile::encodeName(m_home.path()));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath("config")));
+    }
+
+    void numberReading()
+    {
+        const int max = std::numeric_limits<qint32>::max();
+        const std::pair<const char*, int> rows[] = {
+            {"abc", 0},
+            {" \t\r\n 42", 42},
+            {"12 bytes", 12},
+            {"2.5", 2},
+            {"3.5", 4},
+            {".6", 1},
+            {"1.5e3", 1500},
+            {"5e", 5},
+            {"25E-1", 2},
+            {"1e999", max},
+            {"99999999999", max},
+            {"-1e300", std::numeric_limits<qint32>::min()},
+            {"\xD9\xA1\xD9\xA2", 0}, // other digits
+        };
+        for (const auto& [text, expected] : rows)
+            QCOMPARE(StrToLong(QString::fromUtf8(text)), expected);
+    }
+
+    // One value, stored and loaded or typed into its box, and what the option (its box
+    // text where it has one) holds after; "r": a stored value refused or an edit not taken.
+    void valueRules()
+    {
+        const char* const rows[][6] = {
+            {"parallel 0", "Max Parallel", "0", "1", "", ""},
+            {"parallel 25", "Max Parallel", "25", "20", "", ""},
+            {"parallel beyond 16 bits", "Max Parallel", "40000", "7", "r", ""},
+            {"path -1", "Path Option", "-1", "0", "", ""},
+            {"path 3", "Path Option", "3", "2", "", ""},
+            {"pbar 11", "PBar UI", "11", "10", "", ""},
+            {"pbar 0", "PBar UI", "0", "1", "", ""},
+            {"tbar 8", "TBar UI", "8", "7", "", ""},
+            {"try 0", "MAX-Try", "0", "2", "", ""},
+            {"try 1 kept", "MAX-Try", "1", "1", "", ""},
+            {"try beyond 16 bits", "MAX-Try", "1e6", "6", "r", ""},
+            {"wait 5", "Busy-Wait", "5", "10", "", ""},
+            {"wait 150", "Busy-Wait", "150", "120", "", ""},
+            {"wait 256", "Busy-Wait", "256", "10", "r", ""},
+            {"timeout 3", "Connect-Timeout", "3", "10", "", ""},
+            {"timeout 500", "Connect-Timeout", "500", "500", "", ""},
+            {"timeout no number", "Connect-Timeout", "nan", "10", "", ""},
+            {"min size rounded", "MinImgSize", "12.5", "12", "", ""},
+            {"min size beyond 32 bits", "MinImgSize", "5e9", "0", "r", ""},
+            {"check 2 is not checked", "Keep-Alive", "2", "0", "", ""},
+            {"check 3", "Keep-Alive", "3", "1", "r", ""},
+            {"check -1", "Connect At Once", "-1", "0", "r", ""},
+            {"check 1", "Clear List", "1", "1", "", ""},
+            {"extensions as stored", "DataExt", "jpg/1|gif/0", "jpg/1|gif/0", "", ""},
+            {"colours", "ColorSettings", "1;2;3;4;5;6;7;", "1;2;3;4;5;6;7", "", ""},
+            {"colours, some", "ColorSettings", "5;6", "5;6;8421376;9633792;8421376;14206136;0", "",
+             ""},
+            {"colour beyond 32 bits", "ColorSettings", "1;1e20;3", DefaultColors, "r", ""},
+            {"empty scheme changes nothing", "ColorSettings", "", DefaultColors, "", ""},
+            {"window rectangle", "WinRect", "1|2|3|4", "1|2|3|4", "", ""},
+            {"typed try below", "MAX-Try", "1", "2", "", "t"},
+            {"typed try above", "MAX-Try", "12", "10", "", "t"},
+            {"typed try fraction", "MAX-Try", "6.5", "6", "", "t"},
+            {"typed wait below", "Busy-Wait", "4", "10", "", "t"},
+            {"typed wait above", "Busy-Wait", "150", "120", "", "t"},
+            {"typed wait within a byte", "Busy-Wait", "255.4", "120", "", "t"},
+            {"typed wait negative zero", "Busy-Wait", "-0.4", "10", "", "t"},
+            {"typed wait beyond a byte", "Busy-Wait", "300", "60", "r", "t"},
+            {"typed wait far beyond", "Busy-Wait", "1e99", "60", "r", "t"},
+            {"typed timeout below", "Connect-Timeout", "3", "10", "", "t"},
+            {"typed timeout beyond 16 bits", "Connect-Timeout", "1e12", "32767", "", "t"},
+            {"typed size with text", "MinImgSize", "12k", "12", "", "t"},
+            {"typed size beyond 32 bits", "MinImgSize", "1e15", "2147483647", "", "t"},
+        };
+        for (const auto& [name, keyText, input, result, refusedMark, typedMark] : rows) {
+            const QString key = keyText;
+            const bool refused = *refusedMark, typed = *typedMark;
+            QTemporaryDir dir;
+            SettingsStore store(dir.filePath("in.ini"));
+            Options options;
+            if (!typed) {
+                QVERIFY(store.Set(key, input));
+                options.setListUrl(true); // a change before a load does not survive it
+                QCOMPARE(options.LoadSettings(store), refused ? QStringList{key} : QStringList());
+                QVERIFY(!options.SaveEnabled() && !options.ListUrl());
+            } else {
+                options.EditBusyWait("60");
+                options.ClearSettingMarks();
+                QString shown;
+                if (key == "MAX-Try")
+                    shown = options.EditMaxTry(input);
+                else if (key == "Busy-Wait")
+                    shown = options.EditBusyWait(input);
+                else if (key == "Connect-Timeout")
+                    shown = options.EditConnectTimeout(input);
+                else { // the size box keeps what was typed until it is left
+                    options.EditMinImgSize(input);
+                    QCOMPARE(options.MinImgSizeText(), input);
+                    shown = options.ValidateMinImgSize();
+                }
+                QCOMPARE(options.SaveEnabled(), !refused);
+                QCOMPARE(shown, QString(refused ? input : result));
+            }
+            const auto n = [](qint64 v) { return QString::number(v); };
+            const QHash<QString, QString> now = {{"Max Parallel", n(options.MaxParallel())},
+                                                 {"Path Option", n(options.PathOption())},
+                                                 {"PBar UI", n(options.PBarStyle())},
+                                                 {"TBar UI", n(options.TBarStyle())},
+                                                 {"MAX-Try", options.MaxTryText()},
+                                                 {"Busy-Wait", options.BusyWaitText()},
+                                                 {"Connect-Timeout", options.ConnectTimeoutText()},
+                                                 {"MinImgSize", n(options.MinImgSize())},
+                                                 {"Keep-Alive", n(options.KeepAlive())},
+                                                 {"Connect At Once", n(options.ConnectAtOnce())},
+                                                 {"Clear List", n(options.ClearList())},
+                                                 {"DataExt", options.DataExt()},
+                                                 {"ColorSettings", joined(options.ColorValues())},
+                                                 {"WinRect", options.WinRect()}};
+            QVERIFY2(now.value(key) == result, name);
+            QCOMPARE(options.TryCount() * 10000 + options.BusyWait() * 100 + options.ConnTimeout(),
+                     options.MaxTryText().toInt() * 10000 + options.BusyWaitText().toInt() * 100 +
+                         options.ConnectTimeoutText().toInt());
+        }
+    }
+
+    // A badly formed hand-written file: each bad value costs only its option; a save writes
+    // the edited keys over it and leaves the rest.
+    void handWrittenFileLoadsEditsAndSaves()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("settings.ini");
+        const QString base = dir.filePath(QString::fromUtf8("D\xC3\xA9p\xC3\xB4t"));
+        writeFile(path, "; written by hand\n[Configurations\nnonsense line\n[Configurations]\n"
+                        "Base%20Dir=" +
+                            base.toUtf8() +
+                            "\nMax%20Parallel=40000\n"
+                            "Clear%20List=1\nKeep-Alive=0\nColorSettings=\"1;2;3;4;5;6;7;\"\n"
+                            "MinImgSize=2048\nDataExt=jpg/1,gif/0\nUrlExt=html/1\nMAX-Try=1e6\n"
+                            "Busy-Wait=30\nWinRect=100|200|9000|7000\n\"unterminated\n");
+        SettingsStore store(path);
+        Options options;
+        QCOMPARE(options.LoadSettings(store), QStringList({"Max Parallel", "MAX-Try"}));
+        QCOMPARE(options.BaseDir(), base);
+        QVERIFY(!options.BaseDirIsDefault());
+        QVERIFY(!QDir(base).exists()); // a stored folder is used as stored
+        QCOMPARE(options.ColorValues(), (Options::Colors{1, 2, 3, 4, 5, 6, 7})); // quoted
+
+        QCOMPARE(options.SliderMouseUp(2000, 2000), 20);
+        options.setClearList(false);
+        options.setUrlExt("htm/1");
+        QVERIFY(options.SaveSettings(store));
+        QVERIFY(!options.SaveEnabled() && !options.AnyMarked());
+        const QList<QPair<QString, QString>> expected = {
+            {"Base Dir", base},  {"Max Parallel", "20"}, {"Clear List", "0"},
+            {"Keep-Alive", "0"}, {"UrlExt", "htm/1"},    {"DataExt", "jpg/1,gif/0"},
+            {"MAX-Try", "1e6"},  {"MinImgSize", "2048"}, {"WinRect", "100|200|9000|7000"},
+        };
+        SettingsStore reread(path);
+        for (const auto& [key, value] : expected)
+            QCOMPARE(reread.Get(key, "<missing>"), value);
+        QCOMPARE(storedKeys(path).size(), 11);
+        QVERIFY(readFile(path).contains("Max%20Parallel=20\n"));
+    }
+
+    // Where a click at x on a slider of that width lands, in steps from 1.
+    void sliderRule()
+    {
+        const int rows[][4] = {{2600, 2000, 20, 20}, {-40, 2000, 20, 1},   {700, 2000, 20, 7},
+                               {701, 2000, 20, 8},   {1999, 2019, 20, 20}, {3, 0, 20, 3},
+                               {149, 150, 7, 7},     {42, 150, 7, 2}};
+        for (const auto& [x, width, steps, expected] : rows) {
+            QCOMPARE(Options::SliderStep(x, width, steps), expected);
+            Options options;
+            if (steps == 20)
+                QVERIFY(options.SliderMouseUp(x, width) == expected &&
+                        options.MaxParallel() == expected);
+        }
+    }
+
+    void marksAndSaveEnabled()
+    {
+        QTemporaryDir dir;
+        SettingsStore store(dir.filePath("settings.ini"));
+        Options options;
+        options.LoadSettings(store);
+        QSignalSpy enabled(&options, &Options::saveEnabledChanged);
+
+        // Every way of editing marks exactly its own option, even with no change.
+        QList<QPair<Option, std::function<void()>>> edits = {
+            {Option::MaxParallel, [&] { options.SliderMouseUp(10, 200); }},
+            {Option::MaxParallel, [&] { options.setMaxParallel(7); }},
+            {Option::TryCount, [&] { options.EditMaxTry(options.MaxTryText()); }},
+            {Option::BusyWait, [&] { options.EditBusyWait("10"); }},
+            {Option::ConnTimeout, [&] { options.EditConnectTimeout("20"); }},
+            {Option::MinImgSize, [&] { options.EditMinImgSize("0"); }},
+            {Option::PathOption, [&] { options.setPathOption(0); }},
+            {Option::DataExt, [&] { options.setDataExt(options.DataExt()); }},
+            {Option::UrlExt, [&] { options.setUrlExt("htm/1"); }},
+        };
+        for (int i = 0; i < Options::OptionCount; ++i) {
+            if (Options::IsCheckOption(Option(i)))
+                edits.append(
+                    {Option(i), [&, i] { options.setCheck(Option(i), options.Check(Option(i))); }});
+        }
+        QCOMPARE(edits.size(), 9 + 12);
+        for (const auto& [option, edit] : edits) {
+            options.ClearSettingMarks();
+            edit();
+            QVERIFY(options.SaveEnabled());
+            for (int i = 0; i < Options::OptionCount; ++i)
+                QCOMPARE(options.Marked(Option(i)), Option(i) == option);
+        }
+        QCOMPARE(enabled.size(), 2 * edits.size() - 1);
+
+        // No mark: the size box validated, the dialog's options, refused values.
+        options.ClearSettingMarks();
+        options.ValidateMinImgSize();
+        options.setPBarStyle(3);
+        options.setTBarStyle(2);
+        QVERIFY(options.setColorSettings("1;2;3;4;5;6;7"));
+        QVERIFY(!options.setColorSettings("1e30") && options.setColorSettings(""));
+        QCOMPARE(options.ColorSettings(), "1;2;3;4;5;6;7");
+        options.setPathOption(3);
+        options.setPathOption(-1);
+        options.setCheck(Option::MaxParallel, true);
+        QVERIFY(!options.SaveEnabled() && !options.AnyMarked());
+        QCOMPARE(options.PathOption(), 0);
+
+        // A load clears every mark.
+        options.setKeepAlive(false);
+        options.LoadSettings(store);
+        QVERIFY(!options.SaveEnabled() && !options.AnyMarked() && options.KeepAlive());
+    }
+
+    void saveWritesOnlyMarkedKeysAndKeepsMarksOnFailure()
+    {
+        QTemporaryDir dir;
+        // The store's folder is a plain file at first: nothing can be written below it.
+        writeFile(dir.filePath("blocked"), "x");
+        const QString path = dir.filePath("blocked/settings.ini");
+        SettingsStore store(path);
+        Options options;
+        options.LoadSettings(store);
+        options.setKeepAlive(false);
+        options.setPBarStyle(5); // options without a mark are never written by it
+        options.setColorSettings("1;2");
+        QVERIFY(!options.SaveSettings(store));
+        QVERIFY(options.SaveEnabled() && options.Marked(Option::KeepAlive));
+
+        QVERIFY(QFile::remove(dir.filePath("blocked")));
+        QVERIFY(QDir(dir.path()).mkdir("blocked"));
+        QVERIFY(options.SaveSettings(store));
+        QVERIFY(!options.SaveEnabled());
+        QCOMPARE(storedKeys(path), QStringList{"Keep-Alive"});
+        QCOMPARE(SettingsStore(path).Get("Keep-Alive"), "0");
+        // Saving with nothing marked writes nothing; the dialog's keys only those given.
+        options.SetSaveEnabled(true);
+        QVERIFY(options.SaveSettings(store));
+        QCOMPARE(storedKeys(path), QStringList{"Keep-Alive"});
+        QVERIFY(Options::SaveInterfaceSettings(store, {}, 4, {}, QString("1;2")));
+        QVERIFY(Options::SaveInterfaceSettings(store, dir.path(), {}, 2, {}));
+        QCOMPARE(storedKeys(path),
+                 QStringList({"Base Dir", "ColorSettings", "Keep-Alive", "PBar UI", "TBar UI"}));
+        QVERIFY(options.SaveWindowRect(store, QRect(-300, 15, 12000, 9000)));
+        QCOMPARE(options.WinRect(), "-300|15|12000|9000");
+        Options other;
+        other.LoadWindowRect(store);
+        QCOMPARE(other.WinRect(), "-300|15|12000|9000");
+    }
+
+    // The stored colour scheme ("c") and window rectangle ("r") texts; "-" is a refusal.
+    void parsing()
+    {
+        const char* const rows[][3] = {
+            {"c", "1;2;3;4;5;6;7;8;junk;", "1;2;3;4;5;6;7"},
+            {"c", "1;;3;4;5;6;", "1;0;3;4;5;6;0"},
+            {"c", "1;2", "1;2;13;14;15;16;17"},
+            {"c", "-2147483633;4294967295;16777215", "2147483663;4294967295;16777215;14;15;16;17"},
+            {"c", "1;4294967296", "-"},
+            {"r", "10.5|2|300px|400", "10,2 300x400"},
+            {"r", "1|2|3", "-"},
+            {"r", "1|2|-3|4", "-"},
+            {"r", "1|2|3|99999999999", "-"},
+        };
+        for (const auto& [kind, text, expected] : rows) {
+            QString got = "-";
+            if (*kind == 'c') {
+                if (const auto c = Options::ParseColors(text, {11, 12, 13, 14, 15, 16, 17}))
+                    got = joined(*c);
+            } else if (const auto r = Options::ParseWinRect(text)) {
+                got =
+                    QString("%1,%2 %3x%4").arg(r->x()).arg(r->y()).arg(r->width()).arg(r->height());
+            }
+            QCOMPARE(got, QString(expected));
+        }
+    }
+
+    void baseDirRefusal()
+    {
+        QTemporaryDir dir;
+        writeFile(dir.filePath("file"), "x");
+        const QString readOnly = dir.filePath("ro");
+        QVERIFY(QDir().mkdir(readOnly));
+        QVERIFY(QFile::setPermissions(readOnly, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        QVERIFY(Options::BaseDirRefusal(dir.path()).isEmpty());
+        QVERIFY(Options::BaseDirRefusal("relative/folder").contains("full path"));
+        QVERIFY(Options::BaseDirRefusal("").contains("full path"));
+        QVERIFY(Options::BaseDirRefusal(dir.filePath("missing")).contains("does not exist"));
+        QVERIFY(Options::BaseDirRefusal(dir.filePath("file")).contains("is not a folder"));
+        QVERIFY(Options::BaseDirRefusal(readOnly).contains("read-only"));
+        QFile::setPermissions(readOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                            QFileDevice::ExeOwner);
+    }
+
+    void storeFile()
+    {
+        // The user's store: $XDG_CONFIG_HOME/Harvex®/Harvex®.ini.
+        const QString product = QString::fromUtf8("Harvex\xC2\xAE");
+        QCOMPARE(SettingsStore().FileName(),
+                 m_home.filePath("config/" + product + "/" + product + ".ini"));
+
+        // An empty store gives the defaults, the download folder made in the home.
+        QTemporaryDir dir;
+        SettingsStore empty(dir.filePath("empty.ini"));
+        Options options;
+        QVERIFY(options.LoadSettings(empty).isEmpty());
+        QVERIFY(!QFile::exists(empty.FileName())); // loading never writes
+        QVERIFY(options.BaseDirIsDefault());
+        QCOMPARE(options.BaseDir(),
+                 QStandardPaths::writableLocation(QStandardPaths::DownloadLocation));
+        QVERIFY(options.BaseDir().startsWith(m_home.path()));
+        QVERIFY(QDir(options.BaseDir()).exists()); // created when it is the default
+
+        // Texts that INI syntax would otherwise bend come back unchanged.
+        const QString path = dir.filePath("settings.ini");
+        const QStringList texts = {"1;2;3;",     "a, b, c",     " padded ", "x=y", "@Variant(0)",
+                                   "\"quoted\"", "back\\slash", "#hash",    ""};
+        for (int i = 0; i < texts.size(); ++i)
+            QVERIFY(SettingsStore(path).Set(QString("Key %1").arg(i), texts[i]));
+        SettingsStore store(path);
+        for (int i = 0; i < texts.size(); ++i)
+            QCOMPARE(store.Get(QString("Key %1").arg(i), "<missing>"), texts[i]);
+        QVERIFY(store.Contains("Key 8") && !store.Contains("Key 9"));
+        QCOMPARE(store.Get("Key 9", "fallback"), "fallback");
+    }
+
+    // param.dat lines, read whole, in two pieces and in 1000-byte pieces.
+    void paramLines()
+    {
+        const QByteArray longValue(ParamFileParser::MaxLineLength, 'x');
+        const QByteArray fits(ParamFileParser::MaxLineLength - 9, 'y');
+        const std::pair<QByteArray, QString> rows[] = {
+            {"$accept=a/b\n", "Accept+a/b"},
+            {"$Accept-Encoding=br\n", "Enc+br"},
+            {"$DEF_EXT =.x\n$ACCEPT =a\n", ""}, // a blank before "=": unknown key
+            {"\t$ACCEPT=a\n", ""},
+            {"$DEF_EXT=\n", "DefExt="},
+            {"$ERR_CODES=  404  \n", "ErrCodes=  404"},
+            {"$USER_AGENT=\n", "UA+"},
+            {"$ACCEPT=    \n$ACCEPT-LANGUAGE=\n", ""},
+            {"$ACCEPT-LANGUAGE=   fr, en  \n", "Lang+fr, en"},
+            {"$DEF_DATA_FILTER=a=b=c\n", "DataFilter=a=b=c"},
+            {"   #$ACCEPT=a\n#\n", ""},
+            {"$ACCEPT\n=a\n$ACCEPTX=a\n$USER-AGENT=a\n $ ACCEPT=a\n", ""},
+            {"$ERR_CODES=404\n$err_codes=500\n", "ErrCodes=500"},
+            {"$USER_AGENT=one\n$USER_AGENT= two\n", "UA+one|UA+ two"},
+            {"$ACCEPT-LANGUAGE=fr-\xC3\xA9\n", QString::fromUtf8("Lang+fr-\xC3\xA9")},
+            {"$ACCEPT=\xFF\xFE\n", QString::fromUtf8("Accept+\xEF\xBF\xBD\xEF\xBF\xBD")},
+            {"$ACCEPT=a\r$ACCEPT=b\r$ACCEPT=c", "Accept+a|Accept+b|Accept+c"},
+            {"$ACCEPT=a\r\n$ACCEPT=b\r\n", "Accept+a|Accept+b"},
+            {"\xEF\xBB\xBF$ACCEPT=a\r\n\r\n$ACCEPT=b\n\r$ACCEPT=c", "Accept+a|Accept+b|Accept+c"},
+            {"\xEF\xBB$ACCEPT=x", ""}, // half a BOM is text
+            {"\xEF\xBB\xBF", ""},
+            {MixedParams, MixedRead},
+            {"$ACCEPT=a\n$USER_AGENT=" + longValue + "\r\n$ACCEPT=b\n$DEF_EXT=" + longValue,
+             "Accept+a|Accept+b"},
+            {"$DEF_EXT=" + fits, "DefExt=" + QString(fits)},
+        };
+        for (const auto& [text, read] : rows) {
+            QCOMPARE(readParams({text}), read);
+            const qsizetype half = text.size() / 2;
+            QCOMPARE(readParams({text.first(half), text.sliced(half)}), read);
+            QList<QByteArray> pieces;
+            for (qsizetype at = 0; at < text.size(); at += 1000)
+                pieces.append(text.mid(at, 1000));
+            QCOMPARE(readParams(pieces), read);
+        }
+    }
+
+    // param.dat in the base folder: read when it is a regular file, up to the size limit.
+    void paramFromBaseFolder()
+    {
+        const std::tuple<QString, bool, QString> rows[] = {
+            {"file", true, MixedRead},
+            {"file/", true, MixedRead},
+            {"big", false, "Accept+first"},
+            {"folder", false, ""},
+            {"fifo", false, ""},
+            {"missing", false, ""},
+            {"none", false, ""},
+            {"", false, ""},
+        };
+        for (const auto& [kind, complete, read] : rows) {
+            QTemporaryDir dir;
+            const QString file = dir.filePath("param.dat");
+            QString base = dir.path();
+            if (kind.startsWith("file")) {
+                writeFile(file, MixedParams);
+                base += kind.mid(4);
+            } else if (kind == "big") {
+                QByteArray text = "$ACCEPT=first\n";
+                const QByteArray filler = "# " + QByteArray(100, '-') + "\n";
+                while (text.size() + filler.size() <= ParamFileParser::MaxFileSize - 10)
+                    text += filler;
+                writeFile(file, text + "$ACCEPT=cut off at the limit\n$ACCEPT=never read\n");
+            } else if (kind == "folder") {
+                QVERIFY(QDir().mkdir(file));
+            } else if (kind == "fifo") { // would block a plain open
+                QCOMPARE(mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+            } else if (kind == "missing") {
+                base = dir.filePath("no-such-folder");
+            } else if (kind.isEmpty()) {
+                base.clear();
+            }
+            ParamValues values;
+            ParamFile::SetBuiltIns(values);
+            QCOMPARE(ParamFile::ReadParamFile(base, values), complete);
+            QCOMPARE(paramChanges(values), read);
+        }
+    }
+
+    // A saved rectangle is brought back onto a screen there is now.
+    void placementStaysOnAScreen()
+    {
+        const QList<QRect> screens{QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
+        const QRect rows[][2] = {
+            {QRect(100, 50, 800, 600), QRect(100, 50, 800, 600)},      // on a screen
+            {QRect(5000, 3000, 800, 600), QRect(1120, 480, 800, 600)}, // off every screen
+            {QRect(2000, 900, 800, 600), QRect(2000, 424, 800, 600)},  // over an edge
+            {QRect(-50, -50, 4000, 3000), QRect(0, 0, 1920, 1080)},    // larger than it
+            {QRect(10, 10, 100, 100), QRect(10, 10, 467, 400)},        // below the minimum
+        };
+        for (const auto& r : rows)
+            QCOMPARE(WindowPlacement::OnScreen(r[0], screens, QSize(467, 400)), r[1]);
+    }
+
+    void deletesTreeButNotLinkTargets()
+    {
+        Tree tree;
+        QVERIFY(FolderTreeDelete::IsReadOnly(tree.at("read-only")));
+        QVERIFY(!FolderTreeDelete::IsReadOnly(tree.root()));
+        FolderTreeDelete deleter;
+        deleter.setBatchSize(3);
+        QCOMPARE(tree.run(deleter, [](const QString&) {}), QVariantList({false, 0, QString()}));
+        QVERIFY(!QFileInfo::exists(tree.root()) && tree.sentinelsStay());
+        // Every file (links as files) before any folder; each folder after its children.
+        const QStringList& texts = tree.texts;
+        const qsizetype firstDir = texts.indexOf(DirText + tree.at("sub/deeper"));
+        QCOMPARE(texts.filter(FileText).size(), 11);
+        QCOMPARE(texts.first(11).filter(FileText).size(), 11);
+        QVERIFY(texts.contains(FileText + tree.at("sub/deeper/link2")));
+        QVERIFY(firstDir >= 0 && firstDir < texts.indexOf(DirText + tree.at("sub")));
+        QCOMPARE(texts.filter(DirText).size(), tree.folders.size());
+        QCOMPARE(texts.last(), DirText + tree.root());
+    }
+
+    void cancelDuringFilePassKeepsEveryFolder()
+    {
+        Tree tree;
+        FolderTreeDelete deleter;
+        deleter.setBatchSize(100);
+        // Cancelled once the read-only folder was opened to empty it.
+        const QVariantList finished = tree.run(deleter, [&](const QString& text) {
+            if (text.endsWith("read-only/in.txt"))
+                deleter.Cancel();
+        });
+        QCOMPARE(finished.value(0), QVariant(true));
+        QVERIFY(!deleter.IsRunning());
+        // Nothing after the text that Cancel answered, and that item stays.
+        QVERIFY(tree.texts.last().endsWith("read-only/in.txt"));
+        QVERIFY(QFile::exists(tree.at("read-only/in.txt")));
+        for (const QString& folder : tree.folders)
+            QVERIFY2(QFileInfo(tree.at(folder)).isDir(), qPrintable(folder));
+        QVERIFY(tree.sentinelsStay());
+        QVERIFY(FolderTreeDelete::IsReadOnly(tree.at("read-only"))); // read-only again
+    }
+
+    void reportsItemsThatStay()
+    {
+        Tree tree;
+        FolderTreeDelete deleter;
+        // A file that appears after its folder was emptied keeps the folder: the only failure.
+        const QString late = tree.at("late.txt");
+        const QVariantList finished = tree.run(deleter, [&](const QString& text) {
+            if (text.startsWith(DirText) && !QFile::exists(late))
+                writeFile(late, "x");
+        });
+        QCOMPARE(finished.value(1).toInt(), 1);
+        QCOMPARE(finished.value(2).toString(),
+                 "1 item could not be deleted: " + tree.root() + " (Directory not empty)");
+        QCOMPARE(
+            QDir(tree.root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+            QStringList{"late.txt"});
+    }
+
+    // A folder the delete refuses, and the end of its message; the tree stays.
+    void refusesProtectedFolders()
+    {
+        QTemporaryDir dir;
+        const QString home = dir.filePath("home/user");
+        const QString base = dir.filePath("dl/base");
+        QDir().mkpath(base);
+        writeFile(home + "/file", "x");
+        QFile::link(dir.filePath("dl"), dir.filePath("link-to-dl"));
+        const char* const rows[][2] = {
+            {"/", " is the root of a filesystem and cannot be deleted."},
+            {"home/user", " is your home folder and cannot be deleted."},
+            {"home//user/./", " is your home folder and cannot be deleted."},
+            {"home", " holds your home folder and cannot be deleted."},
+            {"dl/base", " is the base folder and cannot be deleted."},
+            {"link-to-dl/base", " is the base folder and cannot be deleted."},
+            {"missing", " does not exist."},
+            {"home/user/file", " is not a folder."},
+            {"@relative", "Choose a folder by its full path."},
+        };
+        for (const auto& [where, refusal] : rows) {
+            QString path = where;
+            if (path.startsWith('@'))
+                path = path.mid(1);
+            else if (!path.startsWith('/'))
+                path = dir.filePath(path);
+            FolderTreeDelete deleter;
+            QSignalSpy finished(&deleter, &FolderTreeDelete::Finished);
+            QString error;
+            QVERIFY(!deleter.Start(path, base, home, error));
+            QVERIFY2(error.endsWith(refusal), qPrintable(error));
+            QVERIFY(!deleter.IsRunning() && finished.isEmpty());
+        }
+        QVERIFY(QFile::exists(home + "/file") && QFileInfo(base).isDir());
+    }
+
+    // A name for a new folder and the error it gives (empty: created).
+    void newFolderNames()
+    {
+        const char* const rows[][2] = {
+            {"New Directory", ""},
+            {".config", ""},
+            {"", "Enter a name for the new folder."},
+            {".", "\".\" cannot be a folder name."},
+            {"..", "\"..\" cannot be a folder name."},
+            {"a/b", "A folder name cannot contain \"/\"."},
+            {"taken", "Cannot create %1/taken: File exists"},
+        };
+        for (const auto& [name, error] : rows) {
+            QTemporaryDir dir;
+            QDir().mkdir(dir.filePath("taken"));
+            QString created, got;
+            const bool ok = NewFolder::Create(dir.path() + '/', name, created, got);
+            QCOMPARE(got, QString(error).replace("%1", dir.path()));
+            QCOMPARE(ok, !*error);
+            QCOMPARE(QFileInfo(created).isDir(), ok);
+            QCOMPARE(
+                QDir(dir.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden).size(),
+                1 + ok);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSettings)
+#include "test_settings.moc"
