@@ -270,8 +270,8 @@ void StreamSocket::onConnected()
 void StreamSocket::onEncrypted()
 {
     m_open = true;
-    // TLS 1.3 sends its tickets after the handshake (newSessionTicketReceived); before, the
-    // session could not be resumed.
+    // TLS 1.3 sends its tickets after the handshake (newSessionTicketReceived); nothing
+    // kept before them could be resumed.
     const auto* tls = qobject_cast<QSslSocket*>(m_socket);
     if (tls && tls->sessionProtocol() != QSsl::TlsV1_3)
         keepTicket();
