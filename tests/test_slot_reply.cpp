@@ -229,13 +229,20 @@ const QList<Reuse>& reuses()
     return list;
 }
 
+// One data row per table row, named after it.
+template <typename Row>
+void rowsByName(const QList<Row>& rows)
+{
+    QTest::addColumn<int>("row");
+    for (int i = 0; i < rows.size(); ++i)
+        QTest::newRow(rows.at(i).name) << i;
+}
+
 } // namespace
 
 void TestSlotReply::scripted_data()
 {
-    QTest::addColumn<int>("row");
-    for (int i = 0; i < cases().size(); ++i)
-        QTest::newRow(cases().at(i).name) << i;
+    rowsByName(cases());
 }
 
 void TestSlotReply::scripted()
@@ -336,9 +343,7 @@ void TestSlotReply::retryWaitCountsDownUntilHalted()
 
 void TestSlotReply::reuse_data()
 {
-    QTest::addColumn<int>("row");
-    for (int i = 0; i < reuses().size(); ++i)
-        QTest::newRow(reuses().at(i).name) << i;
+    rowsByName(reuses());
 }
 
 void TestSlotReply::reuse()

@@ -30,6 +30,12 @@ void Scheduler::UpdateSlotCount(int sliderValue)
     m_state.SlotCount = qBound(1, sliderValue, qMax(1, m_host.SlotTotal()));
 }
 
+// The key of a path in the run's list of files.
+static size_t pathKey(const QString& path)
+{
+    return qHash(path, QHashSeed::globalSeed());
+}
+
 void Scheduler::StartJob(int slot, int row)
 {
     if (slot < 0 || slot >= m_host.SlotTotal() || row < 0 || row >= m_list.ListCount())
@@ -45,7 +51,7 @@ void Scheduler::StartJob(int slot, int row)
     // name under "$Basedir/$filename"): the later job never resumes or shares the earlier
     // one's file, it takes the next numbered name.
     const JobFile file = m_host.NameJob(url, [this, &url](const QString& path) {
-        const auto used = m_filesOfRun.constFind(qHash(path, QHashSeed::globalSeed()));
+        const auto used = m_filesOfRun.constFind(pathKey(path));
         return used != m_filesOfRun.cend() && *used != url;
     });
     m_naming.removeOne(slot);
@@ -55,7 +61,7 @@ void Scheduler::StartJob(int slot, int row)
     // The slot has its job: an end of its earlier one still waiting has nothing to refill.
     m_deferred.removeAll(slot);
     if (!file.Path.isEmpty())
-        m_filesOfRun.insert(qHash(file.Path, QHashSeed::globalSeed()), url);
+        m_filesOfRun.insert(pathKey(file.Path), url);
     m_state.IsIdle = false;
     m_jobs.SetRunning(row);
     m_host.StartSlot(slot, row, url, file);
