@@ -136,6 +136,7 @@ void StreamSocket::endLead()
 
 void StreamSocket::Close()
 {
+    m_quietSeen = false;
     endLead();
     m_quiet = true;
     m_socket->abort();
@@ -217,6 +218,7 @@ int StreamSocket::State() const
 
 void StreamSocket::SendData(const QByteArray& data)
 {
+    m_quietSeen = false; // a request may bring an answer
     m_socket->write(data);
     // Out now rather than on the next turn of the event loop: a request is small and the
     // reply cannot start before it leaves.
@@ -235,11 +237,18 @@ bool StreamSocket::QuietlyOpen() const
     const qintptr fd = m_socket->socketDescriptor();
     if (fd < 0)
         return false;
+    // The end of a reply asks, and the next job on the connection asks again at once:
+    // the first answer stands while nothing happened on the connection since.
+    const auto now = std::chrono::steady_clock::now();
+    if (m_quietSeen && now - m_quietSeenAt < QuietAnswerLasts)
+        return true;
     // Asks the kernel without taking anything: 0 is the peer's FIN, a byte is data nobody
     // asked for, and only "would block" means the connection is open and silent.
     char byte = 0;
     const ssize_t got = ::recv(int(fd), &byte, 1, MSG_PEEK | MSG_DONTWAIT);
-    return got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+    m_quietSeen = got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+    m_quietSeenAt = now;
+    return m_quietSeen;
 }
 
 QString StreamSocket::RemoteHostIP() const
@@ -280,11 +289,33 @@ void StreamSocket::onEncrypted()
 
 void StreamSocket::onReadyRead()
 {
+    m_quietSeen = false;
     if (m_quiet || !m_open)
         return;
     // TLS 1.3 tickets come ahead of the first data: if none came, none is coming.
     if (m_leading)
         endLead();
+    if (!m_secure) {
+        deliverWaiting();
+        return;
+    }
+    // The TLS socket announces every 4 KiB it decrypts, all within one read of the
+    // connection: what that read brought is handed on once, after it.
+    if (!m_deliveryPosted) {
+        m_deliveryPosted = true;
+        QMetaObject::invokeMethod(this, &StreamSocket::deliverPosted, Qt::QueuedConnection);
+    }
+}
+
+void StreamSocket::deliverPosted()
+{
+    m_deliveryPosted = false;
+    if (!m_quiet && m_open)
+        deliverWaiting();
+}
+
+void StreamSocket::deliverWaiting()
+{
     const qint64 waiting = m_socket->bytesAvailable();
     if (waiting > 0)
         emit DataArrival(waiting);
@@ -292,6 +323,7 @@ void StreamSocket::onReadyRead()
 
 void StreamSocket::onDisconnected()
 {
+    m_quietSeen = false;
     endLead();
     if (m_quiet || m_failed)
         return;
@@ -329,9 +361,16 @@ static int errorNumber(QAbstractSocket::SocketError error)
 
 void StreamSocket::onError()
 {
+    m_quietSeen = false;
     if (m_quiet)
         return;
     endLead();
+    // Data decrypted ahead of the error is delivered before it, as it came.
+    if (m_deliveryPosted && m_open) {
+        deliverPosted();
+        if (!m_open)
+            return; // the data's handler ended the connection
+    }
     const QAbstractSocket::SocketError error = m_socket->error();
     // The peer's close (FIN, and a reset, which Qt reports alike) is the close event.
     if (error == QAbstractSocket::RemoteHostClosedError && m_open)

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QTimer>
 
+#include <chrono>
+
 class QTcpSocket;
 
 // The TCP client socket a download slot drives: an asynchronous connect, whole-request
@@ -79,6 +81,8 @@ private:
     void onConnected();
     void onEncrypted();
     void onReadyRead();
+    void deliverPosted();
+    void deliverWaiting();
     void onDisconnected();
     void onError();
     QString ticketKey() const;
@@ -97,10 +101,15 @@ private:
     bool m_failed = false; // an error ended the last connection
     bool m_quiet = false;  // our own Close is running: its signals are not events
     bool m_tlsFailed = false;
-    bool m_open = false; // ConnectEvent was raised and no close came since
+    bool m_open = false;           // ConnectEvent was raised and no close came since
+    bool m_deliveryPosted = false; // decrypted data is handed on once the read is done
     QString m_tlsProblems;
     bool m_awaitingLead = false; // connects once the lead handshake has settled
     bool m_leading = false;      // the first handshake to the server, which others wait for
     quint64 m_connectNumber = 0;
     QTimer m_leadWait;
+    // The last kernel answer of QuietlyOpen, good for a moment while no signal came.
+    static constexpr std::chrono::milliseconds QuietAnswerLasts{1};
+    mutable bool m_quietSeen = false;
+    mutable std::chrono::steady_clock::time_point m_quietSeenAt;
 };
