@@ -276,6 +276,7 @@ bool HttpFiles::openLocalFile(QString* why)
         open = m_fileIsNew || m_file->open(mode);
     }
     if (open) {
+        m_fileEnd = 0;
         m_createdFile = m_createdFile || m_fileIsNew;
         resetReply();
         m_info.Status = 0;
@@ -504,6 +505,10 @@ bool HttpFiles::cutFileTo(qint64 length)
 
 qint64 HttpFiles::lengthOnDisk() const
 {
+    // A file this attempt created holds exactly what it wrote; there is no older version
+    // whose tail could outlast the reply.
+    if (m_fileIsNew)
+        return m_fileEnd;
     if (m_file)
         return m_file->size();
     const QFileInfo info(m_info.LocalFile);

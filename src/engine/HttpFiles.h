@@ -249,6 +249,7 @@ private:
     int m_keptPort = 0;
     bool m_keptSecure = false;
     bool m_fileIsNew = false;   // the local file was created empty by this attempt
+    qint64 m_fileEnd = 0;       // the end of what this attempt wrote to the file
     bool m_createdFile = false; // the job in hand created its local file
     QString m_endedJobOfError;
     QString m_madeDir; // the folder made for the last job (made again on a failure)

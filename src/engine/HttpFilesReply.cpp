@@ -11,6 +11,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <unistd.h>
+
 void HttpFiles::onSocketData(qint64 bytesTotal)
 {
     QByteArray packet;
@@ -159,6 +162,27 @@ bool HttpFiles::followRedirect(const QString& location)
     return true;
 }
 
+// Writes all of data at that offset of the file, whatever the file position; false with
+// errno set when the file takes less. One call where QFile would also ask for the file's
+// kind before its first write.
+static bool writeAt(int fd, qint64 at, const QByteArray& data)
+{
+    qsizetype done = 0;
+    while (done < data.size()) {
+        const ssize_t n =
+            ::pwrite(fd, data.constData() + done, size_t(data.size() - done), off_t(at + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = ENOSPC;
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
 bool HttpFiles::writeBody(QByteArray& packet)
 {
     if (m_reply.End == BodyEnd::Chunked) {
@@ -189,16 +213,17 @@ bool HttpFiles::writeBody(QByteArray& packet)
     if (packet.isEmpty() || !m_file)
         return true;
     const quint64 job = this->job();
-    const bool placed = m_file->pos() == m_info.CurPos - 1 || m_file->seek(m_info.CurPos - 1);
-    if (!placed || m_file->write(packet) != packet.size()) {
+    const qint64 at = m_info.CurPos - 1;
+    if (!writeAt(m_file->handle(), at, packet)) {
         m_reply.Refused = true;
         emit Error(0, QStringLiteral("[DataArrival]: Cannot write to \"%1\": %2")
-                          .arg(m_info.LocalFile, m_file->errorString()));
+                          .arg(m_info.LocalFile, qt_error_string(errno)));
         if (!dropped(job))
             endWith(2, &HttpFiles::DownloadIncomplete);
         return false;
     }
     m_info.CurPos += packet.size();
+    m_fileEnd = qMax(m_fileEnd, at + packet.size());
     if (m_info.FileSize > 0)
         m_info.MeterValue = qBound(0.0, double(m_info.CurPos - 1) / m_info.FileSize * 100, 100.0);
     emit FileDataArrival(packet.size());
