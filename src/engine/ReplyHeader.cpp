@@ -79,17 +79,24 @@ void ReplyHeader::parseFinal(const QByteArray& header)
     m_statusText = value.size() > 3 ? value.mid(3) : QString();
 }
 
+// Where the CR LF at or after from begins, or the end of the text.
+static qsizetype lineEnd(QStringView all, qsizetype from)
+{
+    for (qsizetype lf = all.indexOf(u'\n', from); lf >= 0; lf = all.indexOf(u'\n', lf + 1)) {
+        if (lf > from && all.at(lf - 1) == u'\r')
+            return lf - 1;
+    }
+    return all.size();
+}
+
 QList<HttpVar> ReplyHeader::ParseFields(const QString& text)
 {
     QList<HttpVar> vars;
     vars.reserve(16);
     const QStringView all(text);
-    const QStringView crlf = u"\r\n";
     qsizetype from = 0;
     while (from <= all.size()) {
-        qsizetype end = all.indexOf(crlf, from);
-        if (end < 0)
-            end = all.size();
+        const qsizetype end = lineEnd(all, from);
         const QStringView line = all.sliced(from, end - from);
         from = end + 2;
         if (line.trimmed().isEmpty())
@@ -107,9 +114,7 @@ QList<HttpVar> ReplyHeader::ParseFields(const QString& text)
         }
         // An obsolete folded line (RFC 9112 §5.2) continues the value; one is joined.
         if (from < all.size() && all.at(from) == QLatin1Char(' ')) {
-            qsizetype next = all.indexOf(crlf, from);
-            if (next < 0)
-                next = all.size();
+            const qsizetype next = lineEnd(all, from);
             var.Value += all.sliced(from, next - from);
             from = next + 2;
         }
