@@ -19,14 +19,15 @@
 
 // A loopback TCP relay that spoils its first connection: flips one byte of what the server
 // sends (inside a TLS record after the handshake, that fails the record's check), or with
-// flipAt < 0 never passes on what the client sends.
+// flipAt < 0 never passes on what the client sends, or with lateMs passes on what the server
+// sends after its first flight (over TLS 1.3: the tickets and the reply) that much later.
 class FlippingRelay : public QTcpServer
 {
 public:
-    FlippingRelay(quint16 upstream, qint64 flipAt)
+    FlippingRelay(quint16 upstream, qint64 flipAt, int lateMs = 0)
     {
         listen(QHostAddress::LocalHost);
-        connect(this, &QTcpServer::newConnection, this, [this, upstream, flipAt] {
+        connect(this, &QTcpServer::newConnection, this, [this, upstream, flipAt, lateMs] {
             QTcpSocket* client = nextPendingConnection();
             auto* server = new QTcpSocket(client);
             const bool flip = m_connections++ == 0;
@@ -40,10 +41,16 @@ public:
                 QByteArray bytes = server->readAll();
                 if (flip && *sent <= flipAt && flipAt < *sent + bytes.size())
                     bytes[flipAt - *sent] = char(bytes.at(flipAt - *sent) ^ 0x5A);
+                if (flip && lateMs > 0 && *sent > 0) {
+                    QTimer::singleShot(lateMs, client, [client, bytes] { client->write(bytes); });
+                    return;
+                }
                 *sent += bytes.size();
                 client->write(bytes);
             });
-            connect(server, &QTcpSocket::disconnected, client, &QTcpSocket::disconnectFromHost);
+            connect(server, &QTcpSocket::disconnected, client, [=] {
+                QTimer::singleShot(flip ? lateMs : 0, client, &QTcpSocket::disconnectFromHost);
+            });
             connect(client, &QTcpSocket::disconnected, client, &QObject::deleteLater);
             server->connectToHost(QHostAddress::LocalHost, upstream);
         });
@@ -99,6 +106,13 @@ private:
                                         "ssl_certificate %2.crt; ssl_certificate_key %2.key;")
                              .arg(m_tls)
                              .arg(m_dir.filePath("localhost"))};
+    // The same over TLS 1.3 only, where tickets follow the handshake.
+    const quint16 m_tls13 = unusedLoopbackPort();
+    NginxFixture m_nginx13{QStringLiteral("add_header X-Resumed $ssl_session_reused always;"
+                                          "listen 127.0.0.1:%1 ssl; ssl_protocols TLSv1.3;"
+                                          "ssl_certificate %2.crt; ssl_certificate_key %2.key;")
+                               .arg(m_tls13)
+                               .arg(m_dir.filePath("localhost"))};
     const QDateTime m_date = QDateTime(QDate(2011, 3, 4), QTime(5, 6, 7), Qt::UTC);
     const QByteArray m_data = NginxFixture::randomBytes(300000, 5);
 };
@@ -118,8 +132,10 @@ void TestSlotNginx::initTestCase()
     }
     QString error;
     QVERIFY2(StreamSocket::TrustOnly(cert("localhost"), &error), qPrintable(error));
-    QVERIFY2(m_nginx.start(&error), qPrintable(error));
-    m_nginx.writeFile("t.bin", m_data);
+    for (NginxFixture* nginx : {&m_nginx, &m_nginx13}) {
+        QVERIFY2(nginx->start(&error), qPrintable(error));
+        nginx->writeFile("t.bin", m_data);
+    }
 }
 
 void TestSlotNginx::files()
@@ -257,11 +273,13 @@ void TestSlotNginx::managerRunSharesKeptConnections()
 void TestSlotNginx::tlsConnectionsStartedTogether()
 {
     // Six at once: the first runs the whole handshake and the others, counted as connecting
-    // meanwhile, wait for its ticket and resume. When the first gets no answer, the others
-    // run their own handshakes after a short wait, well before its own timeout.
-    for (const bool held : {false, true}) {
+    // meanwhile, wait for its ticket and resume, over TLS 1.2 and 1.3. When the first gets
+    // no answer, the others run their own handshakes after a short wait, well before its own
+    // timeout; when its TLS 1.3 tickets come late, soon after its handshake, ending before it.
+    for (const char mode : {'r', '3', 'h', 'l'}) {
+        const bool held = mode == 'h', tls13 = mode == '3' || mode == 'l';
         StreamSocket::ForgetTickets();
-        FlippingRelay relay(m_tls, held ? -1 : 1 << 30);
+        FlippingRelay relay(tls13 ? m_tls13 : m_tls, held ? -1 : 1 << 30, mode == 'l' ? 1500 : 0);
         std::vector<std::unique_ptr<Job>> jobs;
         for (int i = 0; i < 6; ++i) {
             jobs.push_back(std::make_unique<Job>());
@@ -277,15 +295,19 @@ void TestSlotNginx::tlsConnectionsStartedTogether()
             return j->slot.State() != StreamSocket::Connecting;
         }),
                                  1000);
-        QTRY_VERIFY_WITH_TIMEOUT(count([](const auto& j) { return j->rec.ended(); }) == 6 - held,
-                                 8000);
+        const auto ended = [](const auto& j) { return j->rec.ended(); };
+        if (mode == 'l') {
+            QTRY_VERIFY_WITH_TIMEOUT(count(ended) >= 5, 8000);
+            QVERIFY(!jobs.front()->rec.ended());
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(count(ended) == 6 - held, 8000);
         QString resumed;
         for (const auto& job : jobs) {
             if (job->rec.ended())
                 resumed += job->header.section("X-Resumed: ", 1).left(1);
         }
         std::sort(resumed.begin(), resumed.end());
-        QCOMPARE(resumed, held ? "....." : ".rrrrr");
+        QCOMPARE(resumed, mode == 'r' || mode == '3' ? ".rrrrr" : QString(6 - held, u'.'));
     }
     StreamSocket::ForgetTickets();
 }

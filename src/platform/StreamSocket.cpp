@@ -19,6 +19,10 @@ bool trustFixed = false; // TrustOnly was called: HARVEX_EXTRA_CA no longer appl
 
 // How long a connection waits for the lead handshake to its server before running its own.
 constexpr int LeadWaitMs = 2000;
+// Over TLS 1.3 the tickets follow the handshake by about a round trip. A lead waits for
+// them as long again as its handshake took, but at least this long (a loaded machine
+// answers late), so the others never wait long on a server that sends none.
+constexpr int TicketGraceMinMs = 200;
 
 } // namespace
 
@@ -26,8 +30,12 @@ StreamSocket::StreamSocket(QObject* parent) : QObject(parent)
 {
     makeSocket(false);
     m_leadWait.setSingleShot(true);
-    m_leadWait.setInterval(LeadWaitMs);
-    connect(&m_leadWait, &QTimer::timeout, this, [this] { leadSettled(m_connectNumber); });
+    connect(&m_leadWait, &QTimer::timeout, this, [this] {
+        if (m_leading)
+            endLead(); // no ticket came in time: the others run their own handshakes
+        else
+            leadSettled(m_connectNumber);
+    });
 }
 
 void StreamSocket::makeSocket(bool secure)
@@ -165,10 +173,11 @@ void StreamSocket::Connect()
         const quint64 number = m_connectNumber;
         if (TlsTickets::Follow(ticketKey(), this, [this, number] { leadSettled(number); })) {
             m_awaitingLead = true;
-            m_leadWait.start();
+            m_leadWait.start(LeadWaitMs);
             return;
         }
         m_leading = true;
+        m_leadStarted.start();
     }
     connectTls();
 }
@@ -284,6 +293,9 @@ void StreamSocket::onEncrypted()
     const auto* tls = qobject_cast<QSslSocket*>(m_socket);
     if (tls && tls->sessionProtocol() != QSsl::TlsV1_3)
         keepTicket();
+    else if (m_leading)
+        m_leadWait.start(
+            int(qBound(qint64(TicketGraceMinMs), m_leadStarted.elapsed(), qint64(LeadWaitMs))));
     emit ConnectEvent();
 }
 

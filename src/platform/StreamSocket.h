@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -107,7 +108,8 @@ private:
     bool m_awaitingLead = false; // connects once the lead handshake has settled
     bool m_leading = false;      // the first handshake to the server, which others wait for
     quint64 m_connectNumber = 0;
-    QTimer m_leadWait;
+    QTimer m_leadWait;           // a follower's wait, or a lead's wait for its tickets
+    QElapsedTimer m_leadStarted; // when the lead handshake began
     // The last kernel answer of QuietlyOpen, good for a moment while no signal came.
     static constexpr std::chrono::milliseconds QuietAnswerLasts{1};
     mutable bool m_quietSeen = false;
