@@ -192,10 +192,15 @@ QString LocalFileNaming::GetLocalFileName(const QString& fullUrl, const NamingOp
         QString folder;
         if (pathOption == 1) {
             folder = base + QStringLiteral("/Downloads");
+        } else if (base == m_folderBase && pathPart == m_folderPathPart) {
+            folder = m_folder; // the jobs of a list come folder by folder
         } else {
             folder = base;
             for (const QString& segment : UrlFolders(pathPart))
                 folder += QLatin1Char('/') + segment;
+            m_folderBase = base;
+            m_folderPathPart = pathPart;
+            m_folder = folder;
         }
         full = folder + QLatin1Char('/') + safeName(name);
         full.replace(QStringLiteral("//"), QStringLiteral("/"));

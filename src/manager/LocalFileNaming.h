@@ -76,5 +76,7 @@ private:
     DownloadLogs& m_logs;
     Dialogs& m_dialogs;
     bool m_toldNoDialog = false;
+    // The folder the last job's URL path gave below its base folder.
+    QString m_folderBase, m_folderPathPart, m_folder;
     qint64 m_lengthFound = 0; // of the file CheckExisting kept for resuming, else 0
 };
