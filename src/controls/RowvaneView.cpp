@@ -97,7 +97,7 @@ int RowvaneView::measure(int row) const
 
 int RowvaneView::fontIndex(int row) const
 {
-    const int id = m_model.Item(row).FontID;
+    const int id = m_model.FontID(row);
     return id >= 0 && id < int(m_fonts.size()) ? id : 0;
 }
 

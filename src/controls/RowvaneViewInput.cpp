@@ -59,7 +59,7 @@ void RowvaneView::mousePressEvent(QMouseEvent* event)
     setCurrent(row);
     if (pos.x() <= m_checkIcon.width() + px(CheckHitExtra) && m_model.Style() == 1 &&
         m_model.ManualClick()) {
-        const bool check = m_model.Item(row).State < 1;
+        const bool check = !m_model.Selected(row);
         m_ownMove = true;
         m_model.setSelected(row, check);
         m_ownMove = false;

@@ -2,24 +2,12 @@
 #include "lists/Rowvane.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
-// Row texts compare by character code (binary, case-sensitive).
-bool textLess(const RowItem& a, const RowItem& b)
-{
-    return QString::compare(a.Text, b.Text, Qt::CaseSensitive) < 0;
-}
-
-bool textGreater(const RowItem& a, const RowItem& b)
-{
-    return QString::compare(a.Text, b.Text, Qt::CaseSensitive) > 0;
-}
-
-QString folded(const QString& text)
-{
-    return text.toCaseFolded();
-}
+// Dropped texts are moved out once they pass this many bytes and the live ones.
+constexpr qsizetype CompactAfter = 64 * 1024;
 
 } // namespace
 
@@ -28,6 +16,57 @@ Rowvane::Rowvane(QObject* parent) : QObject(parent)
     m_colors = {DefaultBackColor, DefaultForeColor};
     m_fonts = {RowvaneFont()};
     rebuildColorIndex();
+    resetLooks();
+}
+
+void Rowvane::Row::setText(RowTexts::Ref ref)
+{
+    TextLow = quint16(ref);
+    TextHigh = quint16(ref >> 16);
+}
+
+// --- Row looks --------------------------------------------------------------------------
+
+quint64 Rowvane::Look::key() const
+{
+    return quint64(quint16(BackColorID)) | quint64(quint16(ForeColorID)) << 16 |
+           quint64(FontID) << 32 | quint64(State) << 40;
+}
+
+void Rowvane::resetLooks()
+{
+    m_looks = {Look()};
+    rebuildLookIds();
+}
+
+void Rowvane::rebuildLookIds()
+{
+    m_lookIds.clear();
+    for (qsizetype i = m_looks.size() - 1; i >= 0; --i)
+        m_lookIds.insert(m_looks.at(i).key(), quint16(i));
+}
+
+quint16 Rowvane::lookId(const Look& look)
+{
+    const auto known = m_lookIds.constFind(look.key());
+    if (known != m_lookIds.constEnd())
+        return *known;
+    if (m_looks.size() > 0xFFFF) {
+        // Ids run out only when looks were dropped: keep the looks rows still have. A
+        // list has fewer rows than ids, so they fit.
+        const QVector<Look> old = std::exchange(m_looks, {Look()});
+        rebuildLookIds();
+        for (Row& row : m_items)
+            row.LookId = lookId(old.at(row.LookId));
+    }
+    m_looks.append(look);
+    m_lookIds.insert(look.key(), quint16(m_looks.size() - 1));
+    return quint16(m_looks.size() - 1);
+}
+
+void Rowvane::setLook(int index, const Look& look)
+{
+    m_items[index].LookId = lookId(look);
 }
 
 void Rowvane::changed()
@@ -42,28 +81,11 @@ void Rowvane::Update()
     emit Changed();
 }
 
-// --- Duplicate index -------------------------------------------------------------------
-
-void Rowvane::indexAdd(const QString& text)
-{
-    ++m_exact[text];
-    ++m_folded[folded(text)];
-}
-
-void Rowvane::indexRemove(const QString& text)
-{
-    auto drop = [](QHash<QString, int>& index, const QString& key) {
-        auto it = index.find(key);
-        if (it != index.end() && --it.value() <= 0)
-            index.erase(it);
-    };
-    drop(m_exact, text);
-    drop(m_folded, folded(text));
-}
+// --- Duplicates -------------------------------------------------------------------------
 
 bool Rowvane::InList(const QString& sItem, int iMode) const
 {
-    return iMode == 0 ? m_exact.contains(sItem) : m_folded.contains(folded(sItem));
+    return m_texts.Contains(sItem, iMode != 0);
 }
 
 int Rowvane::GetItemIndex(int StartIndex, const QString& sItem, int iMode) const
@@ -72,7 +94,7 @@ int Rowvane::GetItemIndex(int StartIndex, const QString& sItem, int iMode) const
         return -1;
     const Qt::CaseSensitivity cs = iMode == 0 ? Qt::CaseSensitive : Qt::CaseInsensitive;
     for (int i = std::max(StartIndex, 0); i < ListCount(); ++i)
-        if (QString::compare(m_items.at(i).Text, sItem, cs) == 0)
+        if (QString::compare(List(i), sItem, cs) == 0)
             return i;
     return -1;
 }
@@ -81,13 +103,33 @@ int Rowvane::GetItemIndex(int StartIndex, const QString& sItem, int iMode) const
 
 int Rowvane::sortedPosition(const QString& text) const
 {
-    RowItem probe;
-    probe.Text = text;
-    // The rows are kept sorted: the first row >= text (ascending) or <= text (descending).
-    auto it = m_sortStrategy == 1
-                  ? std::lower_bound(m_items.begin(), m_items.end(), probe, textLess)
-                  : std::lower_bound(m_items.begin(), m_items.end(), probe, textGreater);
-    return it == m_items.end() ? -1 : int(it - m_items.begin());
+    // The rows are kept sorted by character code: the first row >= text (ascending) or
+    // <= text (descending).
+    const int sign = m_sortStrategy == 1 ? 1 : -1;
+    int first = 0;
+    for (int count = ListCount(); count > 0;) {
+        const int half = count / 2;
+        if (sign * QString::compare(List(first + half), text, Qt::CaseSensitive) < 0) {
+            first += half + 1;
+            count -= half + 1;
+        } else {
+            count = half;
+        }
+    }
+    return first == ListCount() ? -1 : first;
+}
+
+void Rowvane::compactTexts()
+{
+    if (m_texts.DroppedBytes() < CompactAfter || m_texts.DroppedBytes() * 2 < m_texts.Bytes())
+        return;
+    RowTexts fresh;
+    for (Row& row : m_items) {
+        RowTexts::Ref ref = 0;
+        fresh.Add(m_texts.Text(row.text()), &ref);
+        row.setText(ref);
+    }
+    m_texts = std::move(fresh);
 }
 
 bool Rowvane::AddItem(const QString& sItem, int FontIndex, int BColor, int FColor, int Index)
@@ -103,15 +145,15 @@ bool Rowvane::AddItem(const QString& sItem, int FontIndex, int BColor, int FColo
     int position = Index;
     if (m_sortStrategy == 1 || m_sortStrategy == 2)
         position = sortedPosition(sItem);
-    RowItem row;
-    row.Text = sItem;
-    row.FontID = qint16(FontIndex);
-    row.BackColorID = qint16(BColor);
-    row.ForeColorID = qint16(FColor);
+    RowTexts::Ref ref = 0;
+    if (!m_texts.Add(sItem, &ref))
+        return false;
+    Row row;
+    row.setText(ref);
+    row.LookId = lookId({qint16(BColor), qint16(FColor), quint8(FontIndex), 0});
     if (position < 0 || position >= ListCount())
         position = int(m_items.size());
     m_items.insert(position, row);
-    indexAdd(sItem);
     emit RowInserted(position);
 
     if (m_listIndex < 0) {
@@ -133,8 +175,9 @@ bool Rowvane::RemoveItem(int Index)
 {
     if (Index < 0 || Index >= ListCount())
         return false;
-    indexRemove(m_items.at(Index).Text);
+    m_texts.Drop(m_items.at(Index).text());
     m_items.remove(Index);
+    compactTexts();
     emit RowRemoved(Index);
     if (m_listIndex >= ListCount())
         m_listIndex = ListCount() - 1;
@@ -146,8 +189,8 @@ void Rowvane::Clear()
 {
     m_items.clear();
     m_items.squeeze();
-    m_exact.clear();
-    m_folded.clear();
+    m_texts.Clear();
+    resetLooks();
     m_listIndex = -1;
     emit RowsReset();
     changed();
@@ -157,16 +200,26 @@ void Rowvane::Clear()
 
 QString Rowvane::List(int Index) const
 {
-    return Index >= 0 && Index < ListCount() ? m_items.at(Index).Text : QString();
+    return Index >= 0 && Index < ListCount() ? m_texts.Text(m_items.at(Index).text()) : QString();
+}
+
+RowItem Rowvane::Item(int Index) const
+{
+    const Look& l = look(Index);
+    return {m_texts.Text(m_items.at(Index).text()), l.FontID, l.BackColorID, l.ForeColorID,
+            l.State};
 }
 
 void Rowvane::setList(int Index, const QString& text)
 {
     if (Index < 0 || Index >= ListCount() || m_sortStrategy != 0)
         return;
-    indexRemove(m_items.at(Index).Text);
-    m_items[Index].Text = text;
-    indexAdd(text);
+    RowTexts::Ref ref = 0;
+    if (!m_texts.Add(text, &ref))
+        return;
+    m_texts.Drop(m_items.at(Index).text());
+    m_items[Index].setText(ref);
+    compactTexts();
     emit RowsReplaced(Index, Index);
     changed();
 }
@@ -178,14 +231,16 @@ QString Rowvane::ActiveItem() const
 
 bool Rowvane::Selected(int Index) const
 {
-    return Index >= 0 && Index < ListCount() && m_items.at(Index).State > 0;
+    return Index >= 0 && Index < ListCount() && look(Index).State > 0;
 }
 
 void Rowvane::setSelected(int Index, bool value)
 {
     if (Index < 0 || Index >= ListCount())
         return;
-    m_items[Index].State = value ? 1 : 0;
+    Look updated = look(Index);
+    updated.State = value ? 1 : 0;
+    setLook(Index, updated);
     EnsureVisible(Index);
     changed();
 }
@@ -211,11 +266,8 @@ bool Rowvane::SetAttribute(int Index, int FontIndex, int BColor, int FColor)
     if (Index < 0 || Index >= ListCount() || FontIndex < 0 || FontIndex >= MaxFonts() ||
         BColor < 0 || BColor >= MaxColors() || FColor < 0 || FColor >= MaxColors())
         return false;
-    RowItem& row = m_items[Index];
-    const bool newFont = row.FontID != FontIndex;
-    row.FontID = qint16(FontIndex);
-    row.BackColorID = qint16(BColor);
-    row.ForeColorID = qint16(FColor);
+    const bool newFont = look(Index).FontID != FontIndex;
+    setLook(Index, {qint16(BColor), qint16(FColor), quint8(FontIndex), look(Index).State});
     if (newFont)
         emit RowsReplaced(Index, Index);
     changed();
@@ -226,7 +278,9 @@ bool Rowvane::SetItemForeColor(int Index, quint32 NewColor)
 {
     if (Index < 0 || Index >= ListCount())
         return false;
-    m_items[Index].ForeColorID = qint16(AddColor(NewColor));
+    Look updated = look(Index);
+    updated.ForeColorID = qint16(AddColor(NewColor));
+    setLook(Index, updated);
     changed();
     return true;
 }
@@ -244,12 +298,9 @@ void Rowvane::Swap(int Item1, int Item2)
 void Rowvane::ResetList()
 {
     bool newFont = false;
-    for (RowItem& row : m_items) {
-        newFont = newFont || row.FontID != 0;
-        row.FontID = 0;
-        row.BackColorID = 0;
-        row.ForeColorID = 1;
-        row.State = 0;
+    for (Row& row : m_items) {
+        newFont = newFont || m_looks.at(row.LookId).FontID != 0;
+        row.LookId = 0;
     }
     if (newFont)
         emit RowsReset();
@@ -261,10 +312,18 @@ void Rowvane::ResetList()
 void Rowvane::sortRows()
 {
     // Distinct texts end in the same order as an exchange sort would give them.
-    if (m_sortStrategy == 1)
-        std::stable_sort(m_items.begin(), m_items.end(), textLess);
-    else if (m_sortStrategy == 2)
-        std::stable_sort(m_items.begin(), m_items.end(), textGreater);
+    if (m_sortStrategy != 1 && m_sortStrategy != 2)
+        return;
+    QList<std::pair<QString, Row>> rows;
+    rows.reserve(m_items.size());
+    for (const Row& row : std::as_const(m_items))
+        rows.append({m_texts.Text(row.text()), row});
+    const int sign = m_sortStrategy == 1 ? 1 : -1;
+    std::stable_sort(rows.begin(), rows.end(), [sign](const auto& a, const auto& b) {
+        return sign * QString::compare(a.first, b.first, Qt::CaseSensitive) < 0;
+    });
+    for (qsizetype i = 0; i < rows.size(); ++i)
+        m_items[i] = rows.at(i).second;
 }
 
 void Rowvane::reverseRows()
@@ -317,10 +376,11 @@ bool Rowvane::RemoveColor(int Index)
     m_colors.remove(Index);
     rebuildColorIndex();
     const qint16 upper = qint16(m_colors.size() - 1);
-    for (RowItem& row : m_items) {
-        row.BackColorID = std::min(row.BackColorID, upper);
-        row.ForeColorID = std::min(row.ForeColorID, upper);
+    for (Look& look : m_looks) {
+        look.BackColorID = std::min(look.BackColorID, upper);
+        look.ForeColorID = std::min(look.ForeColorID, upper);
     }
+    rebuildLookIds();
     return true;
 }
 
@@ -339,9 +399,10 @@ bool Rowvane::RemoveFont(int Index)
     if (Index < 1 || Index >= MaxFonts())
         return false;
     m_fonts.remove(Index);
-    const qint16 upper = qint16(m_fonts.size() - 1);
-    for (RowItem& row : m_items)
-        row.FontID = std::min(row.FontID, upper);
+    const auto upper = quint8(m_fonts.size() - 1);
+    for (Look& look : m_looks)
+        look.FontID = std::min(look.FontID, upper);
+    rebuildLookIds();
     emit FontsChanged();
     changed();
     return true;

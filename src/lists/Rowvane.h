@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "lists/RowTexts.h"
+
 #include <QHash>
 #include <QObject>
 #include <QString>
@@ -20,7 +22,8 @@ struct RowvaneFont
     bool operator==(const RowvaneFont&) const = default;
 };
 
-// One row: its text, font and colour table indices and its check state (> 0 = checked).
+// One row as read: its text, font and colour table indices and its check state
+// (> 0 = checked).
 struct RowItem
 {
     QString Text;
@@ -29,7 +32,6 @@ struct RowItem
     qint16 ForeColorID = 1;
     qint16 State = 0;
 };
-// Rows move by memmove when rows are inserted or removed in the middle of a long list.
 Q_DECLARE_TYPEINFO(RowItem, Q_RELOCATABLE_TYPE);
 
 // The list model behind the owner-drawn URL lists: rows with per-row font and colour
@@ -68,13 +70,13 @@ public:
     QString ActiveItem() const;
     bool Selected(int Index) const;
     void setSelected(int Index, bool value);
-    const RowItem& Item(int Index) const { return m_items.at(Index); }
+    RowItem Item(int Index) const;
 
     bool SetAttribute(int Index, int FontIndex, int BColor, int FColor);
     bool SetItemForeColor(int Index, quint32 NewColor);
-    int FontID(int Index) const { return m_items.at(Index).FontID; }
-    int BackColorID(int Index) const { return m_items.at(Index).BackColorID; }
-    int ForeColorID(int Index) const { return m_items.at(Index).ForeColorID; }
+    int FontID(int Index) const { return look(Index).FontID; }
+    int BackColorID(int Index) const { return look(Index).BackColorID; }
+    int ForeColorID(int Index) const { return look(Index).ForeColorID; }
     int getItemForeColorIndex(int Index) const { return ForeColorID(Index); }
     int getItemBackColorIndex(int Index) const { return BackColorID(Index); }
     void Swap(int Item1, int Item2);
@@ -158,17 +160,43 @@ signals:
 
 private:
     void changed();
-    void indexAdd(const QString& text);
-    void indexRemove(const QString& text);
+    void compactTexts();
     void rebuildColorIndex();
     void sortRows();
     void reverseRows();
     int sortedPosition(const QString& text) const;
 
-    QVector<RowItem> m_items;
-    // Duplicate index: row counts by exact text and by case-folded text.
-    QHash<QString, int> m_exact;
-    QHash<QString, int> m_folded;
+    // A row's table indices and check state. Most rows of a list share a few looks, so
+    // each distinct look is kept once and a row names it by a 16-bit id.
+    struct Look
+    {
+        qint16 BackColorID = 0;
+        qint16 ForeColorID = 1;
+        quint8 FontID = 0; // < MaxFontEntries
+        quint8 State = 0;
+        quint64 key() const;
+    };
+    // A row as kept, in three 16-bit words: its text is a record of m_texts, which also
+    // answers the duplicate questions. Rows move by memmove when rows are inserted or
+    // removed in the middle.
+    struct Row
+    {
+        quint16 TextLow = 0;
+        quint16 TextHigh = 0;
+        quint16 LookId = 0; // 0: the plain look, Look()
+        RowTexts::Ref text() const { return TextLow | RowTexts::Ref(TextHigh) << 16; }
+        void setText(RowTexts::Ref ref);
+    };
+    const Look& look(int index) const { return m_looks.at(m_items.at(index).LookId); }
+    void setLook(int index, const Look& look);
+    quint16 lookId(const Look& look);
+    void resetLooks();
+    void rebuildLookIds();
+
+    QVector<Row> m_items;
+    RowTexts m_texts;
+    QVector<Look> m_looks;
+    QHash<quint64, quint16> m_lookIds;
     QVector<quint32> m_colors;
     QHash<quint32, int> m_colorIndex; // first index of each colour value
     QVector<RowvaneFont> m_fonts;
