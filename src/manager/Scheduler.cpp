@@ -30,12 +30,6 @@ void Scheduler::UpdateSlotCount(int sliderValue)
     m_state.SlotCount = qBound(1, sliderValue, qMax(1, m_host.SlotTotal()));
 }
 
-// The key of a path in the run's list of files.
-static size_t pathKey(const QString& path)
-{
-    return qHash(path, QHashSeed::globalSeed());
-}
-
 void Scheduler::StartJob(int slot, int row)
 {
     if (slot < 0 || slot >= m_host.SlotTotal() || row < 0 || row >= m_list.ListCount())
@@ -50,10 +44,8 @@ void Scheduler::StartJob(int slot, int row)
     // Two URLs of one run may name one local file ("…/dir/" and "…/dir/_index.htm", or one
     // name under "$Basedir/$filename"): the later job never resumes or shares the earlier
     // one's file, it takes the next numbered name.
-    const JobFile file = m_host.NameJob(url, [this, &url](const QString& path) {
-        const auto used = m_filesOfRun.constFind(pathKey(path));
-        return used != m_filesOfRun.cend() && *used != url;
-    });
+    const JobFile file = m_host.NameJob(
+        url, [this, &url](const QString& path) { return m_filesOfRun.TakenByOther(path, url); });
     m_naming.removeOne(slot);
     // A stop while the job was named (its save dialog open) keeps it from starting.
     if (runStops != m_runStops || stops != slotStops(slot) || row >= m_list.ListCount())
@@ -61,7 +53,7 @@ void Scheduler::StartJob(int slot, int row)
     // The slot has its job: an end of its earlier one still waiting has nothing to refill.
     m_deferred.removeAll(slot);
     if (!file.Path.isEmpty())
-        m_filesOfRun.insert(pathKey(file.Path), url);
+        m_filesOfRun.Add(file.Path, url);
     m_state.IsIdle = false;
     m_jobs.SetRunning(row);
     m_host.StartSlot(slot, row, url, file);
@@ -105,7 +97,7 @@ void Scheduler::StartDownloads()
     const quint64 runStops = m_runStops;
     const int count = m_list.ListCount();
     m_state.NextJob = 0;
-    m_filesOfRun.clear();
+    m_filesOfRun.Clear(count);
     m_state.ClearStatusCounters();
     m_state.CompletedJobs = m_state.FailedJobs = 0;
     m_jobs.ReleaseBlock(count, true);

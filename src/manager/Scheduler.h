@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QHash>
+#include "manager/RunFiles.h"
+
 #include <QList>
 #include <QString>
 #include <QVector>
@@ -65,10 +66,7 @@ private:
     Rowvane& m_list;
     ManagerState& m_state;
     Dialogs& m_dialogs;
-    // Every local file a job of this run has written or writes, by a 64-bit hash of its
-    // path, with that job's URL. The hash keeps a long run's memory flat; two paths that
-    // share one only give the later job a numbered name it did not need.
-    QHash<size_t, QString> m_filesOfRun;
+    RunFiles m_filesOfRun;
     bool m_handingOut = false;
     // Slots whose job is being named, and the hand-outs waiting for it: a freed slot's
     // index, or -1 for a refill of every free slot.
