@@ -238,9 +238,6 @@ private slots:
         QCOMPARE(f.status.Caption(), QString("Status: INACTIVE [Job queue: 4]"));
         QCOMPARE(f.jobs.ListCaption(), QString("1/4"));
         QVERIFY(f.jobs.StartEnabled() && f.jobs.StartMenuEnabled());
-        f.list.setListIndex(-1);
-        f.jobs.RefreshJobQueue();
-        QCOMPARE(f.jobs.ListCaption(), QString("0/4"));
 
         f.jobs.AddJobs("d1\nd2\nf1\nd3\nblock\np\nd4");
         f.jobs.SetRunning(10);
