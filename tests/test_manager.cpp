@@ -103,7 +103,7 @@ struct Naming
 
     NamingOptions options(int pathOption = 0, bool resume = false) const
     {
-        return {base, pathOption, resume};
+        return {base, pathOption, resume, 0, {}};
     }
     QString name(const QString& url, int pathOption = 0, bool resume = false)
     {
