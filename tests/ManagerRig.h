@@ -28,12 +28,10 @@ struct ManagerRig
     bool baseDirOk = false;
 
     // maxParallel slots; tweak runs between loading the settings and creating the slots.
-    explicit ManagerRig(int maxParallel, const std::function<void(DownloadManager&)>& tweak = {},
-                        bool createBase = true)
+    explicit ManagerRig(int maxParallel, const std::function<void(DownloadManager&)>& tweak = {})
     {
         store = std::make_unique<SettingsStore>(dir.filePath(QStringLiteral("settings.ini")));
-        if (createBase)
-            QDir().mkpath(base());
+        QDir().mkpath(base());
         store->Set(QStringLiteral("Base Dir"), base());
         store->Set(QStringLiteral("Max Parallel"), QString::number(maxParallel));
         m = std::make_unique<DownloadManager>(dialogs, *store);
@@ -49,10 +47,11 @@ struct ManagerRig
 
     QString base() const { return dir.filePath(QStringLiteral("base")); }
     // The local file of a URL of host 127.0.0.1:port under "Replicate Url path".
-    QString local(quint16 port, const QString& path) const
+    static QString local(const QString& base, quint16 port, const QString& path)
     {
-        return base() + QStringLiteral("/127.0.0.1%3A") + QString::number(port) + path;
+        return base + QStringLiteral("/127.0.0.1%3A") + QString::number(port) + path;
     }
+    QString local(quint16 port, const QString& path) const { return local(base(), port, path); }
     QByteArray read(const QString& path) const { return readFile(path); }
     QString programLog() const { return QString::fromUtf8(read(base() + "/Harvex_0.log")); }
     bool waitIdle(int timeoutMs = 15000)

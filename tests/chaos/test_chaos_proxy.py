@@ -1,7 +1,6 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""The soak proves nothing if the proxy's faults do not happen as drawn: each fault
-is checked here over real loopback sockets against a small backend."""
+"""Each fault of the soak's proxy, over real loopback sockets against a small backend."""
 
 import os
 import socket

@@ -1,10 +1,7 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""Installs a build into a temporary prefix and checks it the way the desktop and man
-see it.
-
-    check_install.py CMAKE BUILD_DIR
-"""
+"""check_install.py CMAKE BUILD_DIR: installs a build into a temporary prefix and checks
+it the way the desktop and man see it."""
 import gzip
 import re
 import shutil
