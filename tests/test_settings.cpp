@@ -187,66 +187,73 @@ private Q_SLOTS:
             QCOMPARE(StrToLong(QString::fromUtf8(text)), expected);
     }
 
-    // One value, stored and loaded or typed into its box, and what the option (its box
-    // text where it has one) holds after; "r": a stored value refused or an edit not taken.
+    // One value, stored and loaded or typed ("t") into its box, and what the option (its box
+    // text where it has one; the parsed rectangle) holds after; "r": refused or not taken.
     void valueRules()
     {
-        const char* const rows[][6] = {
-            {"parallel 0", "Max Parallel", "0", "1", "", ""},
-            {"parallel 25", "Max Parallel", "25", "20", "", ""},
-            {"parallel beyond 16 bits", "Max Parallel", "40000", "7", "r", ""},
-            {"path -1", "Path Option", "-1", "0", "", ""},
-            {"path 3", "Path Option", "3", "2", "", ""},
-            {"pbar 11", "PBar UI", "11", "10", "", ""},
-            {"pbar 0", "PBar UI", "0", "1", "", ""},
-            {"tbar 8", "TBar UI", "8", "7", "", ""},
-            {"try 0", "MAX-Try", "0", "2", "", ""},
-            {"try 1 kept", "MAX-Try", "1", "1", "", ""},
-            {"try beyond 16 bits", "MAX-Try", "1e6", "6", "r", ""},
-            {"wait 5", "Busy-Wait", "5", "10", "", ""},
-            {"wait 150", "Busy-Wait", "150", "120", "", ""},
-            {"wait 256", "Busy-Wait", "256", "10", "r", ""},
-            {"timeout 3", "Connect-Timeout", "3", "10", "", ""},
-            {"timeout 500", "Connect-Timeout", "500", "500", "", ""},
-            {"timeout no number", "Connect-Timeout", "nan", "10", "", ""},
-            {"min size rounded", "MinImgSize", "12.5", "12", "", ""},
-            {"min size beyond 32 bits", "MinImgSize", "5e9", "0", "r", ""},
-            {"check 2 is not checked", "Keep-Alive", "2", "0", "", ""},
-            {"check 3", "Keep-Alive", "3", "1", "r", ""},
-            {"check -1", "Connect At Once", "-1", "0", "r", ""},
-            {"check 1", "Clear List", "1", "1", "", ""},
-            {"extensions as stored", "DataExt", "jpg/1|gif/0", "jpg/1|gif/0", "", ""},
-            {"colours", "ColorSettings", "1;2;3;4;5;6;7;", "1;2;3;4;5;6;7", "", ""},
-            {"colours, some", "ColorSettings", "5;6", "5;6;8421376;9633792;8421376;14206136;0", "",
+        const char* const rows[][4] = {
+            {"Max Parallel", "0", "1", ""},
+            {"Max Parallel", "25", "20", ""},
+            {"Max Parallel", "40000", "7", "r"},
+            {"Path Option", "-1", "0", ""},
+            {"Path Option", "3", "2", ""},
+            {"PBar UI", "11", "10", ""},
+            {"PBar UI", "0", "1", ""},
+            {"TBar UI", "8", "7", ""},
+            {"MAX-Try", "0", "2", ""},
+            {"MAX-Try", "1", "1", ""},
+            {"MAX-Try", "1e6", "6", "r"},
+            {"Busy-Wait", "5", "10", ""},
+            {"Busy-Wait", "150", "120", ""},
+            {"Busy-Wait", "256", "10", "r"},
+            {"Connect-Timeout", "3", "10", ""},
+            {"Connect-Timeout", "500", "500", ""},
+            {"Connect-Timeout", "nan", "10", ""},
+            {"MinImgSize", "12.5", "12", ""},
+            {"MinImgSize", "5e9", "0", "r"},
+            {"Keep-Alive", "2", "0", ""}, // only 1 is checked
+            {"Keep-Alive", "3", "1", "r"},
+            {"Connect At Once", "-1", "0", "r"},
+            {"Clear List", "1", "1", ""},
+            {"DataExt", "jpg/1|gif/0", "jpg/1|gif/0", ""},
+            {"ColorSettings", "1;2;3;4;5;6;7;8;junk;", "1;2;3;4;5;6;7", ""},
+            {"ColorSettings", "1;;3;4;5;6;", "1;0;3;4;5;6;0", ""},
+            {"ColorSettings", "5;6", "5;6;8421376;9633792;8421376;14206136;0", ""},
+            {"ColorSettings", "-2147483633;4294967295",
+             "2147483663;4294967295;8421376;9633792;"
+             "8421376;14206136;0",
              ""},
-            {"colour beyond 32 bits", "ColorSettings", "1;1e20;3", DefaultColors, "r", ""},
-            {"empty scheme changes nothing", "ColorSettings", "", DefaultColors, "", ""},
-            {"window rectangle", "WinRect", "1|2|3|4", "1|2|3|4", "", ""},
-            {"typed try below", "MAX-Try", "1", "2", "", "t"},
-            {"typed try above", "MAX-Try", "12", "10", "", "t"},
-            {"typed try fraction", "MAX-Try", "6.5", "6", "", "t"},
-            {"typed wait below", "Busy-Wait", "4", "10", "", "t"},
-            {"typed wait above", "Busy-Wait", "150", "120", "", "t"},
-            {"typed wait within a byte", "Busy-Wait", "255.4", "120", "", "t"},
-            {"typed wait negative zero", "Busy-Wait", "-0.4", "10", "", "t"},
-            {"typed wait beyond a byte", "Busy-Wait", "300", "60", "r", "t"},
-            {"typed wait far beyond", "Busy-Wait", "1e99", "60", "r", "t"},
-            {"typed timeout below", "Connect-Timeout", "3", "10", "", "t"},
-            {"typed timeout beyond 16 bits", "Connect-Timeout", "1e12", "32767", "", "t"},
-            {"typed size with text", "MinImgSize", "12k", "12", "", "t"},
-            {"typed size beyond 32 bits", "MinImgSize", "1e15", "2147483647", "", "t"},
+            {"ColorSettings", "1;4294967296;3", DefaultColors, "r"},
+            {"ColorSettings", "", DefaultColors, ""},
+            {"WinRect", "10.5|2|300px|400", "10,2 300x400", ""},
+            {"WinRect", "1|2|3", "-", ""},
+            {"WinRect", "1|2|-3|4", "-", ""},
+            {"WinRect", "1|2|3|99999999999", "-", ""},
+            {"MAX-Try", "1", "2", "t"},
+            {"MAX-Try", "12", "10", "t"},
+            {"MAX-Try", "6.5", "6", "t"},
+            {"Busy-Wait", "4", "10", "t"},
+            {"Busy-Wait", "150", "120", "t"},
+            {"Busy-Wait", "255.4", "120", "t"}, // within a byte
+            {"Busy-Wait", "-0.4", "10", "t"},
+            {"Busy-Wait", "300", "60", "rt"}, // beyond a byte
+            {"Busy-Wait", "1e99", "60", "rt"},
+            {"Connect-Timeout", "3", "10", "t"},
+            {"Connect-Timeout", "1e12", "32767", "t"},
+            {"MinImgSize", "12k", "12", "t"},
+            {"MinImgSize", "1e15", "2147483647", "t"},
         };
-        for (const auto& [name, keyText, input, result, refusedMark, typedMark] : rows) {
-            const QString key = keyText;
-            const bool refused = *refusedMark, typed = *typedMark;
+        for (const auto& [keyText, input, result, flags] : rows) {
+            const QString key = keyText, row = key + '=' + input + ' ' + flags;
+            const bool refused = QByteArray(flags).contains('r');
             QTemporaryDir dir;
             SettingsStore store(dir.filePath("in.ini"));
             Options options;
-            if (!typed) {
+            if (!QByteArray(flags).contains('t')) {
                 QVERIFY(store.Set(key, input));
                 options.setListUrl(true); // a change before a load does not survive it
                 QCOMPARE(options.LoadSettings(store), refused ? QStringList{key} : QStringList());
-                QVERIFY(!options.SaveEnabled() && !options.ListUrl());
+                QVERIFY(!options.SaveEnabled() && !options.AnyMarked() && !options.ListUrl());
             } else {
                 options.EditBusyWait("60");
                 options.ClearSettingMarks();
@@ -266,21 +273,25 @@ private Q_SLOTS:
                 QCOMPARE(shown, QString(refused ? input : result));
             }
             const auto n = [](qint64 v) { return QString::number(v); };
-            const QHash<QString, QString> now = {{"Max Parallel", n(options.MaxParallel())},
-                                                 {"Path Option", n(options.PathOption())},
-                                                 {"PBar UI", n(options.PBarStyle())},
-                                                 {"TBar UI", n(options.TBarStyle())},
-                                                 {"MAX-Try", options.MaxTryText()},
-                                                 {"Busy-Wait", options.BusyWaitText()},
-                                                 {"Connect-Timeout", options.ConnectTimeoutText()},
-                                                 {"MinImgSize", n(options.MinImgSize())},
-                                                 {"Keep-Alive", n(options.KeepAlive())},
-                                                 {"Connect At Once", n(options.ConnectAtOnce())},
-                                                 {"Clear List", n(options.ClearList())},
-                                                 {"DataExt", options.DataExt()},
-                                                 {"ColorSettings", joined(options.ColorValues())},
-                                                 {"WinRect", options.WinRect()}};
-            QVERIFY2(now.value(key) == result, name);
+            const std::optional<QRect> r = Options::ParseWinRect(options.WinRect());
+            const QHash<QString, QString> now = {
+                {"Max Parallel", n(options.MaxParallel())},
+                {"Path Option", n(options.PathOption())},
+                {"PBar UI", n(options.PBarStyle())},
+                {"TBar UI", n(options.TBarStyle())},
+                {"MAX-Try", options.MaxTryText()},
+                {"Busy-Wait", options.BusyWaitText()},
+                {"Connect-Timeout", options.ConnectTimeoutText()},
+                {"MinImgSize", n(options.MinImgSize())},
+                {"Keep-Alive", n(options.KeepAlive())},
+                {"Connect At Once", n(options.ConnectAtOnce())},
+                {"Clear List", n(options.ClearList())},
+                {"DataExt", options.DataExt()},
+                {"ColorSettings", joined(options.ColorValues())},
+                {"WinRect",
+                 r ? QString("%1,%2 %3x%4").arg(r->x()).arg(r->y()).arg(r->width()).arg(r->height())
+                   : "-"}};
+            QVERIFY2(now.value(key) == result, qPrintable(row));
             QCOMPARE(options.TryCount() * 10000 + options.BusyWait() * 100 + options.ConnTimeout(),
                      options.MaxTryText().toInt() * 10000 + options.BusyWaitText().toInt() * 100 +
                          options.ConnectTimeoutText().toInt());
@@ -288,7 +299,7 @@ private Q_SLOTS:
     }
 
     // A badly formed hand-written file: each bad value costs only its option; a save writes
-    // the edited keys over it and leaves the rest.
+    // the marked keys over it and leaves the rest, and so do the dialog's and the window's.
     void handWrittenFileLoadsEditsAndSaves()
     {
         QTemporaryDir dir;
@@ -312,18 +323,29 @@ private Q_SLOTS:
         QCOMPARE(options.SliderMouseUp(2000, 2000), 20);
         options.setClearList(false);
         options.setUrlExt("htm/1");
+        options.setPBarStyle(5); // no mark: not written by a save
         QVERIFY(options.SaveSettings(store));
         QVERIFY(!options.SaveEnabled() && !options.AnyMarked());
+        options.SetSaveEnabled(true); // with nothing marked, nothing is written
+        QVERIFY(options.SaveSettings(store));
+        QVERIFY(Options::SaveInterfaceSettings(store, {}, 4, {}, QString("1;2")));
+        QVERIFY(Options::SaveInterfaceSettings(store, dir.path(), {}, 2, {}));
+        QVERIFY(options.SaveWindowRect(store, QRect(-300, 15, 12000, 9000)));
+        QCOMPARE(options.WinRect(), "-300|15|12000|9000");
         const QList<QPair<QString, QString>> expected = {
-            {"Base Dir", base},  {"Max Parallel", "20"}, {"Clear List", "0"},
-            {"Keep-Alive", "0"}, {"UrlExt", "htm/1"},    {"DataExt", "jpg/1,gif/0"},
-            {"MAX-Try", "1e6"},  {"MinImgSize", "2048"}, {"WinRect", "100|200|9000|7000"},
+            {"Base Dir", dir.path()}, {"Max Parallel", "20"}, {"Clear List", "0"},
+            {"Keep-Alive", "0"},      {"UrlExt", "htm/1"},    {"DataExt", "jpg/1,gif/0"},
+            {"MAX-Try", "1e6"},       {"MinImgSize", "2048"}, {"WinRect", "-300|15|12000|9000"},
+            {"PBar UI", "4"},         {"TBar UI", "2"},       {"ColorSettings", "1;2"},
         };
         SettingsStore reread(path);
         for (const auto& [key, value] : expected)
             QCOMPARE(reread.Get(key, "<missing>"), value);
-        QCOMPARE(storedKeys(path).size(), 11);
+        QCOMPARE(storedKeys(path).size(), 13);
         QVERIFY(readFile(path).contains("Max%20Parallel=20\n"));
+        Options other;
+        other.LoadWindowRect(store);
+        QCOMPARE(other.WinRect(), "-300|15|12000|9000");
     }
 
     // Where a click at x on a slider of that width lands, in steps from 1.
@@ -389,91 +411,6 @@ private Q_SLOTS:
         options.setCheck(Option::MaxParallel, true);
         QVERIFY(!options.SaveEnabled() && !options.AnyMarked());
         QCOMPARE(options.PathOption(), 0);
-
-        // A load clears every mark.
-        options.setKeepAlive(false);
-        options.LoadSettings(store);
-        QVERIFY(!options.SaveEnabled() && !options.AnyMarked() && options.KeepAlive());
-    }
-
-    void saveWritesOnlyMarkedKeysAndKeepsMarksOnFailure()
-    {
-        QTemporaryDir dir;
-        // The store's folder is a plain file at first: nothing can be written below it.
-        writeFile(dir.filePath("blocked"), "x");
-        const QString path = dir.filePath("blocked/settings.ini");
-        SettingsStore store(path);
-        Options options;
-        options.LoadSettings(store);
-        options.setKeepAlive(false);
-        options.setPBarStyle(5); // options without a mark are never written by it
-        options.setColorSettings("1;2");
-        QVERIFY(!options.SaveSettings(store));
-        QVERIFY(options.SaveEnabled() && options.Marked(Option::KeepAlive));
-
-        QVERIFY(QFile::remove(dir.filePath("blocked")));
-        QVERIFY(QDir(dir.path()).mkdir("blocked"));
-        QVERIFY(options.SaveSettings(store));
-        QVERIFY(!options.SaveEnabled());
-        QCOMPARE(storedKeys(path), QStringList{"Keep-Alive"});
-        QCOMPARE(SettingsStore(path).Get("Keep-Alive"), "0");
-        // Saving with nothing marked writes nothing; the dialog's keys only those given.
-        options.SetSaveEnabled(true);
-        QVERIFY(options.SaveSettings(store));
-        QCOMPARE(storedKeys(path), QStringList{"Keep-Alive"});
-        QVERIFY(Options::SaveInterfaceSettings(store, {}, 4, {}, QString("1;2")));
-        QVERIFY(Options::SaveInterfaceSettings(store, dir.path(), {}, 2, {}));
-        QCOMPARE(storedKeys(path),
-                 QStringList({"Base Dir", "ColorSettings", "Keep-Alive", "PBar UI", "TBar UI"}));
-        QVERIFY(options.SaveWindowRect(store, QRect(-300, 15, 12000, 9000)));
-        QCOMPARE(options.WinRect(), "-300|15|12000|9000");
-        Options other;
-        other.LoadWindowRect(store);
-        QCOMPARE(other.WinRect(), "-300|15|12000|9000");
-    }
-
-    // The stored colour scheme ("c") and window rectangle ("r") texts; "-" is a refusal.
-    void parsing()
-    {
-        const char* const rows[][3] = {
-            {"c", "1;2;3;4;5;6;7;8;junk;", "1;2;3;4;5;6;7"},
-            {"c", "1;;3;4;5;6;", "1;0;3;4;5;6;0"},
-            {"c", "1;2", "1;2;13;14;15;16;17"},
-            {"c", "-2147483633;4294967295;16777215", "2147483663;4294967295;16777215;14;15;16;17"},
-            {"c", "1;4294967296", "-"},
-            {"r", "10.5|2|300px|400", "10,2 300x400"},
-            {"r", "1|2|3", "-"},
-            {"r", "1|2|-3|4", "-"},
-            {"r", "1|2|3|99999999999", "-"},
-        };
-        for (const auto& [kind, text, expected] : rows) {
-            QString got = "-";
-            if (*kind == 'c') {
-                if (const auto c = Options::ParseColors(text, {11, 12, 13, 14, 15, 16, 17}))
-                    got = joined(*c);
-            } else if (const auto r = Options::ParseWinRect(text)) {
-                got =
-                    QString("%1,%2 %3x%4").arg(r->x()).arg(r->y()).arg(r->width()).arg(r->height());
-            }
-            QCOMPARE(got, QString(expected));
-        }
-    }
-
-    void baseDirRefusal()
-    {
-        QTemporaryDir dir;
-        writeFile(dir.filePath("file"), "x");
-        const QString readOnly = dir.filePath("ro");
-        QVERIFY(QDir().mkdir(readOnly));
-        QVERIFY(QFile::setPermissions(readOnly, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-        QVERIFY(Options::BaseDirRefusal(dir.path()).isEmpty());
-        QVERIFY(Options::BaseDirRefusal("relative/folder").contains("full path"));
-        QVERIFY(Options::BaseDirRefusal("").contains("full path"));
-        QVERIFY(Options::BaseDirRefusal(dir.filePath("missing")).contains("does not exist"));
-        QVERIFY(Options::BaseDirRefusal(dir.filePath("file")).contains("is not a folder"));
-        QVERIFY(Options::BaseDirRefusal(readOnly).contains("read-only"));
-        QFile::setPermissions(readOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                            QFileDevice::ExeOwner);
     }
 
     void storeFile()
@@ -667,40 +604,57 @@ private Q_SLOTS:
             QStringList{"late.txt"});
     }
 
-    // A folder the delete refuses, and the end of its message; the tree stays.
-    void refusesProtectedFolders()
+    // A folder the tree delete ("d") or the base folder choice ("b") refuses, and the text
+    // the refusal ends in ("" for none); nothing is deleted.
+    void refusedFolders()
     {
         QTemporaryDir dir;
         const QString home = dir.filePath("home/user");
         const QString base = dir.filePath("dl/base");
+        const QString readOnly = dir.filePath("ro");
         QDir().mkpath(base);
+        QDir().mkpath(readOnly);
         writeFile(home + "/file", "x");
         QFile::link(dir.filePath("dl"), dir.filePath("link-to-dl"));
-        const char* const rows[][2] = {
-            {"/", " is the root of a filesystem and cannot be deleted."},
-            {"home/user", " is your home folder and cannot be deleted."},
-            {"home//user/./", " is your home folder and cannot be deleted."},
-            {"home", " holds your home folder and cannot be deleted."},
-            {"dl/base", " is the base folder and cannot be deleted."},
-            {"link-to-dl/base", " is the base folder and cannot be deleted."},
-            {"missing", " does not exist."},
-            {"home/user/file", " is not a folder."},
-            {"@relative", "Choose a folder by its full path."},
+        QFile::setPermissions(readOnly, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        const char* const rows[][3] = {
+            {"d", "/", " is the root of a filesystem and cannot be deleted."},
+            {"d", "home/user", " is your home folder and cannot be deleted."},
+            {"d", "home//user/./", " is your home folder and cannot be deleted."},
+            {"d", "home", " holds your home folder and cannot be deleted."},
+            {"d", "dl/base", " is the base folder and cannot be deleted."},
+            {"d", "link-to-dl/base", " is the base folder and cannot be deleted."},
+            {"d", "missing", " does not exist."},
+            {"d", "home/user/file", " is not a folder."},
+            {"d", "@relative", "Choose a folder by its full path."},
+            {"b", "dl", ""},
+            {"b", "@relative/folder", "a full path, starting with \"/\"."},
+            {"b", "@", "a full path, starting with \"/\"."},
+            {"b", "missing", "missing\" does not exist."},
+            {"b", "home/user/file", "file\" is not a folder."},
+            {"b", "ro", "ro\" is read-only."},
         };
-        for (const auto& [where, refusal] : rows) {
+        for (const auto& [who, where, refusal] : rows) {
             QString path = where;
             if (path.startsWith('@'))
                 path = path.mid(1);
             else if (!path.startsWith('/'))
                 path = dir.filePath(path);
-            FolderTreeDelete deleter;
-            QSignalSpy finished(&deleter, &FolderTreeDelete::Finished);
             QString error;
-            QVERIFY(!deleter.Start(path, base, home, error));
-            QVERIFY2(error.endsWith(refusal), qPrintable(error));
-            QVERIFY(!deleter.IsRunning() && finished.isEmpty());
+            if (*who == 'b') {
+                error = Options::BaseDirRefusal(path);
+            } else {
+                FolderTreeDelete deleter;
+                QSignalSpy finished(&deleter, &FolderTreeDelete::Finished);
+                QVERIFY(!deleter.Start(path, base, home, error));
+                QVERIFY(!deleter.IsRunning() && finished.isEmpty());
+            }
+            QVERIFY2(error.isEmpty() ? !*refusal : error.endsWith(refusal),
+                     qPrintable(path + error));
         }
         QVERIFY(QFile::exists(home + "/file") && QFileInfo(base).isDir());
+        QFile::setPermissions(readOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                            QFileDevice::ExeOwner);
     }
 
     // A name for a new folder and the error it gives (empty: created).
