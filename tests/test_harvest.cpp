@@ -497,62 +497,6 @@ private slots:
                     .error.contains("MiB"));
     }
 
-    // Files of the checked types go to the job list, pages (with "Log page links") to the
-    // web page list, each once ignoring case; the parser's own filter beside them.
-    void harvestsCheckedTypes()
-    {
-        Rig rig;
-        const QString files = m_nginx.url("/files/");
-        rig.jobList.AddItem(m_nginx.url("/FILES/known.JPG"));
-        const QString page = m_nginx.url("/g/index.html");
-        QSignalSpy busy(&rig.harvester, &PageHarvester::BusyChanged);
-        QSignalSpy filed(&rig.harvester, &PageHarvester::PageFiled);
-        QSignalSpy props(&rig.harvester.Parser(), &HtmlParser::PropertyChanged);
-        QVERIFY(rig.harvester.ParseWebPage(page));
-        QCOMPARE(rig.harvester.ToolTip(), QString("Fetching and parsing webpage..."));
-        QVERIFY(!rig.harvester.ParseWebPage(page)); // one page at a time
-        QCOMPARE(rig.dialogs.messages(), QStringList({"Not available now. Try later."}));
-        QVERIFY(filed.wait(15000));
-        QCOMPARE(rig.harvester.ToolTip(), QString("Ideal..."));
-        QCOMPARE(busy.count(), 2);
-        QVERIFY(props.contains({QString("IsActive")}) && props.contains({QString("HasLinks")}));
-        QCOMPARE(Rig::rows(rig.jobList, 1),
-                 files + "a.JPG " + files + "b.jpg " + files + "pack.zip");
-        QCOMPARE(filed.at(0).at(1).toInt(), 3);
-        QCOMPARE(Rig::rows(rig.pages), page); // only the page itself, checked as parsed
-        QVERIFY(rig.pages.Selected(0));
-
-        // Pictures shown but not linked count for gif, jpg and png only; .jpeg is not .jpg,
-        // duplicates stay for the caller.
-        HtmlParser& parser = rig.harvester.Parser();
-        QCOMPARE(parser.GetLinks(" jpg ").size(), 5); // the mailto: link too
-        QCOMPARE(parser.GetLinks(".gif"), QStringList({files + "thumb.gif"}));
-        QCOMPARE(parser.GetLinks("png"), QStringList({files + "pic.png"}));
-        QCOMPARE(parser.GetLinks("bmp"), QStringList());
-        QCOMPARE(parser.GetLinks(QString()).size(), 10);
-
-        rig.options.setListUrl(true);
-        rig.dataTypes.setChecked(1, true); // gif: the picture shown on the page
-        QVERIFY(rig.harvest(page));
-        QCOMPARE(Rig::rows(rig.pages), page + " " + m_nginx.url("/g/next.html"));
-        QCOMPARE(rig.jobList.List(rig.jobList.ListCount() - 1), files + "thumb.gif");
-
-        // The found page can be harvested in turn from its row.
-        rig.pages.setListIndex(1);
-        QSignalSpy next(&rig.harvester, &PageHarvester::PageFiled);
-        rig.harvester.ParseThisPage();
-        QVERIFY(next.wait(15000));
-        QVERIFY(rig.pages.Selected(1));
-        QCOMPARE(rig.jobList.List(rig.jobList.ListCount() - 1), m_nginx.url("/g/n.jpg"));
-        QCOMPARE(rig.harvester.ParsedCount(), 3);
-
-        // Through a redirection the links resolve against the final address.
-        m_nginx.writeFile("sub/moved.html", "<a href='here.zip'>");
-        QVERIFY(parse(parser, m_nginx.url("/r301/sub/moved.html")));
-        QCOMPARE(parser.FinalUrl(), m_nginx.url("/sub/moved.html"));
-        QCOMPARE(parser.GetLinks("zip"), QStringList({m_nginx.url("/sub/here.zip")}));
-    }
-
     // A page fetched after one with links: its links ("@" the scripted server), or its error
     // and no links, the earlier page's gone. The scripted server sends a chunked reply in
     // pieces with the charset in the meta element, then one cut early.
@@ -576,8 +520,10 @@ private slots:
         m_nginx.writeFile("ok.html", "<a href='x.zip'>");
         m_nginx.writeFile("p.jpg", "<a href='x.zip'>");
         m_nginx.writeFile("big.html", QByteArray(70000, 'x'));
+        m_nginx.writeFile("sub/moved.html", "<a href='here.zip'>");
         const char* const rows[][3] = {
             {"@/a.html", "", "@/%C3%A9.zip"},
+            {"~/r301/sub/moved.html", "", "~/sub/here.zip"}, // against the final address
             {"@/b.html", "", ""},
             {"~/missing.html", "404", ""},
             {"~/p.jpg", "image/jpeg", ""},
@@ -635,8 +581,10 @@ private slots:
         delete doomed;
     }
 
-    // The address dialog, then the web page list's menu and commands and its parsed count.
-    void addressDialogAndWebPageList()
+    // The address dialog; files of the checked types go to the job list, pages (with "Log
+    // page links") to the web page list, each once ignoring case; the parser's own filter
+    // beside them; then the web page list's menu and commands and its parsed count.
+    void harvesting()
     {
         Rig rig;
         const auto menu = [&rig] {
@@ -654,7 +602,7 @@ private slots:
         rig.dialogs.addresses.enqueue("   ");
         QVERIFY(!rig.harvester.ParseWebPage() && !rig.harvester.ParseWebPage());
         // A numbered range goes to the job list, limited to its free rows; no page is fetched.
-        rig.jobList.AddItem("http://example.test/first");
+        rig.jobList.AddItem(m_nginx.url("/FILES/known.JPG"));
         rig.dialogs.addresses.enqueue("http://example.test/img");
         rig.dialogs.ranges.enqueue(
             {"http://example.test/img1.jpg", "http://example.test/img2.jpg"});
@@ -663,42 +611,77 @@ private slots:
         QCOMPARE(rig.jobList.ListCount(), 3);
         QCOMPARE(rig.pages.ListCount(), 0);
 
-        // No scheme: "http://" is prefixed, and the dialog shows it next time. "HTTP://" is
-        // not prefixed again, and it is the same row ignoring case: parsed twice, counted twice.
-        rig.pages.AddItem("http://a.example/one.html");
-        const QString bare = QString("127.0.0.1:%1/g/next.html").arg(m_nginx.port());
-        const QString parsed = "http://" + bare;
-        rig.dialogs.addresses.enqueue("  " + bare);
-        QVERIFY(rig.harvest());
+        // No scheme: "http://" is prefixed.
+        const QString files = m_nginx.url("/files/");
+        const QString page = m_nginx.url("/g/index.html");
+        rig.dialogs.addresses.enqueue("  " + page.mid(7));
+        QSignalSpy busy(&rig.harvester, &PageHarvester::BusyChanged);
+        QSignalSpy filed(&rig.harvester, &PageHarvester::PageFiled);
+        QSignalSpy props(&rig.harvester.Parser(), &HtmlParser::PropertyChanged);
+        QVERIFY(rig.harvester.ParseWebPage());
+        QCOMPARE(rig.harvester.ToolTip(), QString("Fetching and parsing webpage..."));
+        QVERIFY(!rig.harvester.ParseWebPage(page)); // one page at a time
+        QCOMPARE(rig.dialogs.messages(), QStringList({"Not available now. Try later."}));
+        QVERIFY(filed.wait(15000));
+        QCOMPARE(rig.harvester.ToolTip(), QString("Ideal..."));
+        QCOMPARE(busy.count(), 2);
+        QVERIFY(props.contains({QString("IsActive")}) && props.contains({QString("HasLinks")}));
+        QCOMPARE(Rig::rows(rig.jobList, 3),
+                 files + "a.JPG " + files + "b.jpg " + files + "pack.zip");
+        QCOMPARE(filed.at(0).at(1).toInt(), 3);
+        QCOMPARE(Rig::rows(rig.pages), page); // only the page itself, checked as parsed
+        QVERIFY(rig.pages.Selected(0));
+
+        // Pictures shown but not linked count for gif, jpg and png only; .jpeg is not .jpg,
+        // duplicates stay for the caller.
+        HtmlParser& parser = rig.harvester.Parser();
+        QCOMPARE(parser.GetLinks(" jpg ").size(), 5); // the mailto: link too
+        QCOMPARE(parser.GetLinks(".gif"), QStringList({files + "thumb.gif"}));
+        QCOMPARE(parser.GetLinks("png"), QStringList({files + "pic.png"}));
+        QCOMPARE(parser.GetLinks("bmp"), QStringList());
+        QCOMPARE(parser.GetLinks(QString()).size(), 10);
+
+        // The dialog shows the completed address next time; "HTTP://" is not prefixed again,
+        // and it is the same row ignoring case.
         rig.dialogs.addresses.enqueue(std::nullopt);
         QVERIFY(!rig.harvester.ParseWebPage());
-        QCOMPARE(rig.dialogs.asked.last().text, parsed);
-        rig.dialogs.addresses.enqueue("HTTP://" + bare);
+        QCOMPARE(rig.dialogs.asked.last().text, page);
+        rig.options.setListUrl(true);
+        rig.dataTypes.setChecked(1, true); // gif: the picture shown on the page
+        rig.dialogs.addresses.enqueue("HTTP://" + page.mid(7));
         QVERIFY(rig.harvest());
-        QVERIFY(rig.dialogs.messages().isEmpty());
+        QCOMPARE(Rig::rows(rig.pages), page + " " + m_nginx.url("/g/next.html"));
+        QCOMPARE(rig.jobList.List(rig.jobList.ListCount() - 1), files + "thumb.gif");
+
+        // The found page can be harvested in turn from its row.
+        rig.pages.setListIndex(1);
+        rig.harvester.ParseThisPage();
+        QVERIFY(filed.wait(15000));
+        QVERIFY(rig.pages.Selected(1));
+        QCOMPARE(rig.jobList.List(rig.jobList.ListCount() - 1), m_nginx.url("/g/n.jpg"));
+        QCOMPARE(rig.harvester.ParsedCount(), 3); // the first page parsed twice
+
+        rig.pages.AddItem("http://a.example/one.html");
         rig.pages.AddItem("http://a.example/two.html");
-        QCOMPARE(Rig::rows(rig.pages),
-                 "http://a.example/one.html " + parsed + " http://a.example/two.html");
-        QCOMPARE(rig.harvester.ParsedCount(), 2);
-        rig.pages.setListIndex(0);
+        rig.pages.setListIndex(2);
         QCOMPARE(menu(), "11111111");
         rig.harvester.CopyThisItem();
         QCOMPARE(rig.dialogs.clipboard, QString("http://a.example/one.html"));
-
         // Save Checked appends the parsed pages; Save Unchecked the others.
         const QString path = m_dir.filePath("web.txt");
         rig.dialogs.files.enqueue(path);
         rig.harvester.SaveCheckedUrls();
         rig.dialogs.files.enqueue(path);
         rig.harvester.SaveUncheckedUrls();
-        QCOMPARE(readFile(path).count("http"), 3);
-        QVERIFY(readFile(path).startsWith(parsed.toUtf8()));
+        QCOMPARE(readFile(path).count("http"), 4);
+        QVERIFY(readFile(path).startsWith(page.toUtf8()));
 
-        // Clear Checked: one row, ParsedCount down by one (2 -> 1), so the checked items
+        // Clear Checked: two rows, ParsedCount down by two (3 -> 1), so the checked items
         // stay enabled although no row is checked any more.
         rig.harvester.ClearCheckedUrls();
         QCOMPARE(Rig::rows(rig.pages), "http://a.example/one.html http://a.example/two.html");
         QCOMPARE(rig.harvester.ParsedCount(), 1);
+        rig.pages.setListIndex(0);
         QCOMPARE(menu(), "11111111");
         rig.harvester.ClearUncheckedUrls();
         QCOMPARE(menu(), "00010100");
