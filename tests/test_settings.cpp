@@ -392,6 +392,7 @@ private Q_SLOTS:
                 edits.append(
                     {Option(i), [&, i] { options.setCheck(Option(i), options.Check(Option(i))); }});
         }
+        QCOMPARE(edits.size(), 9 + 12);
         for (const auto& [option, edit] : edits) {
             options.ClearSettingMarks();
             edit();
