@@ -153,12 +153,7 @@ private slots:
         for (int i = 0; i < 4096; ++i)
             junk += char(i * 37 % 256);
         const QString missing = "%1: No such file or directory";
-        const struct
-        {
-            QString way;
-            QByteArray file;
-            QString rows, said;
-        } rows[] = {
+        const std::tuple<QString, QByteArray, QString, QString> rows[] = {
             {"menu", Mixed,
              QString::fromUtf8("keep http://h/a.jpg http://h/b.zip not a url \thttp://h/c.gif "
                                "http://h/d\xC3\xA9.jpg"),
@@ -176,7 +171,7 @@ private slots:
             {"drop+", "@/dev/zero", "keep", "/dev/zero: Not a regular file"}, // never ends
             {"menu", "@fifo", "keep", "%1: Not a regular file"},
             {"menu", over, "keep a b", "1 line(s) longer than 1 MiB"},
-            {"menu", junk + "\nhttp://h/ok.jpg\n", "*http://h/ok.jpg", ""},
+            {"drop", junk + "\nhttp://h/ok.jpg\n", "keep http://h/ok.jpg", ""},
         };
         for (const auto& [way, file, expected, said] : rows) {
             QTemporaryDir dir;
@@ -202,10 +197,7 @@ private slots:
             } else {
                 f.io.LoadCommandLine('"' + path + '"', DataExt, true);
             }
-            if (expected.startsWith('*'))
-                QVERIFY(f.jobList.InList(expected.mid(1), 0));
-            else
-                QCOMPARE(Rig::rows(f.jobList), expected);
+            QCOMPARE(Rig::rows(f.jobList), expected);
             const QStringList messages = f.dialogs.messages();
             QCOMPARE(messages.size(), said.isEmpty() ? 0 : 1);
             if (!said.isEmpty())
@@ -223,16 +215,16 @@ private slots:
         writeFile(first, "http://h/f1.jpg\nhttp://h/f1.txt\n");
         const auto drop = [&f](const QList<QUrl>& urls, const QString& text) {
             QMimeData data;
-            if (!urls.isEmpty())
-                data.setUrls(urls);
-            if (!text.isNull())
-                data.setText(text);
+            data.setUrls(urls);
+            data.setText(text);
             f.io.Drop(data, f.jobList, DataExt, false);
+            return UrlListIO::CanDrop(data);
         };
+        QVERIFY(!drop({}, QString()));
         // Local files win over the addresses and text beside them; only the first loads.
-        drop({QUrl::fromLocalFile(first), QUrl::fromLocalFile("/nonexistent"),
-              QUrl("http://h/u0.jpg")},
-             "http://h/t0.jpg");
+        QVERIFY(drop({QUrl::fromLocalFile(first), QUrl::fromLocalFile("/nonexistent"),
+                      QUrl("http://h/u0.jpg")},
+                     "http://h/t0.jpg"));
         // Dropped addresses (a browser's link) are filtered like pasted text.
         drop({QUrl("http://h/u1.jpg"), QUrl("https://h/u2.zip"), QUrl("http://h/page.txt")},
              "http://h/t1.jpg");
@@ -241,11 +233,6 @@ private slots:
                  "http://h/f1.jpg http://h/u1.jpg https://h/u2.zip see http://h/v.jpg");
         drop({QUrl::fromLocalFile(m_dir.path()), QUrl::fromLocalFile(first)}, QString());
         QCOMPARE(f.dialogs.messages(), QStringList({"Can't parse folders."}));
-        QMimeData none;
-        none.setHtml("<b>x</b>");
-        QVERIFY(!UrlListIO::CanDrop(none));
-        none.setUrls({QUrl("http://h/a.jpg")});
-        QVERIFY(UrlListIO::CanDrop(none));
 
         // Pasting moves the block index to the end unless a block is in force.
         f.jobList.Clear();
@@ -329,9 +316,8 @@ private slots:
 
         const QString all = m_dir.filePath("all.txt");
         f.dialogs.files.enqueue(all);
-        f.dialogs.files.enqueue(all);
-        QVERIFY(f.io.SaveListDialog(f.jobList) && f.io.SaveListDialog(f.jobList)); // doubled
-        QCOMPARE(readFile(all), QByteArray("done1\nfail1\npending\ndone2\nblock\n").repeated(2));
+        QVERIFY(f.io.SaveListDialog(f.jobList));
+        QCOMPARE(readFile(all), QByteArray("done1\nfail1\npending\ndone2\nblock\n"));
         const QString unchecked = m_dir.filePath("unchecked.txt");
         f.dialogs.files.enqueue(unchecked);
         QVERIFY(f.io.SaveUncheckedJobs());
@@ -342,8 +328,7 @@ private slots:
         QVERIFY(!f.io.SaveListDialog(f.jobList));
         QCOMPARE(f.dialogs.messages().size(), said);
         QVERIFY(!f.io.SaveListToFile(m_dir.filePath("no/such/dir/x.txt"), f.jobList));
-        QVERIFY(!f.io.SaveListToFile(m_dir.path(), f.jobList));
-        QCOMPARE(f.dialogs.messages().size(), said + 2);
+        QCOMPARE(f.dialogs.messages().size(), said + 1);
         QVERIFY(!f.dialogs.messages().last().startsWith("File: "));
     }
 
@@ -351,50 +336,46 @@ private slots:
     // "count: first second .. last", or the start of the refusal (all or nothing).
     void ranges()
     {
-        const struct
-        {
-            const char* input;
-            int freeRows;
-            const char* result;
-        } rows[] = {
-            {"F|~p|1|11|1", 100, "11: ~p01.jpg ~p02.jpg .. ~p11.jpg"},
-            {"F|~p|1|11|", 100, "11: ~p1.jpg ~p2.jpg .. ~p11.jpg"},
-            {"F|~p| 9 |010|1", 100, "2: ~p009.jpg ~p010.jpg .. ~p010.jpg"},
-            {"F|~p|7|7|1", 1, "1: ~p7.jpg  .. ~p7.jpg"},
-            {"F|~p|8|7|", 100, "Range Start must not be greater"},
-            {"F|~p|-1|7|", 100, "Range Start must be"},
-            {"F|~p|1|1e3|", 100, "Range End must be"},
-            {"F|~p|1|16|", 16, "16: ~p1.jpg ~p2.jpg .. ~p16.jpg"},
-            {"F|~p|1|16|", 15,
+        const char* const rows[][3] = {
+            {"F|~p|1|11|1", "100", "11: ~p01.jpg ~p02.jpg .. ~p11.jpg"},
+            {"F|~p|1|11|", "100", "11: ~p1.jpg ~p2.jpg .. ~p11.jpg"},
+            {"F|~p| 9 |010|1", "100", "2: ~p009.jpg ~p010.jpg .. ~p010.jpg"},
+            {"F|~p|7|7|1", "1", "1: ~p7.jpg  .. ~p7.jpg"},
+            {"F|~p|8|7|", "100", "Range Start must not be greater"},
+            {"F|~p|-1|7|", "100", "Range Start must be"},
+            {"F|~p|1|1e3|", "100", "Range End must be"},
+            {"F|~p|1|16|", "16", "16: ~p1.jpg ~p2.jpg .. ~p16.jpg"},
+            {"F|~p|1|16|", "15",
              "The range gives 16 URLs, but the download list has room for 15 more."},
-            {"F|h.example/p|1|2|", 100, "Not a valid URL: h.example/p1.jpg"},
-            {"~img[001-120].jpg", 32001, "120: ~img001.jpg ~img002.jpg .. ~img120.jpg"},
-            {"~img[1-12].jpg", 32001, "12: ~img1.jpg ~img2.jpg .. ~img12.jpg"},
-            {"~[08-100]", 32001, "93: ~08 ~09 .. ~100"}, // the first number decides the width
-            {"~[1-2]/[8-10].png", 6, "6: ~1/8.png ~1/9.png .. ~2/10.png"},
-            {"http://[::1]:8080/[a-z]/[x][[1-2]]", 32001,
+            {"F|h.example/p|1|2|", "100", "Not a valid URL: h.example/p1.jpg"},
+            {"~img[001-120].jpg", "32001", "120: ~img001.jpg ~img002.jpg .. ~img120.jpg"},
+            {"~img[1-12].jpg", "32001", "12: ~img1.jpg ~img2.jpg .. ~img12.jpg"},
+            {"~[08-100]", "32001", "93: ~08 ~09 .. ~100"}, // the first number decides the width
+            {"~[1-2]/[8-10].png", "6", "6: ~1/8.png ~1/9.png .. ~2/10.png"},
+            {"http://[::1]:8080/[a-z]/[x][[1-2]]", "32001",
              "2: http://[::1]:8080/[a-z]/[x][1] http://[::1]:8080/[a-z]/[x][2] .. "},
-            {"not a url [1-]", 0, "1: not a url [1-]  .. not a url [1-]"},
-            {"~[5-3]", 32001, "The first number of [5-3] must not be greater"},
-            {"~[1-40000]", 32001,
+            {"not a url [1-]", "0", "1: not a url [1-]  .. not a url [1-]"},
+            {"~[5-3]", "32001", "The first number of [5-3] must not be greater"},
+            {"~[1-40000]", "32001",
              "The range gives 40000 URLs, but the download list has room for 32001 more."},
-            {"~[0-999999999999]/[0-999999999999]/[0-999999999999]", 32001,
+            {"~[0-999999999999]/[0-999999999999]/[0-999999999999]", "32001",
              "The ranges give too many URLs"},
-            {"[1-2]http://h.example/", 32001, "Not a valid URL: 1http://"},
+            {"[1-2]http://h.example/", "32001", "Not a valid URL: 1http://"},
         };
-        for (const auto& r : rows) {
-            const QString input = QString(r.input).replace('~', "http://h.example/");
+        for (const auto& [pattern, freeText, expected] : rows) {
+            const int freeRows = atoi(freeText);
+            const QString input = QString(pattern).replace('~', "http://h.example/");
             const QStringList f = input.split('|');
             const NumberedRange::Expansion got =
                 f[0] == "F"
-                    ? NumberedRange::FromFields(f[1], f[2], f[3], ".jpg", f[4] == "1", r.freeRows)
-                    : NumberedRange::FromPattern(input, r.freeRows);
+                    ? NumberedRange::FromFields(f[1], f[2], f[3], ".jpg", f[4] == "1", freeRows)
+                    : NumberedRange::FromPattern(input, freeRows);
             const QStringList& u = got.Urls;
             const QString summary =
                 QString("%1: %2 %3 .. %4")
                     .arg(u.size())
                     .arg(u.value(0), u.size() > 1 ? u.value(1) : "", u.value(u.size() - 1));
-            const QString result = QString(r.result).replace('~', "http://h.example/");
+            const QString result = QString(expected).replace('~', "http://h.example/");
             QVERIFY2((got.Error.isEmpty() ? summary : got.Error).startsWith(result),
                      qPrintable(summary + got.Error));
             QVERIFY(got.Error.isEmpty() || u.isEmpty());
@@ -404,10 +385,7 @@ private slots:
     // The encoding a page is read in, and (where given) the UTF-8 it becomes.
     void charset()
     {
-        const struct
-        {
-            QByteArray page, contentType, encoding, utf8;
-        } rows[] = {
+        const std::tuple<QByteArray, QByteArray, QByteArray, QByteArray> rows[] = {
             {"<p>x", "text/html", "windows-1252", ""},
             {"\x80\x93\xE9", "text/html", "windows-1252", "\xE2\x82\xAC\xE2\x80\x9C\xC3\xA9"},
             {"<meta charset=koi8-r>", "text/html; Charset=\"UTF-8\"", "UTF-8", ""},
@@ -429,10 +407,10 @@ private slots:
             {"<meta charset=\"utf-8", "", "windows-1252", ""},
             {"\xE9", "text/html; charset=iso-8859-2", "iso-8859-2", "\xC3\xA9"},
         };
-        for (const auto& r : rows) {
-            QCOMPARE(PageCharset::Detect(r.page, r.contentType), r.encoding);
-            if (!r.utf8.isEmpty())
-                QCOMPARE(PageCharset::ToUtf8(r.page, r.contentType), r.utf8);
+        for (const auto& [page, contentType, encoding, utf8] : rows) {
+            QCOMPARE(PageCharset::Detect(page, contentType), encoding);
+            if (!utf8.isEmpty())
+                QCOMPARE(PageCharset::ToUtf8(page, contentType), utf8);
         }
     }
 
@@ -504,19 +482,17 @@ private slots:
     {
         ScriptedServer server;
         const QByteArray body = "<meta charset='utf-8'><a href='\xC3\xA9.zip'>";
-        ServerScript split, cut;
+        ServerScript split;
         split.expectRequest()
             .sendSplit(
                 "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nTransfer-Encoding: chunked\r\n\r\n" +
                     QByteArray::number(body.size(), 16) + "\r\n" + body + "\r\n0\r\n\r\n",
                 7, 5)
             .close();
-        cut.expectRequest()
-            .send("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 500\r\n\r\n<a "
-                  "href='x.zip'>")
-            .close();
         server.addConnection(split);
-        server.addConnection(cut);
+        server.addConnection(
+            ServerScript::reply("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: "
+                                "500\r\n\r\n<a href='x.zip'>"));
         m_nginx.writeFile("ok.html", "<a href='x.zip'>");
         m_nginx.writeFile("p.jpg", "<a href='x.zip'>");
         m_nginx.writeFile("big.html", QByteArray(70000, 'x'));
@@ -650,6 +626,7 @@ private slots:
         rig.dataTypes.setChecked(1, true); // gif: the picture shown on the page
         rig.dialogs.addresses.enqueue("HTTP://" + page.mid(7));
         QVERIFY(rig.harvest());
+        QCOMPARE(rig.dialogs.messages().size(), 1); // a page that came shows no error
         QCOMPARE(Rig::rows(rig.pages), page + " " + m_nginx.url("/g/next.html"));
         QCOMPARE(rig.jobList.List(rig.jobList.ListCount() - 1), files + "thumb.gif");
 
@@ -704,7 +681,6 @@ private slots:
             {"http://h/p?x=a%2Fb", "/p?x=a%2Fb", "h"},
             {"http://h/100%.dat?v=%zz%4", "/100%25.dat?v=%25zz%254", "h"},
             {"http://h:81#a/b", "/", "h"},
-            {"http://B\u00fccher.example/a", "/a", "xn--bcher-kva.example"},
             {"http://[::1]:81/a", "/a", "[::1]"},
             {"http://a\177b/p", "", ""},
         };
@@ -744,10 +720,8 @@ private slots:
             WAIT_ENDED(rec, 10000);
             QCOMPARE(rec.milestones().contains("DownloadComplete"), !second.isEmpty());
             QVERIFY(server.requests().value(1).startsWith(second));
-            if (second.isEmpty()) {
-                QVERIFY(rec.errors().join(u' ').contains(QStringLiteral("Unsupported URL")));
-                QCOMPARE(server.connectionCount(), 1);
-            }
+            QCOMPARE(server.connectionCount(), second.isEmpty() ? 1 : 2);
+            QCOMPARE(rec.errors().join(u' ').contains("Unsupported URL"), second.isEmpty());
         }
     }
     // A script of list operations, and what it leaves: "rows|current row|refused steps".
@@ -872,56 +846,57 @@ private slots:
         QVERIFY(list.FontAt(254).Bold);
     }
 
-    // A view repaints on Changed (once per bulk change), keeps per-row widths from the
-    // row notices (a colour-only change must not ask it to measure again), and the
-    // current row's owner hears Click when the first row arrives or the list is cleared.
+    // A view repaints on Changed ("C", once per bulk change), keeps per-row widths from the
+    // row notices (inserted "I", removed "D", replaced "R"; a colour-only change must not ask
+    // it to measure again; all reset "Z"), scrolls on "V", and the current row's owner hears
+    // Click ("K") when the first row arrives or the list is cleared.
     void notices()
     {
         Rowvane list;
         list.setSortStrategy(1);
-        QSignalSpy changed(&list, &Rowvane::Changed);
-        QSignalSpy click(&list, &Rowvane::Click);
-        QSignalSpy inserted(&list, &Rowvane::RowInserted);
-        QSignalSpy removed(&list, &Rowvane::RowRemoved);
-        QSignalSpy replaced(&list, &Rowvane::RowsReplaced);
-        QSignalSpy reset(&list, &Rowvane::RowsReset);
-        QSignalSpy visible(&list, &Rowvane::EnsureVisibleRequested);
+        QStringList log;
+        const auto note = [&log](const char* what) {
+            return [&log, what](auto... at) {
+                QString entry = what;
+                ((entry += QString::number(at)), ...);
+                log << entry;
+            };
+        };
+        QObject::connect(&list, &Rowvane::Changed, note("C"));
+        QObject::connect(&list, &Rowvane::Click, note("K"));
+        QObject::connect(&list, &Rowvane::RowInserted, note("I"));
+        QObject::connect(&list, &Rowvane::RowRemoved, note("D"));
+        QObject::connect(&list, &Rowvane::RowsReplaced, note("R"));
+        QObject::connect(&list, &Rowvane::RowsReset, note("Z"));
+        QObject::connect(&list, &Rowvane::EnsureVisibleRequested, note("V"));
         list.AddItem("b");
-        QCOMPARE(changed.count(), 1);
         {
             RowvaneBulkChange outer(list);
             {
                 RowvaneBulkChange inner(list);
                 list.AddItem("c");
             }
-            QCOMPARE(changed.count(), 1); // the inner block leaves the update to the outer
-            list.AddItem("a");            // sorted in at the top
+            log << "|";        // the inner block leaves the update to the outer
+            list.AddItem("a"); // sorted in at the top
         }
-        QCOMPARE(changed.count(), 2);
-        QCOMPARE(click.count(), 1);
-        QCOMPARE(inserted.count(), 3);
-        QCOMPARE(inserted.at(2).at(0).toInt(), 0);
+        log << "|";
         list.SetAttribute(1, 0, 0, 0); // colours only
         list.setSelected(1, true);
-        QCOMPARE(replaced.count(), 0);
+        log << "|";
         QVERIFY(list.AddFont(RowvaneFont{"Serif", 14}));
         list.SetAttribute(2, 1, 0, 1);
-        QCOMPARE(replaced.at(0), QVariantList({2, 2}));
         list.RemoveItem(1);
-        QCOMPARE(removed.at(0).at(0).toInt(), 1);
+        log << "|";
         list.BlockUpdate();
         list.ResetList(); // row 1 leaves font 1
         list.setSortStrategy(2);
-        QCOMPARE(reset.count(), 2);
-        const int before = int(changed.count());
+        log << "|";
         list.Update();
-        QCOMPARE(changed.count(), before + 1);
-        QVERIFY(list.setListIndex(-1));
-        QCOMPARE(visible.last().at(0).toInt(), 0); // -1 scrolls to the top
+        QVERIFY(list.setListIndex(-1)); // scrolls to the top
         list.Clear();
-        QCOMPARE(click.count(), 2);
         QVERIFY(list.AddItem("a"));
-        QCOMPARE(click.count(), 3);
+        QCOMPARE(log.join(' '),
+                 "I0 K C I1 | I0 C | C V1 C | C R22 C D1 C | Z Z | C V0 C Z C K I0 K C");
     }
 
     // A file-type list from its stored text ("@n": n rows), then edits: "+x" types x into the
@@ -963,11 +938,11 @@ private slots:
                 const QString arg = step.mid(1);
                 if (step[0] == '+' && !arg.isEmpty())
                     dialogs.inputs.enqueue(arg);
-                if (step[0] == '+')
-                    list.AddFileType(dialogs);
                 if (step[0] == '-')
                     dialogs.answers.enqueue(arg == "Y" ? Dialogs::Answer::Yes
                                                        : Dialogs::Answer::No);
+                if (step[0] == '+')
+                    list.AddFileType(dialogs);
                 if (step[0] == '-')
                     list.RemoveFileType(dialogs);
                 if (step[0] == 'i')

@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Settings: number reading, options loaded, edited, marked and saved, the store file,
+// Settings: options loaded, edited, marked and saved, the store file,
 // param.dat, the window placement, and the folder commands (tree delete on a real
 // temporary tree, new folder).
 #include "platform/FolderTreeDelete.h"
 #include "platform/NewFolder.h"
 #include "platform/SettingsStore.h"
-#include "settings/NumberText.h"
 #include "settings/Options.h"
 #include "settings/ParamFile.h"
 #include "settings/WindowPlacement.h"
@@ -155,28 +154,6 @@ private Q_SLOTS:
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath("config")));
     }
 
-    void numberReading()
-    {
-        const int max = std::numeric_limits<qint32>::max();
-        const std::pair<const char*, int> rows[] = {
-            {"abc", 0},
-            {" \t\r\n 42", 42},
-            {"12 bytes", 12},
-            {"2.5", 2},
-            {"3.5", 4},
-            {".6", 1},
-            {"1.5e3", 1500},
-            {"5e", 5},
-            {"25E-1", 2},
-            {"1e999", max},
-            {"99999999999", max},
-            {"-1e300", std::numeric_limits<qint32>::min()},
-            {"\xD9\xA1\xD9\xA2", 0}, // other digits
-        };
-        for (const auto& [text, expected] : rows)
-            QCOMPARE(StrToLong(QString::fromUtf8(text)), expected);
-    }
-
     // One value, stored and loaded or typed ("t") into its box, and what the option (its box
     // text where it has one; the parsed rectangle) holds after; "r": refused or not taken.
     void valueRules()
@@ -218,6 +195,7 @@ private Q_SLOTS:
             {"WinRect", "10.5|2|300px|400", "10,2 300x400", ""},
             {"WinRect", "1|2|3", "-", ""},
             {"WinRect", "1|2|-3|4", "-", ""},
+            {"WinRect", "1|2|0|4", "-", ""},
             {"WinRect", "1|2|3|99999999999", "-", ""},
             {"MAX-Try", "1", "2", "t"},
             {"MAX-Try", "12", "10", "t"},
@@ -230,8 +208,19 @@ private Q_SLOTS:
             {"Busy-Wait", "1e99", "60", "rt"},
             {"Connect-Timeout", "3", "10", "t"},
             {"Connect-Timeout", "1e12", "32767", "t"},
-            {"MinImgSize", "12k", "12", "t"},
-            {"MinImgSize", "1e15", "2147483647", "t"},
+            {"MinImgSize", "abc", "0", "t"}, // the size box reads the number a text starts with
+            {"MinImgSize", " \t\r\n 42", "42", "t"},
+            {"MinImgSize", "12 bytes", "12", "t"},
+            {"MinImgSize", "2.5", "2", "t"},
+            {"MinImgSize", "3.5", "4", "t"},
+            {"MinImgSize", ".6", "1", "t"},
+            {"MinImgSize", "1.5e3", "1500", "t"},
+            {"MinImgSize", "5e", "5", "t"},
+            {"MinImgSize", "25E-1", "2", "t"},
+            {"MinImgSize", "1e999", "2147483647", "t"},
+            {"MinImgSize", "99999999999", "2147483647", "t"},
+            {"MinImgSize", "-1e300", "-2147483648", "t"},
+            {"MinImgSize", "\xD9\xA1\xD9\xA2", "0", "t"}, // other digits
         };
         for (const auto& [keyText, input, result, flags] : rows) {
             const QString key = keyText, row = key + '=' + input + ' ' + flags;
@@ -476,32 +465,38 @@ private Q_SLOTS:
         }
     }
 
-    // param.dat in the base folder: read when it is a regular file, up to the size limit.
+    // param.dat in the base folder: read when it is a regular file, up to the size limit;
+    // with no base folder, not the one in the working folder.
     void paramFromBaseFolder()
     {
+        const QString start = QDir::currentPath();
         for (const auto& [kind, complete, read] : {std::tuple{"file", true, MixedRead},
                                                    {"big", false, QString("Accept+first")},
                                                    {"folder", false, QString()},
-                                                   {"fifo", false, QString()}}) {
+                                                   {"fifo", false, QString()},
+                                                   {"working", false, QString()}}) {
             QTemporaryDir dir;
             const QString file = dir.filePath("param.dat");
             QByteArray text = "$ACCEPT=first\n";
             const QByteArray filler = "# " + QByteArray(100, '-') + "\n";
             while (text.size() + filler.size() <= ParamFileParser::MaxFileSize - 10)
                 text += filler;
-            if (kind == QString("file"))
-                writeFile(file, MixedParams);
-            else if (kind == QString("big"))
+            if (kind == QString("big"))
                 writeFile(file, text + "$ACCEPT=cut off at the limit\n$ACCEPT=never read\n");
             else if (kind == QString("folder"))
                 QVERIFY(QDir().mkdir(file));
-            else // would block a plain open
+            else if (kind == QString("fifo")) // would block a plain open
                 QCOMPARE(mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+            else
+                writeFile(file, MixedParams);
+            QDir::setCurrent(dir.path());
             ParamValues values;
             ParamFile::SetBuiltIns(values);
-            QCOMPARE(ParamFile::ReadParamFile(dir.path(), values), complete);
+            QCOMPARE(ParamFile::ReadParamFile(kind == QString("working") ? "" : dir.path(), values),
+                     complete);
             QCOMPARE(paramChanges(values), read);
         }
+        QDir::setCurrent(start);
     }
 
     // A saved rectangle is brought back onto a screen there is now.
