@@ -70,13 +70,6 @@ struct Rig
             texts << list.List(i);
         return texts.join(' ');
     }
-    static QString rows(const FileTypeList& list)
-    {
-        QStringList out;
-        for (int i = 0; i < list.ListCount(); ++i)
-            out << list.Text(i) + (list.Checked(i) ? "+" : "-");
-        return out.join(' ');
-    }
     // Harvests and waits until the page is filed.
     bool harvest(const QString& url = QString())
     {
@@ -169,7 +162,6 @@ private slots:
             {"drop+", "@none", "keep", ""},
             {"drop+", "@fifo", "keep", "%1: Not a regular file"},
             {"drop+", "@/dev/zero", "keep", "/dev/zero: Not a regular file"}, // never ends
-            {"menu", "@fifo", "keep", "%1: Not a regular file"},
             {"menu", over, "keep a b", "1 line(s) longer than 1 MiB"},
             {"drop", junk + "\nhttp://h/ok.jpg\n", "keep http://h/ok.jpg", ""},
         };
@@ -678,7 +670,6 @@ private slots:
     void requestLines()
     {
         const QString rows[][3] = {
-            {"http://h/p?x=a%2Fb", "/p?x=a%2Fb", "h"},
             {"http://h/100%.dat?v=%zz%4", "/100%25.dat?v=%25zz%254", "h"},
             {"http://h:81#a/b", "/", "h"},
             {"http://[::1]:81/a", "/a", "[::1]"},
@@ -955,8 +946,11 @@ private slots:
                                       .arg(list.Marked() ? '*' : '-')
                                       .arg(modified.count());
             const QString said = dialogs.messages().join('/');
+            QString types;
+            for (int i = 0; i < list.ListCount(); ++i)
+                types += list.Text(i) + (list.Checked(i) ? "+ " : "- ");
             QCOMPARE(many ? state + (said.isEmpty() ? "" : "|" + said)
-                          : Rig::rows(list) + '|' + state + '|' + list.BuildExtPattern() + '|' +
+                          : types.trimmed() + '|' + state + '|' + list.BuildExtPattern() + '|' +
                                 said,
                      expected);
             for (const auto& a : dialogs.asked)
