@@ -389,7 +389,8 @@ private slots:
             {"<!-- <meta charset=utf-8> --><p>", "", "windows-1252", ""},
             {"<div title='<meta charset=utf-8>'>", "", "windows-1252", ""},
             {"<meta charset=utf-16>", "", "UTF-8", ""},
-            {QByteArray(1100, ' ') + "<meta charset=utf-8>", "", "windows-1252", ""},
+            {QByteArray(1004, ' ') + "<meta charset=utf-8>", "", "UTF-8", ""}, // within 1024
+            {QByteArray(1005, ' ') + "<meta charset=utf-8>", "", "windows-1252", ""},
             {"\xEF\xBB\xBF<p>", "text/html; charset=windows-1252", "UTF-8", "<p>"},
             {"a\xFF", "text/html; charset=utf-8", "UTF-8", "a\xEF\xBF\xBD"},
             {QByteArray::fromHex("fffe6100"), "", "UTF-16LE", "a"},
