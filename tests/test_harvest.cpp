@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Getting URLs into the lists and the lists themselves: list files, drops, pastes, cut rows,
-// saved lists, numbered ranges, pages harvested over loopback (nginx, a scripted server), what
-// a URL becomes on the wire; the owner-drawn list, file-type lists, link patterns, menus and
-// the counter line.
+// The lists and getting URLs into them: files, drops, pastes, cut rows, saves, ranges, pages
+// harvested over loopback (nginx, a scripted server), what a URL becomes on the wire.
 #include "ManagerRig.h"
 #include "support/NginxFixture.h"
 #include "support/ScriptedDialogs.h"
@@ -70,7 +68,6 @@ struct Rig
             texts << list.List(i);
         return texts.join(' ');
     }
-    // Harvests and waits until the page is filed.
     bool harvest(const QString& url = QString())
     {
         QSignalSpy filed(&harvester, &PageHarvester::PageFiled);
@@ -78,7 +75,6 @@ struct Rig
     }
 };
 
-// Fetches a page and waits for DocumentComplete.
 bool parse(HtmlParser& parser, const QString& url)
 {
     QSignalSpy done(&parser, &HtmlParser::DocumentComplete);

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Settings: options loaded, edited, marked and saved, the store file,
-// param.dat, the window placement, and the folder commands (tree delete on a real
-// temporary tree, new folder).
+// Settings: options loaded, edited, marked and saved, the store file, param.dat, the window
+// placement, and the folder commands (tree delete on a real temporary tree, new folder).
 #include "platform/FolderTreeDelete.h"
 #include "platform/NewFolder.h"
 #include "platform/SettingsStore.h"
