@@ -1,11 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Settings: number reading, options loaded, edited, marked and saved, the store file,
-// param.dat, the window placement, and the folder commands (tree delete on a real
-// temporary tree, new folder).
+// Settings: options loaded, edited, marked and saved, the store file, param.dat, the window
+// placement, and the folder commands (tree delete on a real temporary tree, new folder).
 #include "platform/FolderTreeDelete.h"
 #include "platform/NewFolder.h"
 #include "platform/SettingsStore.h"
-#include "settings/NumberText.h"
 #include "settings/Options.h"
 #include "settings/ParamFile.h"
 #include "settings/WindowPlacement.h"
@@ -23,16 +21,6 @@
 using Option = Options::Option;
 
 namespace {
-
-// The keys present in the [Configurations] section of an INI file.
-QStringList storedKeys(const QString& path)
-{
-    QSettings raw(path, QSettings::IniFormat);
-    raw.beginGroup("Configurations");
-    QStringList keys = raw.allKeys();
-    keys.sort();
-    return keys;
-}
 
 const char* const DefaultColors = "9633792;16777088;8421376;9633792;8421376;14206136;0";
 
@@ -165,88 +153,87 @@ private Q_SLOTS:
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath("config")));
     }
 
-    void numberReading()
-    {
-        const int max = std::numeric_limits<qint32>::max();
-        const std::pair<const char*, int> rows[] = {
-            {"abc", 0},
-            {" \t\r\n 42", 42},
-            {"12 bytes", 12},
-            {"2.5", 2},
-            {"3.5", 4},
-            {".6", 1},
-            {"1.5e3", 1500},
-            {"5e", 5},
-            {"25E-1", 2},
-            {"1e999", max},
-            {"99999999999", max},
-            {"-1e300", std::numeric_limits<qint32>::min()},
-            {"\xD9\xA1\xD9\xA2", 0}, // other digits
-        };
-        for (const auto& [text, expected] : rows)
-            QCOMPARE(StrToLong(QString::fromUtf8(text)), expected);
-    }
-
-    // One value, stored and loaded or typed into its box, and what the option (its box
-    // text where it has one) holds after; "r": a stored value refused or an edit not taken.
+    // One value, stored and loaded or typed ("t") into its box, and what the option (its box
+    // text where it has one; the parsed rectangle) holds after; "r": refused or not taken.
     void valueRules()
     {
-        const char* const rows[][6] = {
-            {"parallel 0", "Max Parallel", "0", "1", "", ""},
-            {"parallel 25", "Max Parallel", "25", "20", "", ""},
-            {"parallel beyond 16 bits", "Max Parallel", "40000", "7", "r", ""},
-            {"path -1", "Path Option", "-1", "0", "", ""},
-            {"path 3", "Path Option", "3", "2", "", ""},
-            {"pbar 11", "PBar UI", "11", "10", "", ""},
-            {"pbar 0", "PBar UI", "0", "1", "", ""},
-            {"tbar 8", "TBar UI", "8", "7", "", ""},
-            {"try 0", "MAX-Try", "0", "2", "", ""},
-            {"try 1 kept", "MAX-Try", "1", "1", "", ""},
-            {"try beyond 16 bits", "MAX-Try", "1e6", "6", "r", ""},
-            {"wait 5", "Busy-Wait", "5", "10", "", ""},
-            {"wait 150", "Busy-Wait", "150", "120", "", ""},
-            {"wait 256", "Busy-Wait", "256", "10", "r", ""},
-            {"timeout 3", "Connect-Timeout", "3", "10", "", ""},
-            {"timeout 500", "Connect-Timeout", "500", "500", "", ""},
-            {"timeout no number", "Connect-Timeout", "nan", "10", "", ""},
-            {"min size rounded", "MinImgSize", "12.5", "12", "", ""},
-            {"min size beyond 32 bits", "MinImgSize", "5e9", "0", "r", ""},
-            {"check 2 is not checked", "Keep-Alive", "2", "0", "", ""},
-            {"check 3", "Keep-Alive", "3", "1", "r", ""},
-            {"check -1", "Connect At Once", "-1", "0", "r", ""},
-            {"check 1", "Clear List", "1", "1", "", ""},
-            {"extensions as stored", "DataExt", "jpg/1|gif/0", "jpg/1|gif/0", "", ""},
-            {"colours", "ColorSettings", "1;2;3;4;5;6;7;", "1;2;3;4;5;6;7", "", ""},
-            {"colours, some", "ColorSettings", "5;6", "5;6;8421376;9633792;8421376;14206136;0", "",
+        const char* const rows[][4] = {
+            {"Max Parallel", "0", "1", ""},
+            {"Max Parallel", "25", "20", ""},
+            {"Max Parallel", "40000", "7", "r"},
+            {"Path Option", "-1", "0", ""},
+            {"Path Option", "3", "2", ""},
+            {"PBar UI", "11", "10", ""},
+            {"PBar UI", "0", "1", ""},
+            {"TBar UI", "8", "7", ""},
+            {"MAX-Try", "0", "2", ""},
+            {"MAX-Try", "1", "1", ""},
+            {"MAX-Try", "1e6", "6", "r"},
+            {"Busy-Wait", "5", "10", ""},
+            {"Busy-Wait", "150", "120", ""},
+            {"Busy-Wait", "256", "10", "r"},
+            {"Connect-Timeout", "3", "10", ""},
+            {"Connect-Timeout", "500", "500", ""},
+            {"Connect-Timeout", "nan", "10", ""},
+            {"MinImgSize", "12.5", "12", ""},
+            {"MinImgSize", "5e9", "0", "r"},
+            {"Keep-Alive", "2", "0", ""}, // only 1 is checked
+            {"Keep-Alive", "3", "1", "r"},
+            {"Connect At Once", "-1", "0", "r"},
+            {"Clear List", "1", "1", ""},
+            {"DataExt", "jpg/1|gif/0", "jpg/1|gif/0", ""},
+            {"ColorSettings", "1;2;3;4;5;6;7;8;junk;", "1;2;3;4;5;6;7", ""},
+            {"ColorSettings", "1;;3;4;5;6;", "1;0;3;4;5;6;0", ""},
+            {"ColorSettings", "5;6", "5;6;8421376;9633792;8421376;14206136;0", ""},
+            {"ColorSettings", "-2147483633;4294967295",
+             "2147483663;4294967295;8421376;9633792;"
+             "8421376;14206136;0",
              ""},
-            {"colour beyond 32 bits", "ColorSettings", "1;1e20;3", DefaultColors, "r", ""},
-            {"empty scheme changes nothing", "ColorSettings", "", DefaultColors, "", ""},
-            {"window rectangle", "WinRect", "1|2|3|4", "1|2|3|4", "", ""},
-            {"typed try below", "MAX-Try", "1", "2", "", "t"},
-            {"typed try above", "MAX-Try", "12", "10", "", "t"},
-            {"typed try fraction", "MAX-Try", "6.5", "6", "", "t"},
-            {"typed wait below", "Busy-Wait", "4", "10", "", "t"},
-            {"typed wait above", "Busy-Wait", "150", "120", "", "t"},
-            {"typed wait within a byte", "Busy-Wait", "255.4", "120", "", "t"},
-            {"typed wait negative zero", "Busy-Wait", "-0.4", "10", "", "t"},
-            {"typed wait beyond a byte", "Busy-Wait", "300", "60", "r", "t"},
-            {"typed wait far beyond", "Busy-Wait", "1e99", "60", "r", "t"},
-            {"typed timeout below", "Connect-Timeout", "3", "10", "", "t"},
-            {"typed timeout beyond 16 bits", "Connect-Timeout", "1e12", "32767", "", "t"},
-            {"typed size with text", "MinImgSize", "12k", "12", "", "t"},
-            {"typed size beyond 32 bits", "MinImgSize", "1e15", "2147483647", "", "t"},
+            {"ColorSettings", "1;4294967296;3", DefaultColors, "r"},
+            {"ColorSettings", "", DefaultColors, ""},
+            {"WinRect", "10.5|2|300px|400", "10,2 300x400", ""},
+            {"WinRect", "1|2|3", "-", ""},
+            {"WinRect", "1|2|-3|4", "-", ""},
+            {"WinRect", "1|2|0|4", "-", ""},
+            {"WinRect", "1|2|3|99999999999", "-", ""},
+            {"MAX-Try", "1", "2", "t"},
+            {"MAX-Try", "12", "10", "t"},
+            {"MAX-Try", "6.5", "6", "t"},
+            {"Busy-Wait", "4", "10", "t"},
+            {"Busy-Wait", "150", "120", "t"},
+            {"Busy-Wait", "255.4", "120", "t"}, // within a byte
+            {"Busy-Wait", "-0.4", "10", "t"},
+            {"Busy-Wait", "300", "60", "rt"}, // beyond a byte
+            {"Busy-Wait", "1e99", "60", "rt"},
+            {"Connect-Timeout", "3", "10", "t"},
+            {"Connect-Timeout", "1e12", "32767", "t"},
+            {"MinImgSize", "abc", "0", "t"}, // the size box reads the number a text starts with
+            {"MinImgSize", " \t\r\n 42", "42", "t"},
+            {"MinImgSize", "12 bytes", "12", "t"},
+            {"MinImgSize", "2.5", "2", "t"},
+            {"MinImgSize", "3.5", "4", "t"},
+            {"MinImgSize", ".6", "1", "t"},
+            {"MinImgSize", "1.5e3", "1500", "t"},
+            {"MinImgSize", "5e", "5", "t"},
+            {"MinImgSize", "25E-1", "2", "t"},
+            {"MinImgSize", "1e999", "2147483647", "t"},
+            {"MinImgSize", "99999999999", "2147483647", "t"},
+            {"MinImgSize", "-1e300", "-2147483648", "t"},
+            {"MinImgSize", "\xD9\xA1\xD9\xA2", "0", "t"}, // other digits
         };
-        for (const auto& [name, keyText, input, result, refusedMark, typedMark] : rows) {
-            const QString key = keyText;
-            const bool refused = *refusedMark, typed = *typedMark;
-            QTemporaryDir dir;
+        for (const auto& [keyText, input, result, flags] : rows) {
+            const QString key = keyText, row = key + '=' + input + ' ' + flags;
+            const bool refused = QByteArray(flags).contains('r');
+            QTemporaryDir dir; // the stored value, as a hand-written file holds it
+            writeFile(dir.filePath("in.ini"), "[Configurations]\n" +
+                                                  QString(key).replace(' ', "%20").toUtf8() +
+                                                  "=\"" + input + "\"\n");
             SettingsStore store(dir.filePath("in.ini"));
             Options options;
-            if (!typed) {
-                QVERIFY(store.Set(key, input));
+            if (!QByteArray(flags).contains('t')) {
                 options.setListUrl(true); // a change before a load does not survive it
                 QCOMPARE(options.LoadSettings(store), refused ? QStringList{key} : QStringList());
-                QVERIFY(!options.SaveEnabled() && !options.ListUrl());
+                QVERIFY(!options.SaveEnabled() && !options.AnyMarked() && !options.ListUrl());
             } else {
                 options.EditBusyWait("60");
                 options.ClearSettingMarks();
@@ -266,21 +253,25 @@ private Q_SLOTS:
                 QCOMPARE(shown, QString(refused ? input : result));
             }
             const auto n = [](qint64 v) { return QString::number(v); };
-            const QHash<QString, QString> now = {{"Max Parallel", n(options.MaxParallel())},
-                                                 {"Path Option", n(options.PathOption())},
-                                                 {"PBar UI", n(options.PBarStyle())},
-                                                 {"TBar UI", n(options.TBarStyle())},
-                                                 {"MAX-Try", options.MaxTryText()},
-                                                 {"Busy-Wait", options.BusyWaitText()},
-                                                 {"Connect-Timeout", options.ConnectTimeoutText()},
-                                                 {"MinImgSize", n(options.MinImgSize())},
-                                                 {"Keep-Alive", n(options.KeepAlive())},
-                                                 {"Connect At Once", n(options.ConnectAtOnce())},
-                                                 {"Clear List", n(options.ClearList())},
-                                                 {"DataExt", options.DataExt()},
-                                                 {"ColorSettings", joined(options.ColorValues())},
-                                                 {"WinRect", options.WinRect()}};
-            QVERIFY2(now.value(key) == result, name);
+            const std::optional<QRect> r = Options::ParseWinRect(options.WinRect());
+            const QHash<QString, QString> now = {
+                {"Max Parallel", n(options.MaxParallel())},
+                {"Path Option", n(options.PathOption())},
+                {"PBar UI", n(options.PBarStyle())},
+                {"TBar UI", n(options.TBarStyle())},
+                {"MAX-Try", options.MaxTryText()},
+                {"Busy-Wait", options.BusyWaitText()},
+                {"Connect-Timeout", options.ConnectTimeoutText()},
+                {"MinImgSize", n(options.MinImgSize())},
+                {"Keep-Alive", n(options.KeepAlive())},
+                {"Connect At Once", n(options.ConnectAtOnce())},
+                {"Clear List", n(options.ClearList())},
+                {"DataExt", options.DataExt()},
+                {"ColorSettings", joined(options.ColorValues())},
+                {"WinRect",
+                 r ? QString("%1,%2 %3x%4").arg(r->x()).arg(r->y()).arg(r->width()).arg(r->height())
+                   : "-"}};
+            QVERIFY2(now.value(key) == result, qPrintable(row));
             QCOMPARE(options.TryCount() * 10000 + options.BusyWait() * 100 + options.ConnTimeout(),
                      options.MaxTryText().toInt() * 10000 + options.BusyWaitText().toInt() * 100 +
                          options.ConnectTimeoutText().toInt());
@@ -288,7 +279,7 @@ private Q_SLOTS:
     }
 
     // A badly formed hand-written file: each bad value costs only its option; a save writes
-    // the edited keys over it and leaves the rest.
+    // the marked keys over it and leaves the rest, and so do the dialog's and the window's.
     void handWrittenFileLoadsEditsAndSaves()
     {
         QTemporaryDir dir;
@@ -312,18 +303,31 @@ private Q_SLOTS:
         QCOMPARE(options.SliderMouseUp(2000, 2000), 20);
         options.setClearList(false);
         options.setUrlExt("htm/1");
+        options.setPBarStyle(5); // no mark: not written by a save
         QVERIFY(options.SaveSettings(store));
         QVERIFY(!options.SaveEnabled() && !options.AnyMarked());
+        options.SetSaveEnabled(true); // with nothing marked, nothing is written
+        QVERIFY(options.SaveSettings(store));
+        QVERIFY(Options::SaveInterfaceSettings(store, {}, 4, {}, QString("1;2")));
+        QVERIFY(Options::SaveInterfaceSettings(store, dir.path(), {}, 2, {}));
+        QVERIFY(options.SaveWindowRect(store, QRect(-300, 15, 12000, 9000)));
+        QCOMPARE(options.WinRect(), "-300|15|12000|9000");
         const QList<QPair<QString, QString>> expected = {
-            {"Base Dir", base},  {"Max Parallel", "20"}, {"Clear List", "0"},
-            {"Keep-Alive", "0"}, {"UrlExt", "htm/1"},    {"DataExt", "jpg/1,gif/0"},
-            {"MAX-Try", "1e6"},  {"MinImgSize", "2048"}, {"WinRect", "100|200|9000|7000"},
+            {"Base Dir", dir.path()}, {"Max Parallel", "20"}, {"Clear List", "0"},
+            {"Keep-Alive", "0"},      {"UrlExt", "htm/1"},    {"DataExt", "jpg/1,gif/0"},
+            {"MAX-Try", "1e6"},       {"MinImgSize", "2048"}, {"WinRect", "-300|15|12000|9000"},
+            {"PBar UI", "4"},         {"TBar UI", "2"},       {"ColorSettings", "1;2"},
         };
         SettingsStore reread(path);
         for (const auto& [key, value] : expected)
             QCOMPARE(reread.Get(key, "<missing>"), value);
-        QCOMPARE(storedKeys(path).size(), 11);
+        QSettings raw(path, QSettings::IniFormat);
+        raw.beginGroup("Configurations");
+        QCOMPARE(raw.allKeys().size(), 13);
         QVERIFY(readFile(path).contains("Max%20Parallel=20\n"));
+        Options other;
+        other.LoadWindowRect(store);
+        QCOMPARE(other.WinRect(), "-300|15|12000|9000");
     }
 
     // Where a click at x on a slider of that width lands, in steps from 1.
@@ -341,12 +345,24 @@ private Q_SLOTS:
         }
     }
 
-    void marksAndSaveEnabled()
+    void defaultsAndMarks()
     {
+        // The user's store: $XDG_CONFIG_HOME/Harvex®/Harvex®.ini.
+        const QString product = QString::fromUtf8("Harvex\xC2\xAE");
+        QCOMPARE(SettingsStore().FileName(),
+                 m_home.filePath("config/" + product + "/" + product + ".ini"));
+        // An empty store gives the defaults, the download folder made in the home.
         QTemporaryDir dir;
-        SettingsStore store(dir.filePath("settings.ini"));
+        SettingsStore store(dir.filePath("empty.ini"));
         Options options;
-        options.LoadSettings(store);
+        QVERIFY(options.LoadSettings(store).isEmpty());
+        QVERIFY(!QFile::exists(store.FileName())); // loading never writes
+        QVERIFY(options.BaseDirIsDefault());
+        QCOMPARE(options.BaseDir(),
+                 QStandardPaths::writableLocation(QStandardPaths::DownloadLocation));
+        QVERIFY(options.BaseDir().startsWith(m_home.path()));
+        QVERIFY(QDir(options.BaseDir()).exists()); // created when it is the default
+
         QSignalSpy enabled(&options, &Options::saveEnabledChanged);
 
         // Every way of editing marks exactly its own option, even with no change.
@@ -389,113 +405,12 @@ private Q_SLOTS:
         options.setCheck(Option::MaxParallel, true);
         QVERIFY(!options.SaveEnabled() && !options.AnyMarked());
         QCOMPARE(options.PathOption(), 0);
-
-        // A load clears every mark.
-        options.setKeepAlive(false);
-        options.LoadSettings(store);
-        QVERIFY(!options.SaveEnabled() && !options.AnyMarked() && options.KeepAlive());
     }
 
-    void saveWritesOnlyMarkedKeysAndKeepsMarksOnFailure()
+    // Texts that INI syntax would otherwise bend come back unchanged.
+    void storeTexts()
     {
         QTemporaryDir dir;
-        // The store's folder is a plain file at first: nothing can be written below it.
-        writeFile(dir.filePath("blocked"), "x");
-        const QString path = dir.filePath("blocked/settings.ini");
-        SettingsStore store(path);
-        Options options;
-        options.LoadSettings(store);
-        options.setKeepAlive(false);
-        options.setPBarStyle(5); // options without a mark are never written by it
-        options.setColorSettings("1;2");
-        QVERIFY(!options.SaveSettings(store));
-        QVERIFY(options.SaveEnabled() && options.Marked(Option::KeepAlive));
-
-        QVERIFY(QFile::remove(dir.filePath("blocked")));
-        QVERIFY(QDir(dir.path()).mkdir("blocked"));
-        QVERIFY(options.SaveSettings(store));
-        QVERIFY(!options.SaveEnabled());
-        QCOMPARE(storedKeys(path), QStringList{"Keep-Alive"});
-        QCOMPARE(SettingsStore(path).Get("Keep-Alive"), "0");
-        // Saving with nothing marked writes nothing; the dialog's keys only those given.
-        options.SetSaveEnabled(true);
-        QVERIFY(options.SaveSettings(store));
-        QCOMPARE(storedKeys(path), QStringList{"Keep-Alive"});
-        QVERIFY(Options::SaveInterfaceSettings(store, {}, 4, {}, QString("1;2")));
-        QVERIFY(Options::SaveInterfaceSettings(store, dir.path(), {}, 2, {}));
-        QCOMPARE(storedKeys(path),
-                 QStringList({"Base Dir", "ColorSettings", "Keep-Alive", "PBar UI", "TBar UI"}));
-        QVERIFY(options.SaveWindowRect(store, QRect(-300, 15, 12000, 9000)));
-        QCOMPARE(options.WinRect(), "-300|15|12000|9000");
-        Options other;
-        other.LoadWindowRect(store);
-        QCOMPARE(other.WinRect(), "-300|15|12000|9000");
-    }
-
-    // The stored colour scheme ("c") and window rectangle ("r") texts; "-" is a refusal.
-    void parsing()
-    {
-        const char* const rows[][3] = {
-            {"c", "1;2;3;4;5;6;7;8;junk;", "1;2;3;4;5;6;7"},
-            {"c", "1;;3;4;5;6;", "1;0;3;4;5;6;0"},
-            {"c", "1;2", "1;2;13;14;15;16;17"},
-            {"c", "-2147483633;4294967295;16777215", "2147483663;4294967295;16777215;14;15;16;17"},
-            {"c", "1;4294967296", "-"},
-            {"r", "10.5|2|300px|400", "10,2 300x400"},
-            {"r", "1|2|3", "-"},
-            {"r", "1|2|-3|4", "-"},
-            {"r", "1|2|3|99999999999", "-"},
-        };
-        for (const auto& [kind, text, expected] : rows) {
-            QString got = "-";
-            if (*kind == 'c') {
-                if (const auto c = Options::ParseColors(text, {11, 12, 13, 14, 15, 16, 17}))
-                    got = joined(*c);
-            } else if (const auto r = Options::ParseWinRect(text)) {
-                got =
-                    QString("%1,%2 %3x%4").arg(r->x()).arg(r->y()).arg(r->width()).arg(r->height());
-            }
-            QCOMPARE(got, QString(expected));
-        }
-    }
-
-    void baseDirRefusal()
-    {
-        QTemporaryDir dir;
-        writeFile(dir.filePath("file"), "x");
-        const QString readOnly = dir.filePath("ro");
-        QVERIFY(QDir().mkdir(readOnly));
-        QVERIFY(QFile::setPermissions(readOnly, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-        QVERIFY(Options::BaseDirRefusal(dir.path()).isEmpty());
-        QVERIFY(Options::BaseDirRefusal("relative/folder").contains("full path"));
-        QVERIFY(Options::BaseDirRefusal("").contains("full path"));
-        QVERIFY(Options::BaseDirRefusal(dir.filePath("missing")).contains("does not exist"));
-        QVERIFY(Options::BaseDirRefusal(dir.filePath("file")).contains("is not a folder"));
-        QVERIFY(Options::BaseDirRefusal(readOnly).contains("read-only"));
-        QFile::setPermissions(readOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                            QFileDevice::ExeOwner);
-    }
-
-    void storeFile()
-    {
-        // The user's store: $XDG_CONFIG_HOME/Harvex®/Harvex®.ini.
-        const QString product = QString::fromUtf8("Harvex\xC2\xAE");
-        QCOMPARE(SettingsStore().FileName(),
-                 m_home.filePath("config/" + product + "/" + product + ".ini"));
-
-        // An empty store gives the defaults, the download folder made in the home.
-        QTemporaryDir dir;
-        SettingsStore empty(dir.filePath("empty.ini"));
-        Options options;
-        QVERIFY(options.LoadSettings(empty).isEmpty());
-        QVERIFY(!QFile::exists(empty.FileName())); // loading never writes
-        QVERIFY(options.BaseDirIsDefault());
-        QCOMPARE(options.BaseDir(),
-                 QStandardPaths::writableLocation(QStandardPaths::DownloadLocation));
-        QVERIFY(options.BaseDir().startsWith(m_home.path()));
-        QVERIFY(QDir(options.BaseDir()).exists()); // created when it is the default
-
-        // Texts that INI syntax would otherwise bend come back unchanged.
         const QString path = dir.filePath("settings.ini");
         const QStringList texts = {"1;2;3;",     "a, b, c",     " padded ", "x=y", "@Variant(0)",
                                    "\"quoted\"", "back\\slash", "#hash",    ""};
@@ -551,46 +466,38 @@ private Q_SLOTS:
         }
     }
 
-    // param.dat in the base folder: read when it is a regular file, up to the size limit.
+    // param.dat in the base folder: read when it is a regular file, up to the size limit;
+    // with no base folder, not the one in the working folder.
     void paramFromBaseFolder()
     {
-        const std::tuple<QString, bool, QString> rows[] = {
-            {"file", true, MixedRead},
-            {"file/", true, MixedRead},
-            {"big", false, "Accept+first"},
-            {"folder", false, ""},
-            {"fifo", false, ""},
-            {"missing", false, ""},
-            {"none", false, ""},
-            {"", false, ""},
-        };
-        for (const auto& [kind, complete, read] : rows) {
+        const QString start = QDir::currentPath();
+        for (const auto& [kind, complete, read] : {std::tuple{"file", true, MixedRead},
+                                                   {"big", false, QString("Accept+first")},
+                                                   {"folder", false, QString()},
+                                                   {"fifo", false, QString()},
+                                                   {"working", false, QString()}}) {
             QTemporaryDir dir;
             const QString file = dir.filePath("param.dat");
-            QString base = dir.path();
-            if (kind.startsWith("file")) {
-                writeFile(file, MixedParams);
-                base += kind.mid(4);
-            } else if (kind == "big") {
-                QByteArray text = "$ACCEPT=first\n";
-                const QByteArray filler = "# " + QByteArray(100, '-') + "\n";
-                while (text.size() + filler.size() <= ParamFileParser::MaxFileSize - 10)
-                    text += filler;
+            QByteArray text = "$ACCEPT=first\n";
+            const QByteArray filler = "# " + QByteArray(100, '-') + "\n";
+            while (text.size() + filler.size() <= ParamFileParser::MaxFileSize - 10)
+                text += filler;
+            if (kind == QString("big"))
                 writeFile(file, text + "$ACCEPT=cut off at the limit\n$ACCEPT=never read\n");
-            } else if (kind == "folder") {
+            else if (kind == QString("folder"))
                 QVERIFY(QDir().mkdir(file));
-            } else if (kind == "fifo") { // would block a plain open
+            else if (kind == QString("fifo")) // would block a plain open
                 QCOMPARE(mkfifo(QFile::encodeName(file).constData(), 0600), 0);
-            } else if (kind == "missing") {
-                base = dir.filePath("no-such-folder");
-            } else if (kind.isEmpty()) {
-                base.clear();
-            }
+            else
+                writeFile(file, MixedParams);
+            QDir::setCurrent(dir.path());
             ParamValues values;
             ParamFile::SetBuiltIns(values);
-            QCOMPARE(ParamFile::ReadParamFile(base, values), complete);
+            QCOMPARE(ParamFile::ReadParamFile(kind == QString("working") ? "" : dir.path(), values),
+                     complete);
             QCOMPARE(paramChanges(values), read);
         }
+        QDir::setCurrent(start);
     }
 
     // A saved rectangle is brought back onto a screen there is now.
@@ -608,6 +515,9 @@ private Q_SLOTS:
             QCOMPARE(WindowPlacement::OnScreen(r[0], screens, QSize(467, 400)), r[1]);
     }
 
+    // Every file (links as files) goes before any folder, each folder after its children, no
+    // link is followed; a file that appears after its folder was emptied keeps the folder and
+    // is the only failure.
     void deletesTreeButNotLinkTargets()
     {
         Tree tree;
@@ -615,9 +525,18 @@ private Q_SLOTS:
         QVERIFY(!FolderTreeDelete::IsReadOnly(tree.root()));
         FolderTreeDelete deleter;
         deleter.setBatchSize(3);
-        QCOMPARE(tree.run(deleter, [](const QString&) {}), QVariantList({false, 0, QString()}));
-        QVERIFY(!QFileInfo::exists(tree.root()) && tree.sentinelsStay());
-        // Every file (links as files) before any folder; each folder after its children.
+        const QString late = tree.at("late.txt");
+        const QVariantList finished = tree.run(deleter, [&](const QString& text) {
+            if (text.startsWith(DirText) && !QFile::exists(late))
+                writeFile(late, "x");
+        });
+        QCOMPARE(finished, QVariantList({false, 1,
+                                         "1 item could not be deleted: " + tree.root() +
+                                             " (Directory not empty)"}));
+        QCOMPARE(
+            QDir(tree.root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+            QStringList{"late.txt"});
+        QVERIFY(tree.sentinelsStay());
         const QStringList& texts = tree.texts;
         const qsizetype firstDir = texts.indexOf(DirText + tree.at("sub/deeper"));
         QCOMPARE(texts.filter(FileText).size(), 11);
@@ -642,65 +561,63 @@ private Q_SLOTS:
         QVERIFY(!deleter.IsRunning());
         // Nothing after the text that Cancel answered, and that item stays.
         QVERIFY(tree.texts.last().endsWith("read-only/in.txt"));
-        QVERIFY(QFile::exists(tree.at("read-only/in.txt")));
-        for (const QString& folder : tree.folders)
-            QVERIFY2(QFileInfo(tree.at(folder)).isDir(), qPrintable(folder));
+        for (const QString& item : tree.folders + QStringList{"read-only/in.txt"})
+            QVERIFY2(QFileInfo::exists(tree.at(item)), qPrintable(item));
         QVERIFY(tree.sentinelsStay());
         QVERIFY(FolderTreeDelete::IsReadOnly(tree.at("read-only"))); // read-only again
     }
 
-    void reportsItemsThatStay()
-    {
-        Tree tree;
-        FolderTreeDelete deleter;
-        // A file that appears after its folder was emptied keeps the folder: the only failure.
-        const QString late = tree.at("late.txt");
-        const QVariantList finished = tree.run(deleter, [&](const QString& text) {
-            if (text.startsWith(DirText) && !QFile::exists(late))
-                writeFile(late, "x");
-        });
-        QCOMPARE(finished.value(1).toInt(), 1);
-        QCOMPARE(finished.value(2).toString(),
-                 "1 item could not be deleted: " + tree.root() + " (Directory not empty)");
-        QCOMPARE(
-            QDir(tree.root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-            QStringList{"late.txt"});
-    }
-
-    // A folder the delete refuses, and the end of its message; the tree stays.
-    void refusesProtectedFolders()
+    // A folder the tree delete ("d") or the base folder choice ("b") refuses, and the text
+    // the refusal ends in ("" for none); nothing is deleted.
+    void refusedFolders()
     {
         QTemporaryDir dir;
         const QString home = dir.filePath("home/user");
         const QString base = dir.filePath("dl/base");
+        const QString readOnly = dir.filePath("ro");
         QDir().mkpath(base);
+        QDir().mkpath(readOnly);
         writeFile(home + "/file", "x");
         QFile::link(dir.filePath("dl"), dir.filePath("link-to-dl"));
-        const char* const rows[][2] = {
-            {"/", " is the root of a filesystem and cannot be deleted."},
-            {"home/user", " is your home folder and cannot be deleted."},
-            {"home//user/./", " is your home folder and cannot be deleted."},
-            {"home", " holds your home folder and cannot be deleted."},
-            {"dl/base", " is the base folder and cannot be deleted."},
-            {"link-to-dl/base", " is the base folder and cannot be deleted."},
-            {"missing", " does not exist."},
-            {"home/user/file", " is not a folder."},
-            {"@relative", "Choose a folder by its full path."},
+        QFile::setPermissions(readOnly, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        const char* const rows[][3] = {
+            {"d", "/", " is the root of a filesystem and cannot be deleted."},
+            {"d", "home/user", " is your home folder and cannot be deleted."},
+            {"d", "home//user/./", " is your home folder and cannot be deleted."},
+            {"d", "home", " holds your home folder and cannot be deleted."},
+            {"d", "dl/base", " is the base folder and cannot be deleted."},
+            {"d", "link-to-dl/base", " is the base folder and cannot be deleted."},
+            {"d", "missing", " does not exist."},
+            {"d", "home/user/file", " is not a folder."},
+            {"d", "@relative", "Choose a folder by its full path."},
+            {"b", "dl", ""},
+            {"b", "@relative/folder", "a full path, starting with \"/\"."},
+            {"b", "@", "a full path, starting with \"/\"."},
+            {"b", "missing", "missing\" does not exist."},
+            {"b", "home/user/file", "file\" is not a folder."},
+            {"b", "ro", "ro\" is read-only."},
         };
-        for (const auto& [where, refusal] : rows) {
+        for (const auto& [who, where, refusal] : rows) {
             QString path = where;
             if (path.startsWith('@'))
                 path = path.mid(1);
             else if (!path.startsWith('/'))
                 path = dir.filePath(path);
-            FolderTreeDelete deleter;
-            QSignalSpy finished(&deleter, &FolderTreeDelete::Finished);
             QString error;
-            QVERIFY(!deleter.Start(path, base, home, error));
-            QVERIFY2(error.endsWith(refusal), qPrintable(error));
-            QVERIFY(!deleter.IsRunning() && finished.isEmpty());
+            if (*who == 'b') {
+                error = Options::BaseDirRefusal(path);
+            } else {
+                FolderTreeDelete deleter;
+                QSignalSpy finished(&deleter, &FolderTreeDelete::Finished);
+                QVERIFY(!deleter.Start(path, base, home, error));
+                QVERIFY(!deleter.IsRunning() && finished.isEmpty());
+            }
+            QVERIFY2(error.isEmpty() ? !*refusal : error.endsWith(refusal),
+                     qPrintable(path + error));
         }
         QVERIFY(QFile::exists(home + "/file") && QFileInfo(base).isDir());
+        QFile::setPermissions(readOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                            QFileDevice::ExeOwner);
     }
 
     // A name for a new folder and the error it gives (empty: created).
