@@ -13,6 +13,7 @@
 #include "lists/UrlListIO.h"
 #include "manager/DownloadLogs.h"
 #include "manager/LocalFileNaming.h"
+#include "manager/RunFiles.h"
 #include "manager/Scheduler.h"
 #include "manager/SchedulerHost.h"
 #include "manager/SlotMonitor.h"
@@ -710,6 +711,23 @@ private slots:
             QCOMPARE(m.State().CompletedJobs, stopOne ? 5 : 6); // row 0 stopped unfinished
             QCOMPARE(m.List2().Selected(0), !stopOne);
         }
+    }
+
+    // A path given to one URL in a run is taken for every other URL, also once the table
+    // grew past the room made for the run.
+    void runFiles()
+    {
+        RunFiles files;
+        files.Clear(2);
+        for (int i = 0; i < 500; ++i)
+            files.Add(QString("/b/f%1").arg(i), QString("http://h/%1").arg(i));
+        for (int i = 0; i < 500; ++i) {
+            QVERIFY(files.TakenByOther(QString("/b/f%1").arg(i), "http://other/"));
+            QVERIFY(!files.TakenByOther(QString("/b/f%1").arg(i), QString("http://h/%1").arg(i)));
+        }
+        QVERIFY(!files.TakenByOther("/b/f500", "http://other/"));
+        files.Clear(0);
+        QVERIFY(!files.TakenByOther("/b/f1", "http://other/"));
     }
 
     void jobsOfOneRunLeaveTheRightTraces()
