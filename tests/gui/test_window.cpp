@@ -1,23 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The window and its parts, rendered offscreen and driven with mouse and keys: the
-// download monitor, the status bar, the option pages, the folder pane, the help page, the
-// Qt dialogs behind the core's questions, the page address box, the about box, the
-// interface settings, the folder chooser; the main window's enabling, keys, menus, drops,
-// leaving it, and a whole run against nginx started from the toolbar.
+// The window and its parts and dialogs, rendered offscreen and driven with mouse and keys;
+// where a rule is the core's, only that the view follows it; a whole run against nginx.
 #include "ManagerRig.h"
 #include "controls/Artwork.h"
 #include "controls/RowvaneView.h"
 #include "controls/Tagleaf.h"
-#include "engine/HttpFiles.h"
 #include "lists/FileTypeList.h"
 #include "lists/JobList.h"
-#include "lists/Rowvane.h"
 #include "manager/SlotMonitor.h"
 #include "platform/Version.h"
 #include "support/ModalAnswer.h"
 #include "support/NginxFixture.h"
 #include "support/ScriptedServer.h"
-#include "support/TestFiles.h"
 #include "support/WidgetProbe.h"
 #include "ui/AboutDialog.h"
 #include "ui/AdvanceOptionPage.h"
@@ -43,7 +37,6 @@
 #include <QFileSystemModel>
 #include <QInputDialog>
 #include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
@@ -55,7 +48,6 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
-#include <QSignalSpy>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
@@ -69,59 +61,7 @@ namespace {
 
 const QColor Red(255, 0, 0), Yellow(255, 255, 0), BarBack(0, 0, 147);
 
-// A monitor over five slots, laid out as the window lays it out.
-struct Monitor
-{
-    SlotMonitor monitor;
-    Options options;
-    MonitorPane pane{monitor, options};
-
-    Monitor()
-    {
-        monitor.CreateRows(5);
-        monitor.Flush();
-        pane.resize(720, pane.sizeHint().height());
-        pane.show();
-    }
-    // Plain background in a row, between the bar and the text.
-    QColor background(int slot)
-    {
-        return render(pane).pixelColor(pane.BarRect(slot).right() + 2,
-                                       pane.RowRect(slot).center().y());
-    }
-    // Inside the bar at a share of its inner width.
-    QColor inBar(int slot, double share)
-    {
-        const QRect inner = pane.BarInnerRect(slot);
-        return render(pane).pixelColor(inner.left() + int(share * (inner.width() - 1)),
-                                       inner.center().y());
-    }
-};
-
-// A manager of seven slots and both option pages over it, shown.
-struct Pages
-{
-    ManagerRig rig{7};
-    Options& options = rig.m->options();
-    DownloadOptionPage download{*rig.m};
-    AdvanceOptionPage advance{*rig.m};
-
-    Pages()
-    {
-        for (QWidget* page : {static_cast<QWidget*>(&download), static_cast<QWidget*>(&advance)}) {
-            page->resize(620, 330);
-            page->show();
-        }
-    }
-    template <typename T = QLineEdit>
-    T* find(const char* name) const
-    {
-        T* widget = download.findChild<T*>(name);
-        return widget ? widget : advance.findChild<T*>(name);
-    }
-};
-
-// The main window for one test: its own settings file and base folder, short ticks.
+// The main window over its own settings file and base folder, with short ticks.
 struct WindowRig
 {
     QTemporaryDir dir;
@@ -147,7 +87,6 @@ struct WindowRig
     }
     QString base() const { return dir.filePath(QStringLiteral("base")); }
     DownloadManager& m() { return window->manager(); }
-    // A file in the rig's folder; returns its path.
     QString file(const QString& name, const QByteArray& bytes)
     {
         return writeFile(dir.filePath(name), bytes) ? dir.filePath(name) : QString();
@@ -155,44 +94,19 @@ struct WindowRig
     void addJobs(const QStringList& urls) { m().Jobs().AddJobs(urls.join(QLatin1Char('\n'))); }
     void clickToolbar(const char* key)
     {
-        QWidget* button =
-            window->toolbar()->widgetForAction(window->command(QString::fromLatin1(key)));
-        QTest::mouseClick(button, Qt::LeftButton);
+        QTest::mouseClick(
+            window->toolbar()->widgetForAction(window->command(QString::fromLatin1(key))),
+            Qt::LeftButton);
     }
 };
 
-// The interface settings over a store with the progress and toolbar styles written.
-struct SettingsRig
+// The named child of either widget.
+template <typename T = QLineEdit>
+T* childOf(const QWidget& a, const QWidget& b, const char* name)
 {
-    QTemporaryDir dir;
-    SettingsStore store{dir.filePath(QStringLiteral("settings.ini"))};
-    Options options;
-    ScriptedDialogs dialogs;
-    std::unique_ptr<InterfaceSettingsDialog> dialog;
-
-    explicit SettingsRig(bool storedKeys = true)
-    {
-        if (storedKeys) {
-            store.Set(QStringLiteral("Base Dir"), dir.path());
-            store.Set(QStringLiteral("PBar UI"), QStringLiteral("3"));
-            store.Set(QStringLiteral("TBar UI"), QStringLiteral("2"));
-        }
-        options.LoadSettings(store);
-        dialog = std::make_unique<InterfaceSettingsDialog>(options, store, dialogs);
-        dialog->show();
-    }
-    void click(const char* text)
-    {
-        for (QPushButton* b : dialog->findChildren<QPushButton*>())
-            if (b->text() == text)
-                QTest::mouseClick(b, Qt::LeftButton);
-    }
-    void pickColour(int label, std::optional<QColor> answer)
-    {
-        dialog->setColorPicker([answer](const QColor&, QWidget*) { return answer; });
-        QTest::mouseClick(dialog->ColorLabel(label), Qt::LeftButton, {}, QPoint(3, 3));
-    }
-};
+    T* widget = a.findChild<T*>(name);
+    return widget ? widget : b.findChild<T*>(name);
+}
 
 QPushButton* button(QWidget* dialog, const QString& text)
 {
@@ -210,15 +124,6 @@ void retype(QLineEdit* box, const QString& text)
     if (text.isEmpty())
         QTest::keyClick(box, Qt::Key_Backspace);
     QTest::keyClicks(box, text);
-}
-
-// The colour of a label's text, drawn on white.
-QColor captionInk(QLabel* caption)
-{
-    QImage image(caption->size(), QImage::Format_ARGB32);
-    image.fill(Qt::white);
-    caption->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
-    return ink(image, image.rect(), Qt::white);
 }
 
 // The row of `path` in the details view once the model has read and sorted its folder.
@@ -249,7 +154,7 @@ void doubleClick(QWidget* widget, QPoint at)
     QTest::mouseRelease(widget, Qt::LeftButton, {}, at);
 }
 
-// Where `text` is drawn in the browser's viewport, scrolled into sight.
+// Where `text` is drawn in the browser's viewport.
 QPoint textSpot(HelpBrowser& browser, const QString& text)
 {
     browser.moveCursor(QTextCursor::Start);
@@ -269,12 +174,6 @@ QPoint addressPoint(QLabel* link)
                 metrics.horizontalAdvance(text.left(text.indexOf(QLatin1Char(':')) + 2)) +
                 metrics.horizontalAdvance(link->toolTip()) / 2,
             link->height() / 2};
-}
-
-void makeWritable(const QString& folder)
-{
-    QFile::setPermissions(folder,
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
 // A drag entering the widget and a drop in its middle, as the platform delivers them.
@@ -312,78 +211,82 @@ class TestWindow : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    // The lamp's fill per socket state, with a yellow rim while connected; the bar's fill
-    // covers its share of the inner width (below 0.5 % nothing), drawn with the chosen
-    // progress picture. A right press on a row marks it and asks for its menu; not on the
-    // frame, not a left press. Colours from "ColorSettings" 0, 1, 3 and 4. The pane grows
-    // with the rows, up to twenty.
+    // The lamp's fill per socket state, a yellow rim while connected; the bar's fill covers
+    // its share of the inner width (below 0.5 % nothing) in the chosen progress picture. A
+    // right press on a row marks it and asks for its menu; not on the frame, not a left
+    // press. Colours from "ColorSettings" 0, 1, 3 and 4. The pane grows up to twenty rows.
     void monitor()
     {
-        Monitor p;
-        const struct
-        {
-            int state;
-            QColor fill;
-        } lamps[] = {{7, QColor(255, 134, 66)},
-                     {9, QColor(255, 0, 0)},
-                     {8, QColor(0, 0, 255)},
-                     {6, QColor(160, 156, 88)},
-                     {0, QColor(132, 0, 0)}};
-        for (const auto& lamp : lamps) {
-            p.monitor.SetLamp(1, lamp.state);
-            p.monitor.Flush();
-            const QImage image = render(p.pane);
-            const QRect rect = p.pane.LampRect(1);
-            QVERIFY(distance(image.pixelColor(rect.center()), lamp.fill) < 12);
-            QCOMPARE(count(image, rect, Yellow, 40) > 0, lamp.state == 7);
+        SlotMonitor monitor;
+        Options options;
+        MonitorPane pane(monitor, options);
+        monitor.CreateRows(5);
+        monitor.Flush();
+        pane.resize(720, pane.sizeHint().height());
+        pane.show();
+        const auto background = [&](int slot) { // between the bar and the text
+            return render(pane).pixelColor(pane.BarRect(slot).right() + 2,
+                                           pane.RowRect(slot).center().y());
+        };
+        const QRect inner = pane.BarInnerRect(1);
+        const auto inBar = [&](double share) {
+            return render(pane).pixelColor(inner.left() + int(share * (inner.width() - 1)),
+                                           inner.center().y());
+        };
+        const int lamps[][2] = {
+            {7, 0xFF8642}, {9, 0xFF0000}, {8, 0x0000FF}, {6, 0xA09C58}, {0, 0x840000}};
+        for (const auto& [state, fill] : lamps) {
+            monitor.SetLamp(1, state);
+            monitor.Flush();
+            const QImage image = render(pane);
+            QVERIFY(distance(image.pixelColor(pane.LampRect(1).center()), QRgb(fill)) < 12);
+            QCOMPARE(count(image, pane.LampRect(1), Yellow, 40) > 0, state == 7);
         }
         const double fills[][3] = {
             {50, 0.25, 1}, {50, 0.75, 0}, {0.4, 0, 0}, {0.5, 0, 1}, {100, 1, 1}};
-        for (const auto& fill : fills) {
-            p.monitor.SetProgress(1, fill[0]);
-            p.monitor.Flush();
-            QVERIFY2((distance(p.inBar(1, fill[1]), BarBack) > 60) == bool(fill[2]),
-                     qPrintable(QString::number(fill[0])));
+        for (const auto& [progress, share, filled] : fills) {
+            monitor.SetProgress(1, progress);
+            monitor.Flush();
+            QVERIFY2((distance(inBar(share), BarBack) > 60) == bool(filled),
+                     qPrintable(QString::number(progress)));
         }
-        const int stripRow = (p.pane.BarInnerRect(1).height() - 1) / 2;
-        p.options.setPBarStyle(4);
-        const QColor strip = Artwork::image(Artwork::progressStrip(4)).pixelColor(0, stripRow);
-        QVERIFY(distance(p.inBar(1, 0.5), strip) < 30);
+        options.setPBarStyle(4);
+        const QImage strip = Artwork::image(Artwork::progressStrip(4));
+        QVERIFY(distance(inBar(0.5), strip.pixelColor(0, (inner.height() - 1) / 2)) < 30);
 
-        QSignalSpy menu(&p.pane, &MonitorPane::slotMenuRequested);
-        const QPoint inRow3 = p.pane.RowRect(2).center();
-        const QColor before = p.background(2);
-        QTest::mousePress(&p.pane, Qt::RightButton, {}, inRow3);
+        QSignalSpy menu(&pane, &MonitorPane::slotMenuRequested);
+        const QColor before = background(2);
+        QTest::mousePress(&pane, Qt::RightButton, {}, pane.RowRect(2).center());
         QCOMPARE(menu.count(), 1);
         QCOMPARE(menu.at(0).at(0).toInt(), 2);
-        QCOMPARE(menu.at(0).at(1).toPoint(), p.pane.mapToGlobal(inRow3));
-        QVERIFY(p.background(2) != before && p.background(1) == before);
-        QTest::mousePress(&p.pane, Qt::RightButton, {}, QPoint(50, 2));
-        QTest::mousePress(&p.pane, Qt::RightButton, {}, {50, p.pane.RowRect(4).bottom() + 3});
-        QTest::mousePress(&p.pane, Qt::LeftButton, {}, p.pane.RowRect(4).center());
-        QVERIFY(menu.count() == 1 && p.pane.HighlightedSlot() == 2);
+        QCOMPARE(menu.at(0).at(1).toPoint(), pane.mapToGlobal(pane.RowRect(2).center()));
+        QVERIFY(background(2) != before && background(1) == before);
+        QTest::mousePress(&pane, Qt::RightButton, {}, QPoint(50, 2));
+        QTest::mousePress(&pane, Qt::RightButton, {}, {50, pane.RowRect(4).bottom() + 3});
+        QTest::mousePress(&pane, Qt::LeftButton, {}, pane.RowRect(4).center());
+        QVERIFY(menu.count() == 1 && pane.HighlightedSlot() == 2);
 
-        QVERIFY(p.options.setColorSettings("4210752;65535;0;8421504;16711680;0;0"));
-        const QImage image = render(p.pane);
-        QCOMPARE(p.background(3), QColor(64, 64, 64));
-        const QRect bar = p.pane.BarRect(3), row = p.pane.RowRect(3);
+        QVERIFY(options.setColorSettings("4210752;65535;0;8421504;16711680;0;0"));
+        const QImage image = render(pane);
+        QCOMPARE(background(3), QColor(64, 64, 64));
+        const QRect bar = pane.BarRect(3), row = pane.RowRect(3);
         QCOMPARE(image.pixelColor(bar.left(), bar.center().y()), QColor(0, 0, 255));
         QCOMPARE(image.pixelColor(bar.center()), QColor(128, 128, 128));
-        const QRect number(row.left(), row.top(), p.pane.LampRect(3).left() - row.left(),
+        const QRect number(row.left(), row.top(), pane.LampRect(3).left() - row.left(),
                            row.height());
         QVERIFY(distance(ink(image, number, QColor(64, 64, 64)), Yellow) < 60);
 
-        const int five = p.pane.sizeHint().height();
-        p.monitor.CreateRows(20);
-        p.monitor.Flush();
-        const int pitch = (p.pane.sizeHint().height() - five) / 15;
-        QVERIFY(pitch >= QFontMetrics(p.pane.font()).height() + 6);
-        QCOMPARE(p.pane.sizeHint().height(), five + 15 * pitch);
-        QCOMPARE(p.pane.minimumSizeHint().height(), p.pane.sizeHint().height());
-        p.pane.resize(700, p.pane.sizeHint().height());
-        QVERIFY(p.pane.RowRect(19).bottom() < p.pane.height() - 4); // inside the bevel
-        QCOMPARE(p.pane.slotAt(p.pane.RowRect(19).center().y()), 19);
-        QCOMPARE(p.pane.slotAt(p.pane.RowRect(19).bottom() + 1), -1);
+        const int five = pane.sizeHint().height();
+        monitor.CreateRows(20);
+        monitor.Flush();
+        const int pitch = (pane.sizeHint().height() - five) / 15;
+        QVERIFY(pitch >= QFontMetrics(pane.font()).height() + 6);
+        QCOMPARE(pane.sizeHint().height(), five + 15 * pitch);
+        QCOMPARE(pane.minimumSizeHint().height(), pane.sizeHint().height());
+        pane.resize(700, pane.sizeHint().height());
+        QVERIFY(pane.RowRect(19).bottom() < pane.height() - 4); // inside the bevel
+        QCOMPARE(pane.slotAt(pane.RowRect(19).center().y()), 19);
+        QCOMPARE(pane.slotAt(pane.RowRect(19).bottom() + 1), -1);
     }
 
     // Newest column at the right: 17 KB or more reaches the top in red with a yellow
@@ -399,7 +302,6 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(&bar));
         const QRect g = bar.GraphRect();
         QCOMPARE(g.size(), QSize(58, 18));
-        QCOMPARE(count(render(bar), g, Red, 0), 0);
         for (const int kb : {0, 40, 17})
             rig.m->Meter().Tick(qint64(kb) * 1024, 0);
         Q_EMIT rig.m->MeterChanged();
@@ -410,8 +312,7 @@ private Q_SLOTS:
         }
         QCOMPARE(image.pixelColor(g.left() + 55, g.bottom()), Yellow);
         QVERIFY(distance(image.pixelColor(g.left() + 55, g.bottom() - 1), Red) > 100);
-        QCOMPARE(bar.MeterLabel()->text(),
-                 QStringLiteral("  Download Speed:17.0KB/Sec     Total Download:00.0MB"));
+        QVERIFY(bar.MeterLabel()->text().contains(QStringLiteral("Speed:17.0KB/Sec")));
         rig.m->Meter().BlankGraph();
         Q_EMIT rig.m->RunFinished();
         image = render(bar);
@@ -446,11 +347,9 @@ private Q_SLOTS:
         auto shown = [&] { return render(bar).pixelColor(spot); };
         for (QWidget* label : std::initializer_list<QWidget*>{message, bar.MeterLabel()}) {
             QTest::mouseMove(&bar, spot);
-            QTRY_VERIFY(bar.Highlighted());
-            QVERIFY(distance(shown(), lit) < 12);
+            QTRY_VERIFY(bar.Highlighted() && distance(shown(), lit) < 12);
             QTest::mouseMove(label, QPoint(5, 5));
-            QTRY_VERIFY(!bar.Highlighted());
-            QVERIFY(distance(shown(), normal) < 12);
+            QTRY_VERIFY(!bar.Highlighted() && distance(shown(), normal) < 12);
         }
         QTest::mouseMove(&bar, spot);
         QTRY_VERIFY(bar.Highlighted());
@@ -462,138 +361,134 @@ private Q_SLOTS:
         QVERIFY(!bar.Highlighted() && distance(shown(), normal) < 12);
     }
 
-    // A box's rule (the core's) applies when the focus leaves it, and leaving marks the
-    // option even without a change; the minimum size and the wait apply per key.
-    void optionBoxes()
-    {
-        const struct
-        {
-            const char *name, *typed, *shown;
-            Option option;
-        } cases[] = {{"txt_MAXCON", "x12", "10", Option::TryCount},
-                     {"txt_Timeout", "3", "10", Option::ConnTimeout},
-                     {"txtMinSize", "0012", "12", Option::MinImgSize},
-                     {"txt_MAXWAIT", "5", "10", Option::BusyWait},
-                     {"txt_MAXWAIT", "", "10", Option::BusyWait}};
-        Pages pages;
-        pages.download.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&pages.download));
-        for (const auto& c : cases) {
-            QLineEdit* box = pages.find(c.name);
-            const bool perKey = QString(c.name) == "txtMinSize" || QString(c.name) == "txt_MAXWAIT";
-            box->setText(QStringLiteral("45"));
-            pages.options.ClearSettingMarks();
-            retype(box, c.typed);
-            QCOMPARE(pages.options.Marked(c.option), perKey);
-            QTest::keyClick(box, Qt::Key_Tab);
-            QVERIFY(!box->hasFocus());
-            QCOMPARE(box->text(), QString(c.shown));
-            QVERIFY(pages.options.Marked(c.option));
-            pages.options.ClearSettingMarks();
-            box->setFocus();
-            QTest::keyClick(box, Qt::Key_Tab);
-            QCOMPARE(pages.options.Marked(c.option), !perKey);
-        }
-    }
-
-    // Loading shows the stored values and marks nothing; a click is the option's edit.
-    // The slider sets the parallel count at its release and colours its caption red over
-    // the limit; never more slots than were made at start-up. The header boxes show their
-    // lists and pick into them.
+    // Loading shows the stored values and marks nothing; a click is the option's edit. A
+    // box's rule (the core's) applies when the focus leaves it, and leaving marks the
+    // option even without a change; the minimum size and the wait apply per key. The
+    // slider sets the parallel count at its release and colours its caption red over the
+    // limit; never more slots than were made at start-up. The header boxes show their
+    // lists and pick into them; the file types are added, checked and removed.
     void optionPages()
     {
-        Pages pages;
-        SettingsStore& store = *pages.rig.store;
-        QVERIFY(!pages.options.AnyMarked()); // building the pages marks nothing
+        ManagerRig rig(7);
+        Options& options = rig.m->options();
+        DownloadOptionPage download(*rig.m);
+        AdvanceOptionPage advance(*rig.m);
+        for (QWidget* page : {static_cast<QWidget*>(&download), static_cast<QWidget*>(&advance)}) {
+            page->resize(620, 330);
+            page->show();
+        }
+        download.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&download));
+        QVERIFY(!options.AnyMarked()); // building the pages marks nothing
         const std::pair<const char*, const char*> stored[] = {
             {"Path Option", "2"},       {"Max Parallel", "12"}, {"Keep-Alive", "0"},
             {"Reuse Connections", "1"}, {"MAX-Try", "4"},       {"Busy-Wait", "45"},
             {"Connect-Timeout", "3"},   {"MinImgSize", "2048"}};
         for (auto [key, value] : stored)
-            store.Set(key, value);
-        pages.options.LoadSettings(store);
-        QVERIFY(!pages.options.AnyMarked() && !pages.options.SaveEnabled());
-        QVERIFY(pages.find<QRadioButton>("OptPath2")->isChecked());
-        QVERIFY(!pages.find<QRadioButton>("OptPath0")->isChecked());
-        QCOMPARE(pages.download.Slider()->Value(), 12);
-        QVERIFY(pages.find<QCheckBox>("Reuse Connections")->isChecked());
-        QCOMPARE(pages.find("txt_MAXCON")->text() + pages.find("txt_MAXWAIT")->text() +
-                     pages.find("txt_Timeout")->text() + pages.find("txtMinSize")->text(),
-                 QStringLiteral("445102048"));
-        auto* keepAlive = pages.find<QCheckBox>("Keep-Alive");
+            rig.store->Set(key, value);
+        options.LoadSettings(*rig.store);
+        QVERIFY(!options.AnyMarked() && !options.SaveEnabled());
+        QVERIFY(childOf<QRadioButton>(download, advance, "OptPath2")->isChecked());
+        QVERIFY(childOf<QCheckBox>(download, advance, "Reuse Connections")->isChecked());
+        QString numbers;
+        for (const char* name : {"txt_MAXCON", "txt_MAXWAIT", "txt_Timeout", "txtMinSize"})
+            numbers += childOf(download, advance, name)->text();
+        QCOMPARE(numbers, QStringLiteral("445102048"));
+        auto* keepAlive = childOf<QCheckBox>(download, advance, "Keep-Alive");
         QVERIFY(!keepAlive->isChecked());
         QTest::mouseClick(keepAlive, Qt::LeftButton, {}, QPoint(8, keepAlive->height() / 2));
-        QVERIFY(pages.options.KeepAlive() && pages.options.Marked(Option::KeepAlive));
-        auto* flat = pages.find<QRadioButton>("OptPath1");
+        QVERIFY(options.KeepAlive() && options.Marked(Option::KeepAlive));
+        auto* flat = childOf<QRadioButton>(download, advance, "OptPath1");
         QTest::mouseClick(flat, Qt::LeftButton, {}, QPoint(8, flat->height() / 2));
-        QVERIFY(pages.options.PathOption() == 1 && pages.options.Marked(Option::PathOption));
+        QVERIFY(options.PathOption() == 1 && options.Marked(Option::PathOption));
 
-        StyleSlider* slider = pages.download.Slider();
-        QLabel* caption = pages.download.SliderCaption();
+        const struct
+        {
+            const char *name, *typed, *shown;
+            Option option;
+        } boxes[] = {{"txt_MAXCON", "x12", "10", Option::TryCount},
+                     {"txt_Timeout", "3", "10", Option::ConnTimeout},
+                     {"txtMinSize", "0012", "12", Option::MinImgSize},
+                     {"txt_MAXWAIT", "", "10", Option::BusyWait}};
+        for (const auto& c : boxes) {
+            QLineEdit* box = childOf(download, advance, c.name);
+            const bool perKey = c.option == Option::MinImgSize || c.option == Option::BusyWait;
+            box->setText(QStringLiteral("45"));
+            options.ClearSettingMarks();
+            retype(box, c.typed);
+            QCOMPARE(options.Marked(c.option), perKey);
+            QTest::keyClick(box, Qt::Key_Tab);
+            QVERIFY(!box->hasFocus() && options.Marked(c.option));
+            QCOMPARE(box->text(), QString(c.shown));
+            options.ClearSettingMarks();
+            box->setFocus();
+            QTest::keyClick(box, Qt::Key_Tab);
+            QCOMPARE(options.Marked(c.option), !perKey);
+        }
+
+        StyleSlider* slider = download.Slider();
+        QLabel* caption = download.SliderCaption();
+        const auto captionInk = [caption] {
+            QImage image(caption->size(), QImage::Format_ARGB32);
+            image.fill(Qt::white);
+            caption->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+            return ink(image, image.rect(), Qt::white);
+        };
+        QCOMPARE(slider->Value(), 12);
         QVERIFY(caption->text().startsWith(" 12 [ Limit exceeded! ]"));
         QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(slider->width() - 1, 5));
-        QVERIFY(pages.options.MaxParallel() == 20 && pages.options.Marked(Option::MaxParallel));
-        QCOMPARE(pages.rig.m->State().SlotCount, 7);
-        QVERIFY(caption->text().startsWith(QStringLiteral(" 20 [ Limit exceeded! ]")));
-        QVERIFY(caption->text().endsWith(QStringLiteral("= 7 ]")));
-        QVERIFY(distance(captionInk(caption), Qt::red) < 60);
+        QVERIFY(options.MaxParallel() == 20 && options.Marked(Option::MaxParallel));
+        QCOMPARE(rig.m->State().SlotCount, 7);
+        QVERIFY(caption->text().startsWith(" 20 [ Limit exceeded! ]") &&
+                caption->text().endsWith("= 7 ]"));
+        QVERIFY(distance(captionInk(), Qt::red) < 60);
         QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(1, 5)); // first twentieth: 1
-        QCOMPARE(pages.rig.m->State().SlotCount, 1);
+        QCOMPARE(rig.m->State().SlotCount, 1);
         QTest::keyClick(slider, Qt::Key_Right);
-        QCOMPARE(pages.options.MaxParallel(), 2);
+        QCOMPARE(options.MaxParallel(), 2);
         QVERIFY(caption->text().startsWith(" 2 [ ") && !caption->text().contains("Limit"));
-        QVERIFY(distance(captionInk(caption), Qt::red) > 200);
+        QVERIFY(distance(captionInk(), Qt::red) > 200);
 
-        ParamValues& params = pages.rig.m->Params();
-        QComboBox *accept = pages.advance.HeaderCombo(0), *language = pages.advance.HeaderCombo(1);
+        ParamValues& params = rig.m->Params();
+        QComboBox *accept = advance.HeaderCombo(0), *language = advance.HeaderCombo(1);
         QVERIFY(accept->currentText() == "*.*, */*" && language->currentIndex() == 0);
         language->setFocus();
         QTest::keyClick(language, Qt::Key_Down);
         QTest::keyClick(language, Qt::Key_Down);
-        QCOMPARE(pages.rig.m->CurrentSlotSettings().AcceptLanguage, QStringLiteral("en-us"));
+        QCOMPARE(rig.m->CurrentSlotSettings().AcceptLanguage, QStringLiteral("en-us"));
         params.CboAccept.Select(3);
         params.CboAccept.AddItem(QStringLiteral("image/webp")); // keeps the selection
         QVERIFY(accept->count() == 5 && accept->currentIndex() == 3);
         params.CboAccept.Clear();
         params.CboAccept.AddItem(QStringLiteral("text/plain"));
         QVERIFY(accept->currentIndex() == -1 && params.CboAccept.SelectedIndex() == -1);
-    }
 
-    // Add, check by click on the picture and by Space, remove (the list's rules are the
-    // core's); the option's text follows.
-    void optionFileTypes()
-    {
-        Pages pages;
-        FileTypePanel* panel = pages.advance.DataTypesPanel();
-        FileTypeList& types = pages.rig.m->DataTypes();
+        FileTypePanel* panel = advance.DataTypesPanel();
+        FileTypeList& types = rig.m->DataTypes();
         RowvaneView* view = panel->View();
-        const int rows = types.ListCount(), h = view->RowHeight();
+        const int types0 = types.ListCount(), h = view->RowHeight();
         auto ticks = [&](int row) { // pixels of the green tick of a row's check picture
             return count(render(*view->viewport()), {0, row * h, 20, h}, {0x1E, 0x7A, 0x36}, 40);
         };
-        pages.rig.dialogs.inputs.enqueue(QStringLiteral(" .WebP "));
+        rig.dialogs.inputs.enqueue(QStringLiteral(" .WebP "));
         QTest::mouseClick(panel->AddButton(), Qt::LeftButton);
-        QCOMPARE(types.Text(rows), QStringLiteral("WebP"));
-        QCOMPARE(view->model().ListCount(), rows + 1);
-        QVERIFY(pages.options.DataExt().endsWith(QStringLiteral("|WebP/0")));
-        QVERIFY(ticks(0) > 5);
+        QCOMPARE(view->model().List(types0), QStringLiteral("WebP"));
+        QVERIFY(options.DataExt().endsWith(QStringLiteral("|WebP/0")) && ticks(0) > 5);
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(6, h / 2));
         QVERIFY(!types.Checked(0) && ticks(0) == 0 && ticks(1) > 5);
         QTest::keyClick(view, Qt::Key_Space);
         QVERIFY(types.Checked(0) && ticks(0) > 5);
-
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(60, 2 * h + h / 2));
         const QString removed = types.Text(2);
         QTest::mouseClick(panel->RemoveButton(), Qt::LeftButton); // asked, and answered Yes
-        QCOMPARE(types.ListCount(), rows);
-        QVERIFY(!pages.options.DataExt().contains('|' + removed + '/'));
-        QCOMPARE(view->model().List(2), types.Text(2));
+        QVERIFY(types.ListCount() == types0 && view->model().List(2) == types.Text(2));
+        QVERIFY(!options.DataExt().contains('|' + removed + '/'));
     }
 
     // Opening a folder in the details, by double-click or Enter, moves the folder list
     // there; a file opens nothing. The name has a blank, "#" and a letter outside ASCII.
     // A click in the tree fills the details; a deleted current folder gives way to its
-    // parent.
+    // parent. Help takes the whole pane; browsing gives the lists back.
     void folderPane()
     {
         QTemporaryDir dir;
@@ -608,8 +503,10 @@ private Q_SLOTS:
         QSignalSpy changes(&pane, &FolderPane::folderChanged);
         QWidget* viewport = pane.detailsView()->viewport();
         QTreeView* tree = pane.folderList();
-        const auto listed = [&] {
-            return tree->currentIndex().data(QFileSystemModel::FilePathRole).toString();
+        const auto shows = [&](const QString& folder) {
+            return pane.currentFolder() == folder &&
+                   pane.model()->filePath(pane.detailsView()->rootIndex()) == folder &&
+                   tree->currentIndex().data(QFileSystemModel::FilePathRole) == folder;
         };
         for (bool byKey : {false, true}) {
             const QPoint row = settledRow(pane, loaded, target);
@@ -621,12 +518,9 @@ private Q_SLOTS:
             } else {
                 doubleClick(viewport, row);
             }
-            QVERIFY(pane.currentFolder() == target && listed() == target);
-            QVERIFY(tree->isExpanded(tree->currentIndex()));
-            QCOMPARE(pane.model()->filePath(pane.detailsView()->rootIndex()), target);
-            QCOMPARE(changes.takeFirst().at(0).toString(), target);
+            QVERIFY(shows(target) && tree->isExpanded(tree->currentIndex()));
+            QCOMPARE(changes.takeLast().at(0).toString(), target);
             QVERIFY(pane.openFolder(start));
-            changes.clear();
         }
         const QPoint file = settledRow(pane, loaded, start + QStringLiteral("/a%20b#ü"));
         QVERIFY(!file.isNull());
@@ -639,8 +533,7 @@ private Q_SLOTS:
         tree->scrollTo(sub);
         const QRect row = tree->visualRect(sub);
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, {row.left() + 8, row.center().y()});
-        QCOMPARE(pane.currentFolder(), target);
-        QCOMPARE(pane.model()->filePath(pane.detailsView()->rootIndex()), target);
+        QVERIFY(shows(target));
         const QString deeper = start + QStringLiteral("/gone/deeper");
         QVERIFY(QDir().mkpath(deeper) && pane.openFolder(deeper));
         QTRY_VERIFY(std::any_of(loaded.cbegin(), loaded.cend(), [&](const auto& s) {
@@ -653,9 +546,8 @@ private Q_SLOTS:
         QComboBox* volumes = pane.volumeList();
         volumes->setCurrentIndex(-1);
         QTest::keyClick(volumes, Qt::Key_Home);
-        QVERIFY(pane.currentFolder() == "/" && listed() == "/");
+        QVERIFY(shows("/"));
 
-        // Help takes the whole pane; browsing gives the lists back.
         pane.showHelp();
         QVERIFY(volumes->isHidden() && tree->isHidden() && pane.detailsView()->isHidden());
         QCOMPARE(pane.helpBrowser()->geometry(), pane.rect());
@@ -664,8 +556,7 @@ private Q_SLOTS:
         QVERIFY(pane.detailsView()->geometry().left() > tree->geometry().right());
     }
 
-    // Anchors scroll the page; other addresses go nowhere, not even to the desktop. Every
-    // command of the window's toolbar and menus is named on the help page.
+    // Anchors scroll the help page; other addresses go nowhere, not even to the desktop.
     void help()
     {
         HelpBrowser browser;
@@ -687,23 +578,12 @@ private Q_SLOTS:
                           textSpot(browser, QStringLiteral("Files Harvex writes")));
         QCOMPARE(browser.source().fragment(), QStringLiteral("files"));
         QVERIFY(browser.verticalScrollBar()->value() > 0);
-
-        WindowRig rig;
-        QList<QAction*> commands = rig.window->toolbar()->actions();
-        for (const char* menu : {"mnuAct", "mnuCTX", "mnuWebPage", "mnuHlp", "mnuCTL"})
-            commands << rig.window->menu(QString::fromLatin1(menu))->actions();
-        const QString page = HelpBrowser().toPlainText();
-        static const QRegularExpression decoration(QStringLiteral("&|\\.\\.\\.$| \\[\\d+\\]$"));
-        for (QAction* command : std::as_const(commands)) {
-            const QString name = command->text().remove(decoration);
-            QVERIFY2(command->isSeparator() || page.contains(name), qPrintable(name));
-        }
-        for (const char* word : {"Ctrl+W", "Ctrl+T", "harvex-cli", "Harvex®.ini"})
-            QVERIFY2(page.contains(QString::fromUtf8(word)), word);
     }
 
     // The core's buttons and icons map onto the message box and back; CR LF becomes LF.
-    void messageBox()
+    // Input and file dialogs; filters in the "Caption(patterns)|patterns" form; a save adds
+    // the extension; the page address box offers the last address again, selected.
+    void qtDialogs()
     {
         using B = Dialogs::Buttons;
         using A = Dialogs::Answer;
@@ -721,8 +601,9 @@ private Q_SLOTS:
                      {I::Question, B::YesNo, M::Yes, M::Question, A::Yes},
                      {I::Critical, B::YesNo, 0, M::Critical, A::No},
                      {I::None, B::YesNoCancel, M::No, M::NoIcon, A::No}};
+        QtDialogs dialogs;
+        QString seen;
         for (const auto& c : cases) {
-            QString seen;
             ModalAnswer::next<QMessageBox>([&](QMessageBox* box) {
                 seen = box->windowTitle() + '|' + box->text() + '|' + QString::number(box->icon());
                 if (c.press)
@@ -730,18 +611,10 @@ private Q_SLOTS:
                 else
                     QTest::keyClick(box, Qt::Key_Escape);
             });
-            QVERIFY(QtDialogs().MsgBox("Clear\r\nthe list?", "Harvex", c.icon, c.buttons) ==
-                    c.answer);
+            QVERIFY(dialogs.MsgBox("Clear\r\nthe list?", "Harvex", c.icon, c.buttons) == c.answer);
             QCOMPARE(seen, QStringLiteral("Harvex|Clear\nthe list?|%1").arg(c.shown));
         }
-    }
 
-    // Input and file dialogs; filters in the "Caption(patterns)|patterns" form; a save adds
-    // the extension; the page address box offers the last address again, selected.
-    void inputFileAndAddress()
-    {
-        QtDialogs dialogs;
-        QString seen;
         ModalAnswer::next<QInputDialog>([&](QInputDialog* box) {
             seen = box->labelText() + '|' + box->textValue();
             box->setTextValue(QStringLiteral("typed"));
@@ -779,8 +652,6 @@ private Q_SLOTS:
         QVERIFY(!confirms);
         ModalAnswer::next<QFileDialog>([](QFileDialog* box) { box->reject(); });
         QCOMPARE(dialogs.OpenFileDialog("Open", "|"), std::nullopt);
-        dialogs.SetClipboardText(QStringLiteral("http://example.test/a.jpg"));
-        QCOMPARE(dialogs.ClipboardText(), QStringLiteral("http://example.test/a.jpg"));
 
         ModalAnswer::next<PageAddressDialog>([&](PageAddressDialog* box) {
             box->findChild<QLineEdit*>()->setText(QStringLiteral("example.test/gallery"));
@@ -836,13 +707,13 @@ private Q_SLOTS:
                          ? QString()
                          : got.first() + ' ' + got.last() + ' ' + QString::number(got.size()),
                      QString(c.urls));
-            QCOMPARE(ok, !got.isEmpty());
-            QCOMPARE(refusal.isEmpty(), ok); // a refusal says why
+            QVERIFY(ok == !got.isEmpty() && refusal.isEmpty() == ok); // a refusal says why
         }
     }
 
-    // Name, version, licence and the program's icon; a click on an address hands it to the
-    // opener, a click on its caption does nothing; without a browser the address is shown.
+    // Name, version, licence and the program's icon; a click or Return on an address hands
+    // it to the opener, a click on its caption does nothing; without a browser the address
+    // is shown.
     void aboutBox()
     {
         QList<QUrl> opened;
@@ -855,27 +726,26 @@ private Q_SLOTS:
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         auto label = [&](const char* name) { return dialog.findChild<QLabel*>(name); };
-        QCOMPARE(label("name")->text(), QStringLiteral("Harvex"));
-        QCOMPARE(label("version")->text(), QStringLiteral("Version ") + Version::Text);
+        QCOMPARE(label("name")->text() + ' ' + label("version")->text(),
+                 QStringLiteral("Harvex Version ") + Version::Text);
         QVERIFY(label("licence")->text().contains("GPL-3.0-or-later"));
         const QImage shot = render(dialog);
         const QRect icon = label("icon")->geometry(), text = label("version")->geometry();
-        auto blueish = [](QColor c) {
-            return c.alpha() == 255 && c.blue() > c.red() + 60 && c.blue() > c.green() + 30;
+        auto blueish = [&](QPoint p) {
+            const QColor c = shot.pixelColor(p);
+            return c.blue() > c.red() + 60 && c.blue() > c.green() + 30;
         };
-        int blue = 0; // the icon's blue square fills most of the icon label
+        int blue = 0; // the icon's blue square fills most of the icon label's top
         for (int y = icon.top() + 4; y < icon.top() + 60; ++y)
             for (int x = icon.center().x() - 28; x < icon.center().x() + 28; ++x)
-                blue += blueish(shot.pixelColor(x, y));
+                blue += blueish({x, y});
         QVERIFY2(blue > 56 * 56 / 3, qPrintable(QString::number(blue)));
-        QVERIFY(!blueish(shot.pixelColor(text.right() - 2, text.center().y())));
+        QVERIFY(!blueish({text.right() - 2, text.center().y()}));
 
-        // The keyboard: Tab onto the line, Tab onto its address, Return opens it.
         QLabel *home = label("home"), *reports = label("reports");
         for (int i = 0; i < 4 && QApplication::focusWidget() != home; ++i)
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), home);
-        QTest::keyClick(home, Qt::Key_Tab);
+        QTest::keyClick(home, Qt::Key_Tab); // onto its address
         QTest::keyClick(home, Qt::Key_Return);
         QTest::mouseClick(home, Qt::LeftButton, {}, addressPoint(home));
         QTest::mouseClick(home, Qt::LeftButton, {}, QPoint(3, home->height() / 2));
@@ -895,65 +765,67 @@ private Q_SLOTS:
     // relative base folder is refused at Save; the chooser's answer is checked first.
     void interfaceSettings()
     {
-        SettingsRig rig;
-        const QByteArray before = readAll(rig.store.FileName());
-        QPushButton* save = button(rig.dialog.get(), "&Save");
+        QTemporaryDir dir;
+        SettingsStore store(dir.filePath(QStringLiteral("settings.ini")));
+        Options options;
+        ScriptedDialogs dialogs;
+        store.Set(QStringLiteral("PBar UI"), QStringLiteral("3"));
+        options.LoadSettings(store);
+        const QByteArray before = readAll(store.FileName());
+        auto dialog = std::make_unique<InterfaceSettingsDialog>(options, store, dialogs);
+        dialog->show();
+        QPushButton* save = button(dialog.get(), "&Save");
+        const auto pickColour = [&](std::function<std::optional<QColor>(const QColor&)> pick) {
+            dialog->setColorPicker([pick](const QColor& c, QWidget*) { return pick(c); });
+            QTest::mouseClick(dialog->ColorLabel(3), Qt::LeftButton, {}, QPoint(3, 3));
+        };
+        pickColour([](const QColor&) { return std::nullopt; }); // a cancelled pick
         QVERIFY(!save->isEnabled());
-        rig.pickColour(0, std::nullopt); // a cancelled pick changes nothing
-        QVERIFY(!save->isEnabled());
-        QTest::mouseClick(rig.dialog->Slider(1), Qt::LeftButton, {}, QPoint(5, 5));
-        rig.pickColour(0, QColor(Qt::red));
+        QTest::mouseClick(dialog->Slider(0), Qt::LeftButton, {}, QPoint(5, 5));
+        pickColour([](const QColor&) { return QColor(Qt::red); });
         QVERIFY(save->isEnabled());
-        rig.click("&Cancel");
-        QVERIFY(!rig.dialog->isVisible() && !rig.dialog->Saved());
-        QCOMPARE(readAll(rig.store.FileName()), before);
-        QCOMPARE(rig.options.TBarStyle(), 2);
-        rig.dialog = std::make_unique<InterfaceSettingsDialog>(rig.options, rig.store, rig.dialogs);
-        rig.dialog->show();
-        StyleSlider* progress = rig.dialog->Slider(0); // at its far right
-        QTest::mouseClick(progress, Qt::LeftButton, {}, {progress->width() - 1, 5});
-        rig.click("&Save");
-        QVERIFY(rig.options.PBarStyle() == 10 && rig.store.Get("PBar UI") == "10");
+        QTest::mouseClick(button(dialog.get(), "&Cancel"), Qt::LeftButton);
+        QVERIFY(!dialog->isVisible() && !dialog->Saved() && options.PBarStyle() == 3);
+        QCOMPARE(readAll(store.FileName()), before);
 
-        // Over a store without them: the toolbar slider at its far right, a colour pick
-        // offered the default colour, the base folder; only those keys are written.
-        SettingsRig fresh(false);
-        StyleSlider* bar = fresh.dialog->Slider(1);
+        dialog = std::make_unique<InterfaceSettingsDialog>(options, store, dialogs);
+        dialog->show();
+        StyleSlider* bar = dialog->Slider(1);
         QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() - 1, bar->height() / 2));
         QColor offered;
-        fresh.dialog->setColorPicker([&](const QColor& initial, QWidget*) {
+        pickColour([&](const QColor& initial) {
             offered = initial;
             return QColor(0x12, 0x34, 0x56);
         });
-        Tagleaf* swatch = fresh.dialog->ColorLabel(3);
-        QTest::mouseClick(swatch, Qt::LeftButton, {}, QPoint(3, 3));
         QCOMPARE(offered, BarBack); // the default progress fill, 9633792
+        Tagleaf* swatch = dialog->ColorLabel(3);
         QVERIFY2(count(render(*swatch), swatch->rect(), {0x12, 0x34, 0x56}, 6) > 20, "no swatch");
 
-        auto* edit = fresh.dialog->findChild<QLineEdit*>();
+        auto* edit = dialog->findChild<QLineEdit*>();
         retype(edit, QStringLiteral("relative/folder"));
-        fresh.click("&Save");
-        QVERIFY(fresh.dialog->isVisible() && fresh.dialogs.asked.size() == 1);
+        QTest::mouseClick(button(dialog.get(), "&Save"), Qt::LeftButton);
+        QVERIFY(dialog->isVisible() && dialogs.asked.size() == 1);
         QTemporaryDir other;
         QString offer = QStringLiteral("/no/such/folder");
-        fresh.dialog->setFolderPicker([&](const QString&, QWidget*) { return offer; });
-        edit->setText(fresh.dir.path());
-        QMetaObject::invokeMethod(fresh.dialog->findChild<QToolButton*>(), "click");
-        QCOMPARE(edit->text(), fresh.dir.path());
+        dialog->setFolderPicker([&](const QString&, QWidget*) { return offer; });
+        edit->setText(dir.path());
+        QMetaObject::invokeMethod(dialog->findChild<QToolButton*>(), "click");
+        QCOMPARE(edit->text(), dir.path());
         offer = other.path();
-        QMetaObject::invokeMethod(fresh.dialog->findChild<QToolButton*>(), "click");
+        QMetaObject::invokeMethod(dialog->findChild<QToolButton*>(), "click");
         QCOMPARE(edit->text(), other.path());
-        QCOMPARE(fresh.dialogs.messages().last(),
+        QCOMPARE(dialogs.messages().last(),
                  QStringLiteral("The Base dir setting will take effect on next run.."));
-        fresh.click("&Save");
-        QVERIFY(fresh.dialog->Saved() && fresh.options.TBarStyle() == 7);
-        QSettings file(fresh.store.FileName(), QSettings::IniFormat);
+        QTest::mouseClick(button(dialog.get(), "&Save"), Qt::LeftButton);
+        QVERIFY(dialog->Saved() && options.TBarStyle() == 7);
+        QSettings file(store.FileName(), QSettings::IniFormat);
         file.beginGroup(QStringLiteral("Configurations"));
-        QCOMPARE(file.childKeys(), (QStringList{"Base Dir", "ColorSettings", "TBar UI"}));
+        QCOMPARE(file.childKeys(),
+                 (QStringList{"Base Dir", "ColorSettings", "PBar UI", "TBar UI"}));
         QCOMPARE(file.value("Base Dir").toString() + '|' + file.value("TBar UI").toString() + '|' +
                      file.value("ColorSettings").toString(),
                  other.path() + "|7|9633792;16777088;8421376;5649426;8421376;14206136;0;");
-        QCOMPARE(fresh.options.ColorValues()[3], 5649426u);
+        QCOMPARE(options.ColorValues()[3], 5649426u);
     }
 
     // Delete, not offered on a read-only folder, asks first and empties the tree; No keeps
@@ -992,7 +864,8 @@ private Q_SLOTS:
         };
         chooser.setDirectory(top + QStringLiteral("/rodir"));
         QVERIFY(!deletable());
-        makeWritable(top + QStringLiteral("/rodir"));
+        QFile::setPermissions(top + "/rodir", QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                  QFileDevice::ExeOwner);
         chooser.setDirectory(top);
         QVERIFY(deletable());
         dialogs.answers << Dialogs::Answer::No << Dialogs::Answer::Yes;
@@ -1025,6 +898,7 @@ private Q_SLOTS:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
                  (QStringList{"base", "made"}));
     }
+
     void programStartsAndQuitsOnTerminate()
     {
         QProcess program;
@@ -1035,10 +909,12 @@ private Q_SLOTS:
         QVERIFY(program.waitForFinished(10000));
     }
 
-    // Keys, clicks and right presses of the window itself.
-    void keysAndMouse()
+    // The window's own keys, clicks, right presses and drops (the drop rules are the
+    // core's: each target hands its data on); every command is named on the help page.
+    void keysMouseAndDrops()
     {
-        WindowRig rig;
+        WindowRig rig(2);
+        DownloadManager& m = rig.m();
         rig.addJobs(
             {QStringLiteral("http://127.0.0.1:9/a"), QStringLiteral("http://127.0.0.1:9/b")});
         RowvaneView* list = rig.window->downloadList();
@@ -1061,7 +937,7 @@ private Q_SLOTS:
         QTest::mousePress(
             rig.window->windowHandle(), Qt::RightButton, {},
             list->viewport()->mapTo(rig.window.get(), QPoint(40, list->RowHeight() + 3)));
-        QCOMPARE(rig.m().List2().ListIndex(), 1);
+        QCOMPARE(m.List2().ListIndex(), 1);
         QMenu* menu = rig.window->menu(QStringLiteral("mnuCTX"));
         QTRY_VERIFY(menu->isVisible());
         menu->close();
@@ -1069,20 +945,29 @@ private Q_SLOTS:
 
         // The monitor's menu for the third row, whose slot is not connected.
         MonitorPane* monitor = rig.window->monitor();
-        QTest::mousePress(monitor, Qt::RightButton, {}, monitor->RowRect(2).center());
+        QTest::mousePress(monitor, Qt::RightButton, {}, monitor->RowRect(1).center());
         QAction* stop = rig.window->command(QStringLiteral("mnustop"));
-        QCOMPARE(stop->text(), QStringLiteral("&Stop Connection [03]"));
-        QVERIFY(!stop->isEnabled());
+        QVERIFY(stop->text() == QStringLiteral("&Stop Connection [02]") && !stop->isEnabled());
         rig.window->menu(QStringLiteral("mnuCTL"))->close();
 
         // The block label: with the block after the last row the current row stays; once
         // idle there is no block row, so no current row.
         QLabel* block = rig.window->statusPane()->BlockLabel();
         QTest::mouseClick(block, Qt::LeftButton, {}, block->rect().center());
-        QCOMPARE(rig.m().List2().ListIndex(), 1);
-        rig.m().StopDownloads();
+        QCOMPARE(m.List2().ListIndex(), 1);
+        m.StopDownloads();
         QTest::mouseClick(block, Qt::LeftButton, {}, block->rect().center());
-        QCOMPARE(rig.m().List2().ListIndex(), -1);
+        QCOMPARE(m.List2().ListIndex(), -1);
+
+        m.List2().Clear();
+        QVERIFY(dropOn(list, {}, "see http://h/a.zip\r\nno\r\nhttp://h/p.html"));
+        QVERIFY(dropOn(rig.window->webPageList(), {QUrl("http://h/p.html"), QUrl("http://h/b.zip")},
+                       "http://h/other.html"));
+        QVERIFY(dropOn(monitor, {QUrl("https://h/c.zip")})); // for the downloads
+        QVERIFY(!dropOn(monitor, {}));                       // neither text nor addresses
+        QCOMPARE(rows(m.List2()), (QStringList{"see http://h/a.zip", "https://h/c.zip"}));
+        QCOMPARE(rows(m.List4()), QStringList{"http://h/p.html"});
+        QVERIFY(m.StartEnabled() && rig.window->command(QStringLiteral("start"))->isEnabled());
 
         // Always on top, twice: the flags and the size come back.
         const Qt::WindowFlags flags = rig.window->windowFlags();
@@ -1092,6 +977,18 @@ private Q_SLOTS:
         rig.window->command(QStringLiteral("stik"))->trigger();
         QVERIFY(rig.window->windowFlags() == flags && rig.window->size() == size);
 
+        QList<QAction*> commands = rig.window->toolbar()->actions();
+        for (const char* name : {"mnuAct", "mnuCTX", "mnuWebPage", "mnuHlp", "mnuCTL"})
+            commands << rig.window->menu(QString::fromLatin1(name))->actions();
+        const QString page = HelpBrowser().toPlainText();
+        static const QRegularExpression decoration(QStringLiteral("&|\\.\\.\\.$| \\[\\d+\\]$"));
+        for (QAction* command : std::as_const(commands)) {
+            const QString name = command->text().remove(decoration);
+            QVERIFY2(command->isSeparator() || page.contains(name), qPrintable(name));
+        }
+        for (const char* word : {"Ctrl+W", "Ctrl+T", "harvex-cli", "Harvex®.ini"})
+            QVERIFY2(page.contains(QString::fromUtf8(word)), word);
+
         // A placement off every screen comes back onto one.
         WindowRig gone(3, QStringLiteral("150000|150000|12000|9000"));
         const QRect screen = gone.window->screen()->availableGeometry();
@@ -1099,45 +996,12 @@ private Q_SLOTS:
         QCOMPARE(gone.window->size(), QSize(800, 600));
     }
 
-    // Text keeps the lines with a data file's address; a browser's link gives its
-    // addresses; a list file loads through the list's pattern; a folder is refused.
-    void drops()
-    {
-        WindowRig rig(2);
-        DownloadManager& m = rig.m();
-        QVERIFY(
-            dropOn(rig.window->downloadList(), {}, "see http://h/a.zip\r\nno\r\nhttp://h/p.html"));
-        QCOMPARE(rows(m.List2()), QStringList{"see http://h/a.zip"});
-        QVERIFY(dropOn(rig.window->webPageList(), {QUrl("http://h/p.html"), QUrl("http://h/b.zip")},
-                       "http://h/other.html"));
-        QCOMPARE(rows(m.List4()), QStringList{"http://h/p.html"});
-        QVERIFY(dropOn(rig.window->monitor(), {QUrl("https://h/c.zip")})); // for the downloads
-        QCOMPARE(rows(m.List2()).mid(1), QStringList{"https://h/c.zip"});
-        QVERIFY(!dropOn(rig.window->monitor(), {})); // neither text nor addresses
-        QVERIFY(rig.dialogs.messages().isEmpty());
-
-        const QString first =
-            rig.file("one.txt", "http://h/1.zip\nhttp://h/1.exe\nhttp://h/1.html\n");
-        const QString second = rig.file("two.txt", "http://h/2.zip\n");
-        QVERIFY(dropOn(rig.window->downloadList(), // only the first file loads
-                       {QUrl::fromLocalFile(first), QUrl::fromLocalFile(second)}));
-        QCOMPARE(rows(m.List2()).mid(2), QStringList{"http://h/1.zip"});
-        QVERIFY(dropOn(rig.window->webPageList(), {QUrl::fromLocalFile(first)}));
-        QCOMPARE(rows(m.List4()), (QStringList{"http://h/p.html", "http://h/1.html"}));
-        QVERIFY(dropOn(rig.window->monitor(),
-                       {QUrl::fromLocalFile(rig.dir.path()), QUrl::fromLocalFile(second)}));
-        QCOMPARE(rig.dialogs.messages(), QStringList{"Can't parse folders."});
-        QCOMPARE(rig.dialogs.asked.last().title, QStringLiteral("Error!"));
-        QCOMPARE(m.List2().ListCount(), 3);
-        QVERIFY(m.StartEnabled());
-    }
-
-    // One window through a run held open by the server: the enabling of the commands in
-    // the states a user meets (one character per command: start stop resume mnuClear
-    // mnuCopy mnuCutItem mnuPasteItem mnuPaste mnubrk mnuListtoFile); a drop while it runs
-    // only appends, and one that would clear the list is refused; leaving asks about the
-    // run, No keeps it going; the toolbar stops it; leaving with a changed option asks
-    // about saving; closing saves the placement.
+    // One window through a run held open by the server: the enabling of the commands
+    // follows the core (one character per command: start stop resume mnuClear mnuCopy
+    // mnuCutItem mnuPasteItem mnuPaste mnubrk mnuListtoFile); a drop while it runs only
+    // appends, and one that would clear the list is refused; leaving asks about the run,
+    // No keeps it going; the toolbar stops it; leaving with a changed option asks about
+    // saving; closing saves the placement.
     void duringARun()
     {
         ScriptedServer server;
@@ -1177,15 +1041,12 @@ private Q_SLOTS:
 
         rig.clickToolbar("start");
         QVERIFY(server.waitForConnections(3));
-        QVERIFY(m.StopEnabled());
         m.List2().setListIndex(2);
         QCOMPARE(states().left(7), QStringLiteral("0110100")); // running: rows do not move
         const QString running = m.List2().List(0);
         QVERIFY(dropOn(rig.window->downloadList(), {}, QStringLiteral("http://h/late.zip")));
         QCOMPARE(rows(m.List2()).mid(3), QStringList{"http://h/late.zip"});
-        QCOMPARE(m.List2().List(0), running);
-        QCOMPARE(m.State().BlockIndex, 4);
-        QCOMPARE(m.Http(0)->Tag(), QStringLiteral("0"));
+        QVERIFY(m.List2().List(0) == running && m.State().BlockIndex == 4);
         m.options().setClearList(true);
         const QString list = rig.file(QStringLiteral("more.txt"), "http://h/more.zip\n");
         QVERIFY(dropOn(rig.window->downloadList(), {QUrl::fromLocalFile(list)}));
@@ -1237,8 +1098,7 @@ private Q_SLOTS:
         QTimer probe;
         connect(&probe, &QTimer::timeout, [&] {
             StatusBarPane* bar = rig.window->statusPane();
-            graphShown = graphShown || WidgetProbe::count(WidgetProbe::render(*bar),
-                                                          bar->GraphRect(), Qt::red, 40) > 0;
+            graphShown = graphShown || count(render(*bar), bar->GraphRect(), Qt::red, 40) > 0;
         });
         probe.start(20);
         QSignalSpy finished(&rig.m(), &DownloadManager::RunFinished);
