@@ -331,6 +331,7 @@ private Q_SLOTS:
         QCOMPARE(IndicatorFrame::Dots(60, 1),
                  (QVector<Dot>{{10, 3, false}, {28, 7, true}, {50, 3, false}}));
         QVERIFY(IndicatorFrame::DotTop(30) == 8 && IndicatorFrame::DotTop(28) == 6); // even
+        QCOMPARE(IndicatorFrame::Lighten(0x10C8F0), quint32(0x6AFFFF));
 
         Indicator dots;
         dots.resize(60, 30);
@@ -1022,6 +1023,8 @@ private Q_SLOTS:
         QVERIFY(!confirms);
         ModalAnswer::next<QFileDialog>([](QFileDialog* box) { box->reject(); });
         QCOMPARE(dialogs.OpenFileDialog("Open", "|"), std::nullopt);
+        dialogs.SetClipboardText(QStringLiteral("http://example.test/a.jpg"));
+        QCOMPARE(dialogs.ClipboardText(), QStringLiteral("http://example.test/a.jpg"));
 
         ModalAnswer::next<PageAddressDialog>([&](PageAddressDialog* box) {
             box->findChild<QLineEdit*>()->setText(QStringLiteral("example.test/gallery"));
@@ -1143,8 +1146,9 @@ private Q_SLOTS:
 
         dialog = std::make_unique<InterfaceSettingsDialog>(options, store, dialogs);
         dialog->show();
-        StyleSlider* bar = dialog->Slider(1);
-        QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() - 1, bar->height() / 2));
+        for (StyleSlider* slider : {dialog->Slider(0), dialog->Slider(1)}) // to the far right
+            QTest::mouseClick(slider, Qt::LeftButton, {},
+                              {slider->width() - 1, slider->height() / 2});
         QColor offered;
         pickColour([&](const QColor& initial) {
             offered = initial;
@@ -1170,14 +1174,15 @@ private Q_SLOTS:
         QCOMPARE(dialogs.messages().last(),
                  QStringLiteral("The Base dir setting will take effect on next run.."));
         QTest::mouseClick(button(dialog.get(), "&Save"), Qt::LeftButton);
-        QVERIFY(dialog->Saved() && options.TBarStyle() == 7);
+        QVERIFY(dialog->Saved() && options.PBarStyle() == 10 && options.TBarStyle() == 7);
         QSettings file(store.FileName(), QSettings::IniFormat);
         file.beginGroup(QStringLiteral("Configurations"));
         QCOMPARE(file.childKeys(),
                  (QStringList{"Base Dir", "ColorSettings", "PBar UI", "TBar UI"}));
-        QCOMPARE(file.value("Base Dir").toString() + '|' + file.value("TBar UI").toString() + '|' +
+        QCOMPARE(file.value("Base Dir").toString() + '|' + file.value("PBar UI").toString() +
+                     file.value("TBar UI").toString() + '|' +
                      file.value("ColorSettings").toString(),
-                 other.path() + "|7|9633792;16777088;8421376;5649426;8421376;14206136;0;");
+                 other.path() + "|107|9633792;16777088;8421376;5649426;8421376;14206136;0;");
         QCOMPARE(options.ColorValues()[3], 5649426u);
     }
 
@@ -1304,6 +1309,8 @@ private Q_SLOTS:
         QTest::mouseClick(block, Qt::LeftButton, {}, block->rect().center());
         QCOMPARE(m.List2().ListIndex(), 1);
         m.StopDownloads();
+        QTest::mouseClick(block, Qt::RightButton, {}, block->rect().center()); // a left click only
+        QCOMPARE(m.List2().ListIndex(), 1);
         QTest::mouseClick(block, Qt::LeftButton, {}, block->rect().center());
         QCOMPARE(m.List2().ListIndex(), -1);
 
