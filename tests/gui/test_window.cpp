@@ -817,11 +817,11 @@ private Q_SLOTS:
         QVERIFY(caption->text().startsWith(" 20 [ Limit exceeded! ]") &&
                 caption->text().endsWith("= 7 ]"));
         QVERIFY(distance(captionInk(), Qt::red) < 60);
-        QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(1, 5)); // first twentieth: 1
-        QCOMPARE(rig.m->State().SlotCount, 1);
+        QTest::mouseClick(slider, Qt::LeftButton, {}, {slider->width() / 20 * 3 + 1, 5}); // 4th
+        QCOMPARE(rig.m->State().SlotCount, 4);
         QTest::keyClick(slider, Qt::Key_Right);
-        QCOMPARE(options.MaxParallel(), 2);
-        QVERIFY(caption->text().startsWith(" 2 [ ") && !caption->text().contains("Limit"));
+        QCOMPARE(options.MaxParallel(), 5);
+        QVERIFY(caption->text().startsWith(" 5 [ ") && !caption->text().contains("Limit"));
         QVERIFY(distance(captionInk(), Qt::red) > 200);
 
         ParamValues& params = rig.m->Params();
