@@ -237,14 +237,6 @@ bool dropOn(QWidget* target, const QList<QUrl>& urls, const QString& text = QStr
     return drop.isAccepted();
 }
 
-QStringList rows(const Rowvane& list)
-{
-    QStringList out;
-    for (int i = 0; i < list.ListCount(); ++i)
-        out << list.List(i);
-    return out;
-}
-
 } // namespace
 
 class TestWindow : public QObject
@@ -1320,8 +1312,9 @@ private Q_SLOTS:
                        "http://h/other.html"));
         QVERIFY(dropOn(monitor, {QUrl("https://h/c.zip")})); // for the downloads
         QVERIFY(!dropOn(monitor, {}));                       // neither text nor addresses
-        QCOMPARE(rows(m.List2()), (QStringList{"see http://h/a.zip", "https://h/c.zip"}));
-        QCOMPARE(rows(m.List4()), QStringList{"http://h/p.html"});
+        QCOMPARE(m.List2().List(0) + ' ' + m.List2().List(1) + ' ' + m.List4().List(0),
+                 "see http://h/a.zip https://h/c.zip http://h/p.html");
+        QVERIFY(m.List2().ListCount() == 2 && m.List4().ListCount() == 1);
         QVERIFY(m.StartEnabled() && rig.window->command(QStringLiteral("start"))->isEnabled());
 
         // Always on top, twice: the flags and the size come back.
