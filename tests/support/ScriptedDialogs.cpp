@@ -55,13 +55,10 @@ bool ScriptedDialogs::PageAddressDialog(QString& address)
 {
     asked.append(
         {QStringLiteral("PageAddress"), address, QString(), Icon::None, Buttons::OkCancel});
-    if (addresses.isEmpty())
-        return false;
-    const std::optional<QString> answer = addresses.dequeue();
-    if (!answer)
-        return false;
-    address = *answer;
-    return true;
+    const std::optional<QString> answer = addresses.isEmpty() ? std::nullopt : addresses.dequeue();
+    if (answer)
+        address = *answer;
+    return answer.has_value();
 }
 
 bool ScriptedDialogs::PageAddressOrRange(QString& address, int rows, QStringList& rangeUrls)
