@@ -41,7 +41,6 @@ class TestSlot : public QObject
 private Q_SLOTS:
     void initTestCase();
     void rules();
-    void requestText();
     void scripted_data();
     void scripted();
     void eventsAndRetryWait();
@@ -210,6 +209,17 @@ static QString ruleResult(const QString& kind, const QString& input)
         got = UrlSplit::Resolve("http://h:81/a/b/c.zip?x", input);
     if (kind == "target")
         got = QString::fromLatin1(UrlSplit::RequestTarget(input));
+    if (kind == "request") { // protocol, keep-alive, host, path, from; set fields in HTTP/1.1
+        HttpFiles slot;
+        if (n[0] == "1") {
+            slot.setProtocol(1);
+            slot.setCompatible("Harvex/1.06");
+            slot.setAcceptParam("  */*  ");
+            slot.setAcceptLanguage(QString());
+            slot.setAcceptEncoding(" ");
+        }
+        got = slot.getRequest(n[2], n[3], n[4].toLongLong(), 0, n[1].toInt());
+    }
     if (kind == "asks") // the Range of a request for path, from, to
         got = HttpFiles()
                   .getRequest("h", n[0], n[1].toLongLong(), n[2].toLongLong(), 0)
@@ -335,18 +345,14 @@ void TestSlot::rules()
         {"persistent", "HTTP/1.0 200 OK", "no"},
         {"persistent", "HTTP/1.0 200 OK\r\nConnection: keep-alive", "yes"},
         // The final header: status, the bytes after it and where Link is.
-        {"header", "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 103 Hints\r\nLink: </s>\r\n\r\n"
-                   "HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nZ",
-         "200 OK | Z | Link -1"},
+        {"header", "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 103 Hints\r\nLink: </s>\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nZ", "200 OK | Z | Link -1"},
         {"header", "HTTP/1.1 2000 OK\r\n\r\n", "invalid |  | Link -1"},
         {"header", "ICY 200 OK\r\n\r\n", "invalid |  | Link -1"},
         {"header", "HTTP/1.1 404 Gone\r\nLink: x\r\n", "NeedMore"},
         {"header", near + "\r\n\r\n", "200 OK |  | Link -1"},
         {"header", near + QString(100, u'y'), "TooLong"},
         // Fields: the status line splits at its blank, one folded line is joined.
-        {"fields", "HTTP/1.0 404 Not: Found\r\nContent-Length:  12 \r\nNoColon value\r\nLonely\r\n"
-                   "A: 1\r\n 2\r\n 3",
-         "HTTP/1.0=404 Not: Found|Content-Length=12|NoColon=value|Lonely=|A=1 2|=3"},
+        {"fields", "HTTP/1.0 404 Not: Found\r\nContent-Length:  12 \r\nNoColon value\r\nLonely\r\nA: 1\r\n 2\r\n 3", "HTTP/1.0=404 Not: Found|Content-Length=12|NoColon=value|Lonely=|A=1 2|=3"},
         {"url", "http://h.org/a/b.zip", "h.org 80 /a/b.zip"},
         {"url", "http://h/p?q=/x#f", "h 80 /p?q=/x"},
         {"url", "http://h?q", "h 80 /?q"},
@@ -366,6 +372,10 @@ void TestSlot::rules()
         {"target", "/gr\u00fc\u00dfe.dat", "/gr%C3%BC%C3%9Fe.dat"},
         {"target", "/100%2", "/100%252"},
         {"target", "/a b\r\nX-Evil: 1\x7f", "/a%20b%0D%0AX-Evil:%201%7F"},
+        // Keep-alive is asked for in HTTP/1.1 only, empty fields are left out.
+        {"request", "0 1 example.org /file.zip 1000", "GET /file.zip HTTP/1.0\r\nHost: example.org\r\nAccept: text/xml,application/xml,application/xhtml+xml,text/html;q=0.9,text/plain;q=0.8,image/png,*/*;q=0.5\r\nAccept-Language: en-us,en;q=0.5\r\nAccept-Encoding: gzip , deflate\r\nRange: bytes=1000-\r\n\r\n"},
+        {"request", "1 1 h /f.bin 7", "GET /f.bin HTTP/1.1\r\nHost: h\r\nUser-Agent: Harvex/1.06\r\nAccept: */*\r\nRange: bytes=7-\r\nConnection: Keep-Alive\r\n\r\n"},
+        {"request", "1 0 h / 0", "GET / HTTP/1.1\r\nHost: h\r\nUser-Agent: Harvex/1.06\r\nAccept: */*\r\n\r\n"},
         // Pages (of the default extensions, any case) are never asked for in part, nor a
         // path without an extension.
         {"asks", "/f.zip 10 20", "bytes=10-20"},
@@ -378,7 +388,6 @@ void TestSlot::rules()
         {"date", "Sunday, 06-Nov-94 08:49:37 GMT", "1994-11-06 08:49:37"},
         {"date", "sun nov  6 08:49:37 1994", "1994-11-06 08:49:37"},
         {"date", "Mon, 01 Jan 1601 00:00:01 GMT", "1601-01-01 00:00:01"},
-        {"date", "Wed, 31 Dec 1969 23:59:59 GMT", "1969-12-31 23:59:59"},
         {"date", "Thu, 29 Feb 1996 00:00:00 GMT", "1996-02-29 00:00:00"},
         {"date", "Wed, 29 Feb 1995 08:49:37 GMT", "0"},
         {"date", "Sun, 06 Nov 1994 24:00:00 GMT", "0"},
@@ -421,25 +430,6 @@ void TestSlot::rules()
             wrong << r.kind + ' ' + r.input.left(60) + ": " + got + " instead of " + expected;
     }
     QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(u'\n')));
-}
-
-void TestSlot::requestText()
-{
-    HttpFiles slot;
-    QCOMPARE(slot.getRequest("example.org", "/file.zip", 1000, 0, 1),
-             "GET /file.zip HTTP/1.0\r\nHost: example.org\r\nAccept: text/xml,application/xml,"
-             "application/xhtml+xml,text/html;q=0.9,text/plain;q=0.8,image/png,*/*;q=0.5\r\n"
-             "Accept-Language: en-us,en;q=0.5\r\nAccept-Encoding: gzip , deflate\r\n"
-             "Range: bytes=1000-\r\n\r\n");
-    slot.setProtocol(1);
-    slot.setCompatible("Harvex/1.06");
-    slot.setAcceptParam("  */*  ");
-    slot.setAcceptLanguage(QString());
-    slot.setAcceptEncoding(" ");
-    QCOMPARE(slot.getRequest("h", "/f.bin", 7, 0, 1),
-             "GET /f.bin HTTP/1.1\r\nHost: h\r\nUser-Agent: Harvex/1.06\r\nAccept: */*\r\n"
-             "Range: bytes=7-\r\nConnection: Keep-Alive\r\n\r\n");
-    QVERIFY(!slot.getRequest("h", "/", 0, 0, 0).contains("Connection")); // keep-alive when asked
 }
 
 namespace {
