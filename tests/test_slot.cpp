@@ -32,7 +32,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 
 class TestSlot : public QObject
@@ -84,10 +83,11 @@ public:
     FlippingRelay(quint16 upstream, qint64 flipAt, int lateMs = 0)
     {
         listen(QHostAddress::LocalHost);
-        connect(this, &QTcpServer::newConnection, this, [this, upstream, flipAt, lateMs] {
+        auto connections = std::make_shared<int>(0);
+        connect(this, &QTcpServer::newConnection, this, [=, this] {
             QTcpSocket* client = nextPendingConnection();
             auto* server = new QTcpSocket(client);
-            const bool flip = m_connections++ == 0;
+            const bool flip = (*connections)++ == 0;
             auto sent = std::make_shared<qint64>(0);
             connect(client, &QTcpSocket::readyRead, server, [=] {
                 const QByteArray bytes = client->readAll();
@@ -112,9 +112,6 @@ public:
             server->connectToHost(QHostAddress::LocalHost, upstream);
         });
     }
-
-private:
-    int m_connections = 0;
 };
 
 void TestSlot::initTestCase()
@@ -234,23 +231,20 @@ static QString ruleResult(const QString& kind, const QString& input)
     }
     if (kind == "year")
         got = QString::number(WidenTwoDigitYear(n[0].toInt(), n[1].toInt()));
-    if (kind == "stamp") { // a file's write and access seconds (and nanoseconds) after the date
+    if (kind == "stamp") { // a file's write time after the date, and its access time
         QTemporaryDir dir;
         const QString path = dir.filePath("f\u00e9 name.bin");
-        const QByteArray name = QFile::encodeName(path);
         QFile(path).open(QIODevice::WriteOnly);
-        const timespec before[2] = {{1500000000, 0}, {1600000000, 0}};
-        struct stat st = {};
-        ::utimensat(AT_FDCWD, name.constData(), before, 0);
         if (input.startsWith(u'-')) // in 100 ns units from 1970
             FileTimes::SetLastWriteTime(path, FileTimes::UnixEpochOffset + input.toLongLong());
         else
             SetFileDate(path, input);
-        ::stat(name.constData(), &st);
+        struct stat st = {};
+        ::stat(QFile::encodeName(path).constData(), &st);
         got = QStringLiteral("%1.%2 %3")
                   .arg(st.st_mtim.tv_sec)
                   .arg(st.st_mtim.tv_nsec)
-                  .arg(st.st_atim.tv_sec);
+                  .arg(st.st_atim.tv_sec > 1500000000 ? "kept" : "changed");
     }
     if (kind == "chunks") { // packets split at "|": each result, then the end and the payload
         const auto decode = [](const QList<QByteArray>& packets, QString* results) {
@@ -359,7 +353,7 @@ void TestSlot::rules()
         {"url", "HTTPS://h:8443", "h 8443 / secure"},
         {"url", "http://h:81abc/x", "h 81 /x"},
         {"url", "http://b\u00fccher.de/", "xn--bcher-kva.de 80 /"},
-        {"url", "http://h:70000/", "bad"},
+        {"url", "http://h:65536/", "bad"},
         {"url", "http:///x", "bad"},
         {"url", "http://a b/x", "bad"},
         // Locations against http://h:81/a/b/c.zip?x
@@ -403,8 +397,8 @@ void TestSlot::rules()
         {"year", "77 2026", "1977"},
         // Only the write time is set; before 1970 the seconds are negative, and the rounding
         // must not move the time.
-        {"stamp", "Wed, 31 Dec 1969 23:59:59 GMT", "-1.0 1500000000"},
-        {"stamp", "-5", "-1.999999500 1500000000"},
+        {"stamp", "Wed, 31 Dec 1969 23:59:59 GMT", "-1.0 kept"},
+        {"stamp", "-5", "-1.999999500 kept"},
         {"chunks", "1a\r\nabcdefghijklmnopqrstuvwxyz\r\n5\r\nAB|CDE\r\n0\r\n\r\n", "3 -1 done = abcdefghijklmnopqrstuvwxyzABCDE"},
         {"chunks", "0\r\n\r\n", "-100 done = "},
         {"chunks", "3\r\nabc\r\n0;x=1\r\nX-Sum: 1\r\n|\r\n|HTTP/1.1 200 OK\r\n", "-1 -100 -100 done = abc"},
@@ -755,13 +749,11 @@ void TestSlot::managerRunSharesKeptConnections()
             QObject::connect(m.Http(slot), &HttpFiles::HeaderCame, &m, [&](const QString& h) {
                 connections.insert(tag.match(h).captured(1));
             });
-        QStringList urls;
         for (int i = 0; i < 8; ++i) {
-            m_nginx.writeFile(QStringLiteral("d/f%1.bin").arg(i),
-                              NginxFixture::randomBytes(3000, i));
-            urls << m_nginx.url(QStringLiteral("/d/f%1.bin").arg(i));
+            const QString path = QStringLiteral("/d/f%1.bin").arg(i);
+            m_nginx.writeFile(path, NginxFixture::randomBytes(3000, i));
+            m.Jobs().AddJobs(m_nginx.url(path));
         }
-        m.Jobs().AddJobs(urls.join("\r\n"));
         m.StartDownloads();
         // The run ends when the jobs do, not when the kept connections' idle time runs out.
         QVERIFY(rig.baseDirOk && rig.waitIdle(15000));
@@ -805,10 +797,9 @@ void TestSlot::tlsConnectionsStartedTogether()
         }
         QTRY_VERIFY_WITH_TIMEOUT(count(ended) == 6 - held, 8000);
         QString resumed;
-        for (const auto& job : jobs) {
+        for (const auto& job : jobs)
             if (job->rec.ended())
                 resumed += job->rec.header.section("X-Resumed: ", 1).left(1);
-        }
         std::sort(resumed.begin(), resumed.end());
         QCOMPARE(resumed, mode == 'r' || mode == '3' ? ".rrrrr" : QString(6 - held, u'.'));
     }
