@@ -516,7 +516,7 @@ const QList<Case> cases{
     {"until the close, stalled", {{toClose.left(1000), 's'}, {toClose}}, {}, 6, retried, d},
     {"3 MB until the close", {{"HTTP/1.0 200 OK\r\n\r\n" + big}}, {}, 1, whole, big},
     {"stalled twice, resumed", {{{}, 's'}, {ok(d).chopped(2900), 's'}, {"HTTP/1.0 206 P\r\nContent-Range: bytes 100-2999/3000\r\n\r\n" + d.mid(100)}}, {}, 6, "Connected Connected HeaderCame Retrying Connected HeaderCame DownloadComplete Disconnected", d, "Range: bytes=100-"},
-    {"relative redirection", {{"HTTP/1.1 302 Found\r\nLocation: real.bin\r\n\r\n"}, {ok("the real file")}}, {}, 6, "HeaderCame Error:302 Redirected:real.bin Connected HeaderCame DownloadComplete Disconnected", "the real file", "GET /dir/real.bin HTTP/1.0\r\n", "/dir/start.bin"},
+    {"relative redirection: tries from 0", {{"HTTP/1.1 302 Found\r\nLocation: real.bin\r\n\r\n"}, {ok(d).chopped(2000)}, {"HTTP/1.0 206 P\r\nContent-Range: bytes 1000-2999/3000\r\n\r\n" + d.mid(1000)}}, {}, 2, "HeaderCame Error:302 Redirected:real.bin Connected HeaderCame Retrying Connected HeaderCame DownloadComplete Disconnected", d, "GET /dir/real.bin HTTP/1.0\r\n", "/dir/start.bin"},
     {"redirection announced, not followed", {{"HTTP/1.1 302 Found\r\nLocation: /b\r\n\r\n"}}, {}, 6, "Error:302 Redirected:/b DownloadFailed Disconnected", "<missing>", "", f, "f.bin", 0, false},
     {"too many redirections", QList<Conn>(11, {"HTTP/1.1 302 Found\r\nLocation: /loop\r\n\r\n"}), {}, 6, "Redirected:/loop Connected HeaderCame Error:302 Error:0 DownloadFailed Disconnected", "<missing>", "Too many redirections"},
     {"redirected to a shorter file", {{"HTTP/1.1 302 Found\r\nLocation: /new.bin\r\n\r\n"}, {ok(d)}}, QByteArray(5000, 'o'), 1, whole, d, "Range: bytes=0-"},
@@ -757,9 +757,6 @@ void TestSlot::managerRunSharesKeptConnections()
         m.StartDownloads();
         // The run ends when the jobs do, not when the kept connections' idle time runs out.
         QVERIFY(rig.baseDirOk && rig.waitIdle(15000));
-        for (int i = 0; i < 8; ++i)
-            QCOMPARE(rig.read(rig.local(m_nginx.port(), QStringLiteral("/d/f%1.bin").arg(i))),
-                     NginxFixture::randomBytes(3000, i));
         QCOMPARE(connections.size(), reuse ? 2 : 8);
         for (int slot = 0; slot < m.SessionMax(); ++slot)
             QVERIFY(!m.Http(slot)->KeepsIdleConnection()); // nothing is kept after the run
