@@ -406,7 +406,7 @@ void TestSlot::rules()
         {"chunks", "5;a=b\r\nhello\r\n1 ; x=\"y;z\"\r\n!\r\n0;l\r\n\r\n", "-1 done = hello!"},
         {"chunks", "A\r\n0123456789\r\n 0, f\r\nabcdefghijklmno\r\n0\r\n\r\n", "-1 done = 0123456789abcdefghijklmno"},
         {"chunks", "3\nabc\n2\nde\n0\nT: 1\n\n", "-1 done = abcde"},
-        {"chunks", "7fffffffffffffff\r\nabc", "9223372036854775804  = abc"},
+        {"chunks", "7FFFFFFFFFFFFFFF\r\nabc", "9223372036854775804  = abc"},
         {"chunks", "3\r\nabc\r\nzz\r\nmore\r\n0\r\n\r\n", "0 failed = abc"},
         {"chunks", "-5\r\nabcde\r\n", "0 failed = "},
         {"chunks", "2\r\nab\r\n8000000000000000\r\nx", "0 failed = ab"},
