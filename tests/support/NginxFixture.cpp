@@ -14,13 +14,6 @@
 
 #include <unistd.h>
 
-NginxFixture::NginxFixture(const QString& extraServerConfig) : m_extra(extraServerConfig) {}
-
-NginxFixture::~NginxFixture()
-{
-    stop();
-}
-
 QString NginxFixture::url(const QString& path) const
 {
     return QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path);

@@ -15,8 +15,8 @@
 class NginxFixture
 {
 public:
-    explicit NginxFixture(const QString& extraServerConfig = {});
-    ~NginxFixture();
+    explicit NginxFixture(const QString& extraServerConfig = {}) : m_extra(extraServerConfig) {}
+    ~NginxFixture() { stop(); }
     NginxFixture(const NginxFixture&) = delete;
     NginxFixture& operator=(const NginxFixture&) = delete;
 

@@ -8,8 +8,7 @@
 #include <memory>
 #include <thread>
 
-// What one accepted connection does, step by step. Steps run in order; a step
-// that waits (expectRequest, pause) lets the rest wait too.
+// What one accepted connection does, step by step, in order.
 class ServerScript
 {
 public:
@@ -29,19 +28,17 @@ public:
         int ms = 0;
     };
 
-    // Read until the end of one request header (a blank line); the request is recorded.
+    // Reads one request header (up to a blank line) and records it.
     ServerScript& expectRequest() { return add(Kind::ExpectRequest); }
-    // Write these exact bytes; the next step starts once they are handed to the kernel.
+    // Writes these bytes; a pause after them is a packet boundary the client sees.
     ServerScript& send(const QByteArray& bytes) { return add(Kind::Send, bytes); }
-    // Wait before the next step, so the client sees a packet boundary here.
     ServerScript& pause(int ms) { return add(Kind::Pause, {}, ms); }
-    // Send bytes in pieces of `piece` bytes with a pause between them.
+    // Sends bytes in pieces of `piece` bytes with a pause between them.
     ServerScript& sendSplit(const QByteArray& bytes, int piece, int pauseMs = 15);
-    // Orderly close: FIN, then the connection ends when the peer closes its side.
+    // Closes: orderly (FIN, then waits for the peer's close) or abortive (RST).
     ServerScript& close() { return add(Kind::Close); }
-    // Abortive close (RST): SO_LINGER 0, then close.
     ServerScript& reset() { return add(Kind::Reset); }
-    // Keep the connection open and silent (reading and recording) until the server stops.
+    // Keeps the connection open and silent (recording requests) until the server stops.
     ServerScript& hold() { return add(Kind::Hold); }
     // Shorthands: expectRequest, send, close; and accept, never answer.
     static ServerScript reply(const QByteArray& bytes)
@@ -59,9 +56,8 @@ private:
     }
 };
 
-// A loopback HTTP server that answers each accepted connection from its own script,
-// in order of acceptance.
-// It runs on threads of its own, so a test may block its own thread while it serves.
+// A loopback HTTP server that answers each accepted connection from its own script, in order
+// of acceptance, on threads of its own (a test may block its own thread while it serves).
 class ScriptedServer
 {
 public:
@@ -79,7 +75,7 @@ public:
     // Every request header received (up to and including the blank line), in order.
     QList<QByteArray> requests() const;
     int connectionCount() const;
-    // Waits (without blocking the server) until n connections were accepted.
+    // Wait (the event loop running) until n connections were accepted, or n requests came.
     bool waitForConnections(int n, int timeoutMs = 5000) const;
     bool waitForRequests(int n, int timeoutMs = 5000) const;
 

@@ -5,44 +5,35 @@
 
 #include <QRegularExpression>
 #include <QStringList>
-
-#include <utility>
+#include <QVariant>
 
 // Records every signal of a download slot, in order, as text: the name alone, or
 // "Error:<number>:<description>", "Redirected:<url>", "WaitingForReply:<text>",
-// "FileDataArrival:<count>".
+// "FileDataArrival:<count>"; and the text of the last header.
 class SlotRecorder : public QObject
 {
 public:
     explicit SlotRecorder(HttpFiles* slot) : QObject(slot)
     {
-        const auto note = [this](const QString& name) { return [this, name] { events << name; }; };
-        const auto noteText = [this](const QString& name) {
-            return [this, name](const QString& text) { events << name + ':' + text; };
-        };
-        using Plain = void (HttpFiles::*)();
-        for (const auto& [signal, name] :
-             {std::pair<Plain, const char*>{&HttpFiles::Connected, "Connected"},
-              {&HttpFiles::DownloadComplete, "DownloadComplete"},
-              {&HttpFiles::DownloadIncomplete, "DownloadIncomplete"},
-              {&HttpFiles::DownloadFailed, "DownloadFailed"},
-              {&HttpFiles::Disconnected, "Disconnected"},
-              {&HttpFiles::SocketClosed, "SocketClosed"},
-              {&HttpFiles::WaitingRetry, "WaitingRetry"},
-              {&HttpFiles::Retrying, "Retrying"}})
-            connect(slot, signal, this, note(name));
-        connect(slot, &HttpFiles::DataArrival, this, note("DataArrival"));
-        connect(slot, &HttpFiles::HeaderCame, this, note("HeaderCame"));
-        connect(slot, &HttpFiles::FileDataArrival, this,
-                [this](qint64 n) { events << "FileDataArrival:" + QString::number(n); });
-        connect(slot, &HttpFiles::Error, this, [this](int n, const QString& text) {
-            events << "Error:" + QString::number(n) + ':' + text;
-        });
-        connect(slot, &HttpFiles::WaitingForReply, this, noteText("WaitingForReply"));
-        connect(slot, &HttpFiles::Redirected, this, noteText("Redirected"));
+        note(slot, &HttpFiles::Connected, "Connected");
+        note(slot, &HttpFiles::DownloadComplete, "DownloadComplete");
+        note(slot, &HttpFiles::DownloadIncomplete, "DownloadIncomplete");
+        note(slot, &HttpFiles::DownloadFailed, "DownloadFailed");
+        note(slot, &HttpFiles::Disconnected, "Disconnected");
+        note(slot, &HttpFiles::SocketClosed, "SocketClosed");
+        note(slot, &HttpFiles::WaitingRetry, "WaitingRetry");
+        note(slot, &HttpFiles::Retrying, "Retrying");
+        note(slot, &HttpFiles::DataArrival, "DataArrival", 0);
+        note(slot, &HttpFiles::HeaderCame, "HeaderCame", 0);
+        note(slot, &HttpFiles::FileDataArrival, "FileDataArrival");
+        note(slot, &HttpFiles::Error, "Error");
+        note(slot, &HttpFiles::WaitingForReply, "WaitingForReply");
+        note(slot, &HttpFiles::Redirected, "Redirected");
+        connect(slot, &HttpFiles::HeaderCame, this, [this](const QString& h) { header = h; });
     }
 
     QStringList events;
+    QString header;
     // The events without DataArrival, FileDataArrival, WaitingRetry and WaitingForReply,
     // errors by their number only: the order tests compare against.
     QStringList milestones() const
@@ -71,6 +62,16 @@ public:
         slot->setTickInterval(10);
         slot->setTryInterval(1);
         slot->setConnectTimeout(200); // two seconds of silence at this tick
+    }
+
+    // Notes the signal by its name and its first `keep` arguments.
+    template <typename... A>
+    void note(HttpFiles* slot, void (HttpFiles::*signal)(A...), const char* name, int keep = 2)
+    {
+        connect(slot, signal, this, [this, name, keep](A... a) {
+            events << (QStringList{name} << QStringList{QVariant(a).toString()...}.mid(0, keep))
+                          .join(u':');
+        });
     }
 };
 
