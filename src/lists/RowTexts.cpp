@@ -48,9 +48,9 @@ qsizetype sharedLength(const char* a, qsizetype aSize, const QByteArray& b)
 
 } // namespace
 
-size_t RowTexts::hashOf(const QString& folded)
+size_t RowTexts::KeyOf(const QString& text)
 {
-    return qHash(folded, QHashSeed::globalSeed());
+    return qHash(text.toCaseFolded(), QHashSeed::globalSeed());
 }
 
 qsizetype RowTexts::home(size_t hash) const
@@ -94,7 +94,7 @@ QString RowTexts::Text(Ref ref) const
     return QString::fromUtf8(utf8.constData(), utf8.size());
 }
 
-bool RowTexts::Add(const QString& text, Ref* ref)
+bool RowTexts::Add(const QString& text, size_t key, Ref* ref)
 {
     const qsizetype at = m_bytes.size();
     const bool wide = !text.isValidUtf16();
@@ -127,7 +127,7 @@ bool RowTexts::Add(const QString& text, Ref* ref)
         m_bytes.append(utf8.constData() + shared, utf8.size() - shared);
     }
     *ref = Ref(at);
-    insertSlot(hashOf(text.toCaseFolded()), *ref);
+    insertSlot(key, *ref);
     ++m_count;
     return true;
 }
@@ -146,14 +146,14 @@ void RowTexts::grow()
     m_slots.resize(std::max<qsizetype>(16, old.size() + old.size() / 2 + 1));
     for (const quint32 slot : old)
         if (slot != 0)
-            insertSlot(hashOf(Text(slot - 1).toCaseFolded()), slot - 1);
+            insertSlot(KeyOf(Text(slot - 1)), slot - 1);
 }
 
 void RowTexts::Drop(Ref ref)
 {
     if (m_slots.isEmpty())
         return;
-    qsizetype hole = home(hashOf(Text(ref).toCaseFolded()));
+    qsizetype hole = home(KeyOf(Text(ref)));
     while (m_slots.at(hole) != ref + 1) {
         if (m_slots.at(hole) == 0)
             return; // not a live record
@@ -162,7 +162,7 @@ void RowTexts::Drop(Ref ref)
     // Close the gap: a later entry of the run moves back unless its home lies after the
     // hole, where a search for it starts past the hole anyway.
     for (qsizetype j = next(hole); m_slots.at(j) != 0; j = next(j)) {
-        const qsizetype k = home(hashOf(Text(m_slots.at(j) - 1).toCaseFolded()));
+        const qsizetype k = home(KeyOf(Text(m_slots.at(j) - 1)));
         const bool reachable = hole < j ? (hole < k && k <= j) : (hole < k || k <= j);
         if (!reachable) {
             m_slots[hole] = m_slots.at(j);
@@ -174,12 +174,12 @@ void RowTexts::Drop(Ref ref)
     --m_count;
 }
 
-bool RowTexts::Contains(const QString& text, bool ignoreCase) const
+bool RowTexts::Contains(const QString& text, bool ignoreCase, size_t key) const
 {
     if (m_count == 0)
         return false;
-    const QString folded = text.toCaseFolded();
-    for (qsizetype i = home(hashOf(folded)); m_slots.at(i) != 0; i = next(i)) {
+    const QString folded = ignoreCase ? text.toCaseFolded() : QString();
+    for (qsizetype i = home(key); m_slots.at(i) != 0; i = next(i)) {
         const QString candidate = Text(m_slots.at(i) - 1);
         if (ignoreCase ? candidate.toCaseFolded() == folded : candidate == text)
             return true;

@@ -21,12 +21,15 @@ class RowTexts
 public:
     using Ref = quint32;
 
+    // The hash of text's case-folded form, which Add and Contains look it up by; taken
+    // once when a text is both checked and added.
+    static size_t KeyOf(const QString& text);
     // Fails (returns false) only when the arena would outgrow a Ref.
-    bool Add(const QString& text, Ref* ref);
+    bool Add(const QString& text, size_t key, Ref* ref);
     void Drop(Ref ref);
     QString Text(Ref ref) const;
     // Whether a live record holds text exactly, or ignoring case (case folding).
-    bool Contains(const QString& text, bool ignoreCase) const;
+    bool Contains(const QString& text, bool ignoreCase, size_t key) const;
     qsizetype Count() const { return m_count; }
     // Bytes held by dropped records: a fresh store pays when they pass the live ones.
     qsizetype DroppedBytes() const { return m_dropped; }
@@ -45,7 +48,6 @@ private:
     };
 
     Record read(Ref ref) const;
-    static size_t hashOf(const QString& folded);
     qsizetype home(size_t hash) const;
     qsizetype next(qsizetype slot) const { return slot + 1 == m_slots.size() ? 0 : slot + 1; }
     void insertSlot(size_t hash, Ref ref);

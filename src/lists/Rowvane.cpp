@@ -85,7 +85,7 @@ void Rowvane::Update()
 
 bool Rowvane::InList(const QString& sItem, int iMode) const
 {
-    return m_texts.Contains(sItem, iMode != 0);
+    return m_texts.Contains(sItem, iMode != 0, RowTexts::KeyOf(sItem));
 }
 
 int Rowvane::GetItemIndex(int StartIndex, const QString& sItem, int iMode) const
@@ -126,7 +126,8 @@ void Rowvane::compactTexts()
     RowTexts fresh;
     for (Row& row : m_items) {
         RowTexts::Ref ref = 0;
-        fresh.Add(m_texts.Text(row.text()), &ref);
+        const QString text = m_texts.Text(row.text());
+        fresh.Add(text, RowTexts::KeyOf(text), &ref);
         row.setText(ref);
     }
     m_texts = std::move(fresh);
@@ -139,14 +140,16 @@ bool Rowvane::AddItem(const QString& sItem, int FontIndex, int BColor, int FColo
     if (FontIndex < 0 || FontIndex >= MaxFonts() || BColor < 0 || BColor >= MaxColors() ||
         FColor < 0 || FColor >= MaxColors())
         return false;
-    if ((m_denyStrategy == 2 && InList(sItem, 0)) || (m_denyStrategy == 1 && InList(sItem, 1)))
+    const size_t key = RowTexts::KeyOf(sItem);
+    if ((m_denyStrategy == 2 && m_texts.Contains(sItem, false, key)) ||
+        (m_denyStrategy == 1 && m_texts.Contains(sItem, true, key)))
         return false;
 
     int position = Index;
     if (m_sortStrategy == 1 || m_sortStrategy == 2)
         position = sortedPosition(sItem);
     RowTexts::Ref ref = 0;
-    if (!m_texts.Add(sItem, &ref))
+    if (!m_texts.Add(sItem, key, &ref))
         return false;
     Row row;
     row.setText(ref);
@@ -215,7 +218,7 @@ void Rowvane::setList(int Index, const QString& text)
     if (Index < 0 || Index >= ListCount() || m_sortStrategy != 0)
         return;
     RowTexts::Ref ref = 0;
-    if (!m_texts.Add(text, &ref))
+    if (!m_texts.Add(text, RowTexts::KeyOf(text), &ref))
         return;
     m_texts.Drop(m_items.at(Index).text());
     m_items[Index].setText(ref);

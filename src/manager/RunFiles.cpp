@@ -49,10 +49,11 @@ void RunFiles::Add(const QString& path, const QString& url)
         Clear(0);
     if ((m_count + 1) * 5 > m_entries.size() * 4)
         grow();
-    Entry& entry = m_entries[find(pathKey(path))];
+    const quint64 key = pathKey(path);
+    Entry& entry = m_entries[find(key)];
     if (entry.Path == 0)
         ++m_count;
-    entry = {pathKey(path), urlKey(url)};
+    entry = {key, urlKey(url)};
 }
 
 bool RunFiles::TakenByOther(const QString& path, const QString& url) const
