@@ -646,11 +646,10 @@ private slots:
         files.Clear(2);
         for (int i = 0; i < 500; ++i)
             files.Add(QString("/b/f%1").arg(i), QString("http://h/%1").arg(i));
-        for (int i = 0; i < 500; ++i) {
-            QVERIFY(files.TakenByOther(QString("/b/f%1").arg(i), "http://other/"));
+        for (int i = 0; i <= 500; ++i) {
+            QCOMPARE(files.TakenByOther(QString("/b/f%1").arg(i), "http://other/"), i < 500);
             QVERIFY(!files.TakenByOther(QString("/b/f%1").arg(i), QString("http://h/%1").arg(i)));
         }
-        QVERIFY(!files.TakenByOther("/b/f500", "http://other/"));
         files.Clear(0);
         QVERIFY(!files.TakenByOther("/b/f1", "http://other/"));
     }
@@ -789,11 +788,8 @@ private slots:
 
         // Leaving is asked during a run stuck at half a file; a stop keeps the partial file.
         ScriptedServer server;
-        server.addConnection(
-            ServerScript()
-                .expectRequest()
-                .send("HTTP/1.0 200 OK\r\nContent-Length: 4000\r\n\r\n" + QByteArray(2000, 'h'))
-                .hold());
+        const QByteArray half = okReply(QByteArray(4000, 'h')).chopped(2000);
+        server.addConnection(ServerScript().expectRequest().send(half).hold());
         m.options().setKeepAlive(false); // an unsaved change
         m.Jobs().AddJobs(server.url(QStringLiteral("/big.bin")));
         m.StartDownloads();
@@ -811,7 +807,7 @@ private slots:
         QVERIFY(m.Monitor().Text(0).startsWith(QStringLiteral("Not Connected..")));
         QVERIFY(m.Http(0)->DownloadStatus() == 0 && m.Http(0)->State() == 0 &&
                 !m.List2().Selected(0));
-        QCOMPARE(readFile(rig.local(server.port(), "/big.bin")), QByteArray(2000, 'h'));
+        QCOMPARE(readFile(rig.local(server.port(), "/big.bin")), half.right(2000));
         QVERIFY(m.Jobs().ClearAll()); // the list is free again
     }
 
