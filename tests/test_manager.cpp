@@ -724,12 +724,8 @@ private slots:
                 rig.dialogs.files.enqueue(rig.base() + QStringLiteral("/f%1").arg(i));
             m.Jobs().AddJobs(urls.join(u'\n'));
             if (atMs)
-                QTimer::singleShot(atMs, &m, [&] {
-                    if (action == 'L')
-                        QVERIFY(m.ConfirmExit());
-                    else
-                        m.StopDownloads();
-                });
+                QTimer::singleShot(
+                    atMs, &m, [&] { action == 'L' ? void(m.ConfirmExit()) : m.StopDownloads(); });
             m.StartDownloads();
             if (!atMs && !ask) {
                 QCOMPARE(m.Http(0)->State(), 0);
@@ -743,8 +739,8 @@ private slots:
             QVERIFY(m.State().CompletedJobs == done && rig.dialogs.mostOpenSaves == int(ask));
             // Each job wrote its own file, the one chosen for it.
             for (int i = 0; i < jobs; ++i) {
-                const QString file = ask ? rig.base() + QStringLiteral("/f%1").arg(i)
-                                         : rig.local(server.port(), QStringLiteral("/f%1").arg(i));
+                const QString file =
+                    (ask ? rig.base() : rig.local(server.port(), {})) + QString("/f%1").arg(i);
                 const int got = i - (jobs - done); // the connection it got
                 QVERIFY(m.List2().Selected(i) == (got >= 0) &&
                         readFile(file) == (got >= 0 ? "a" + QByteArray::number(got) : ""));
