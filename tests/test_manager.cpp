@@ -36,19 +36,21 @@ const QString Template = QStringLiteral("(https?://[^<=\\?\\+>]+$Ext)");
 const QString DataExt = QStringLiteral("(\\.jpg|\\.zip)");
 
 // Slots that write down what they are told: "slot>row" a start, "xN" a stop, "T" a file
-// already taken in the run, "E" the run's end.
+// already taken in the run, "E" the run's end. Naming may run events, as a save dialog does.
 struct FakeHost : SchedulerHost
 {
-    int total = 3;
+    int total = 3, namings = 0;
     QSet<int> busy;
     QStringList trace;
     bool running = false, samePath = false;
+    std::function<void(int)> naming;
 
     int SlotTotal() const override { return total; }
     bool SlotBusy(int slot) const override { return busy.contains(slot); }
     JobFile NameJob(const QString& url, const std::function<bool(const QString&)>& taken) override
     {
         const JobFile file{samePath ? "/pic.zip" : "/" + url.section(u'/', -1), 0, 0};
+        naming(++namings);
         if (taken(file.Path))
             trace << QStringLiteral("T");
         return file;
@@ -157,9 +159,9 @@ class TestManager : public QObject
 private slots:
     void schedulerRules()
     {
-        // Rows, slots, slider; script: S start, R resume, B unblock, eN slot N's job ends, fN
-        // slot N frees untold, jN slider N, bN block at row N, a 2 rows added, P one file
-        // for all; the trace and messages; the block on.
+        // Rows, slots, slider; script (S start, R resume, B unblock, eN slot N's job ends, fN
+        // slot N frees untold, cN slot N stopped, jN slider N, bN block at row N, a 2 rows
+        // added, P one file; "@k": during the k-th naming); the trace and messages; block on.
         for (const auto& [rows, made, slider, script, trace, block] :
              {std::tuple{3, 7, 7, "S", "0>0 1>1 2>2", false}, // in order to the first slots
               {5, 3, 9, "S", "0>0 1>1 2>2", false},           // the slider above the slots made
@@ -176,7 +178,9 @@ private slots:
               {6, 3, 3, "S f0 f2 R", "0>0 1>1 2>2 0>3 2>4", false}, // resume skips busy slots
               {2, 3, 3, "S f0 f1 R", "0>0 1>1 No Jobs pending.. Aborting..", false},
               // A later job of the same file sees it taken; a new run forgets.
-              {3, 1, 1, "P S e0 e0 e0 S", "0>0 T 0>1 T 0>2 x0 E 0>0", false}}) {
+              {3, 1, 1, "P S e0 e0 e0 S", "0>0 T 0>1 T 0>2 x0 E 0>0", false},
+              // A slot stopped after its job ended while another job is named stays empty.
+              {3, 2, 2, "e0@2 c0@2 S", "0>0 x0 1>1", false}}) {
             Jobs f;
             f.host.total = made;
             QStringList urls;
@@ -194,11 +198,19 @@ private slots:
                 {'j', [&] { f.scheduler.UpdateSlotCount(n); }},
                 {'f', [&] { f.host.busy.remove(n); }},
                 {'e', [&] { f.host.busy.remove(n), f.scheduler.SlotFreed(n); }},
+                {'c', [&] { f.scheduler.StopConnection(n); }},
                 {'b', [&] { f.list.setListIndex(n), f.scheduler.SetBlock(); }}};
-            for (const QString& step : QString(script).split(u' ', Qt::SkipEmptyParts)) {
-                n = step.mid(1).toInt();
-                steps[step.at(0).toLatin1()]();
-            }
+            const auto run = [&](const QStringList& list) {
+                for (const QString& step : list)
+                    n = step.mid(1).toInt(), steps[step.at(0).toLatin1()]();
+            };
+            QMap<int, QStringList> inside; // the steps of each naming
+            f.host.naming = [&](int k) { run(inside.take(k)); };
+            QStringList now;
+            for (const QString& step : QString(script).split(u' ', Qt::SkipEmptyParts))
+                (step.contains(u'@') ? inside[step.section(u'@', 1).toInt()] : now)
+                    << step.section(u'@', 0, 0);
+            run(now);
             const QString seen = (f.host.trace + f.dialogs.messages()).join(u' ');
             QVERIFY2(seen == trace, qPrintable(seen));
             QVERIFY2(f.jobs.BlockCaption() == (block ? "Block: ON" : "Block: OFF"), script);
@@ -723,6 +735,10 @@ private slots:
             for (int i = 0; i < jobs; ++i)
                 rig.dialogs.files.enqueue(rig.base() + QStringLiteral("/f%1").arg(i));
             m.Jobs().AddJobs(urls.join(u'\n'));
+            int refilledAtOnce = 0; // on a job's end, or by the timer schedule at the next tick
+            for (int s = 0; s < slotCount; ++s)
+                connect(m.Http(s), &HttpFiles::Disconnected, this,
+                        [&, s] { refilledAtOnce += m.Http(s)->DownloadStatus() == -1; });
             if (atMs)
                 QTimer::singleShot(
                     atMs, &m, [&] { action == 'L' ? void(m.ConfirmExit()) : m.StopDownloads(); });
@@ -747,6 +763,7 @@ private slots:
             }
             QCOMPARE(rig.dialogs.asked.size(), asked);
             QCOMPARE(server.connectionCount(), connections);
+            QCOMPARE(refilledAtOnce > 0, !timer && !ask);
         }
     }
 
