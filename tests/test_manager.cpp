@@ -500,8 +500,7 @@ private slots:
         QCOMPARE(changed.count(), 1);
         QVERIFY(changed.wait(1000));
         QCOMPARE(monitor.TakeDirtyRows(), QVector<int>{1});
-        QCOMPARE(monitor.RowAt(1).Progress, 99.98);
-        QCOMPARE(monitor.DisplayText(1), QStringLiteral(" [4999]"));
+        QVERIFY(monitor.RowAt(1).Progress == 99.98 && monitor.DisplayText(1) == " [4999]");
         QVERIFY(!changed.wait(150)); // nothing new, nothing told
         // A steady stream of changes is still heard every refresh interval.
         QTimer stream;
@@ -547,8 +546,7 @@ private slots:
         QVERIFY(columns.size() == 58 && columns.first() == 2);
         QCOMPARE(columns.mid(52), (QVector<int>{14, 15, 16, 17, 17, 17}));
         meter.BlankGraph();
-        QVERIFY(meter.GraphBlank());
-        QCOMPARE(meter.History(), columns); // the history itself is never cleared
+        QVERIFY(meter.GraphBlank() && meter.History() == columns); // the history is kept
         meter.Tick(qint64(2.5 * 1024), 0);
         QCOMPARE(meter.History().last(), 2);
     }
@@ -834,11 +832,9 @@ private slots:
             QVERIFY2(!CliOptions::Parse(QString(args).split(u' '), o, error), args);
             QVERIFY(!error.isEmpty() && !error.contains(u'\n'));
         }
-        QVERIFY(
-            CliOptions::Parse(QString("--parallel=20 -i a.txt --no-resume --resume --busy-wait 0 "
-                                      "--user-agent= - -- -q")
-                                  .split(u' '),
-                              o, error));
+        const QString good("--parallel=20 -i a.txt --no-resume --resume --busy-wait 0 "
+                           "--user-agent= - -- -q");
+        QVERIFY(CliOptions::Parse(good.split(u' '), o, error));
         // The last of two counts; an empty User-Agent means no such line.
         QVERIFY(o.Parallel == 20 && o.Inputs == QStringList{"a.txt"} && o.Resume == true);
         QVERIFY(o.BusyWait == 0 && o.UserAgent == QString() && !o.Quiet && !o.Redirect);
