@@ -116,12 +116,6 @@ struct Naming
     QString programLog() const { return QString::fromUtf8(readFile(base + "/Harvex_0.log")); }
 };
 
-struct CliResult
-{
-    int exitCode = -1;
-    QByteArray out, err;
-};
-
 // Settings, home and base folder of one test.
 struct CliHome
 {
@@ -137,7 +131,9 @@ struct CliHome
         // Short ticks: runs end soon after their jobs.
         cli.start(HARVEX_CLI_PATH, QStringList{"--tick-ms", "20", "-d", base()} + args);
     }
-    CliResult run(const QStringList& args, const QByteArray& input = {}) const
+    // The exit status (-2 a crash), standard output and standard error.
+    std::tuple<int, QByteArray, QByteArray> run(const QStringList& args,
+                                                const QByteArray& input = {}) const
     {
         QProcess cli;
         start(cli, args);
@@ -925,13 +921,13 @@ private slots:
             };
             const QByteArray input =
                 QByteArray(in).replace("*", QByteArray(1024 * 1024 + 1, 'x')).replace("=", full);
-            const CliResult r =
+            const auto [code, stdOut, stdErr] =
                 home.run(QString::fromUtf8(fill(args)).split(u' ', Qt::SkipEmptyParts), input);
-            QVERIFY2(r.exitCode == exitCode, args);
-            QVERIFY2(exitCode == 1 ? r.out.endsWith(out) : r.out == fill(out), r.out.constData());
-            QVERIFY2(r.err.contains(fill(err)), r.err.constData());
+            QVERIFY2(code == exitCode, args);
+            QVERIFY2(exitCode == 1 ? stdOut.endsWith(out) : stdOut == fill(out), stdOut.data());
+            QVERIFY2(stdErr.contains(fill(err)), stdErr.data());
             for (const char* raw : {"\x1b", "\x7f", "\t", "\xC2\x85", "\xC2\x9B", "\xE2\x80\xAE"})
-                QVERIFY2(!r.err.contains(raw) && !r.out.contains(raw), args);
+                QVERIFY2(!stdErr.contains(raw) && !stdOut.contains(raw), args);
             if (QByteArray(err).contains("Usage:"))
                 QVERIFY(QDir(home.base()).isEmpty());
             QVERIFY(!QFileInfo::exists(home.dir.filePath("no"))); // a missing base is never made
@@ -945,16 +941,16 @@ private slots:
             QStringLiteral("http://127.0.0.1:%1/a.bin").arg(unusedLoopbackPort())};
         const QString failedList = home.dir.filePath("failed.txt");
         QVERIFY(writeFile(failedList, "earlier\n"));
-        const CliResult r =
+        const auto [code, stdOut, stdErr] =
             home.run(QStringList{"--max-try", "2", "--busy-wait", "1", "-j", "4", "--failed-list",
                                  failedList, "--harvest", page, "--harvest",
                                  nginx.url("/missing.html"), nginx.url("/ok.txt")} +
                      failed);
-        QCOMPARE(r.exitCode, 1);
-        QCOMPARE(r.out, QByteArray("Status: Total:6   Done:4   Connect Fail:1   Redirected:0   "
-                                   "Download Fail:1  \nCompleted: 4  Failed: 2\n"));
-        QVERIFY2(r.err.contains("404"), r.err.constData());
-        QVERIFY(r.err.contains("[Completed] " + nginx.url("/ok.txt").toUtf8() + "\n"));
+        QCOMPARE(code, 1);
+        QCOMPARE(stdOut, QByteArray("Status: Total:6   Done:4   Connect Fail:1   Redirected:0   "
+                                    "Download Fail:1  \nCompleted: 4  Failed: 2\n"));
+        QVERIFY2(stdErr.contains("404"), stdErr.data());
+        QVERIFY(stdErr.contains("[Completed] " + nginx.url("/ok.txt").toUtf8() + "\n"));
         QCOMPARE(readAll(ManagerRig::local(home.base(), nginx.port(), "/site/files/B.JPG")),
                  QByteArray("jpeg bytes"));
         // The list is appended to, in list order.
@@ -989,7 +985,7 @@ private slots:
             // The stop sequence ran: the connection log holds every job's line.
             QCOMPARE(readAll(home.base() + QStringLiteral("/Harvex_0_SVR.log")).count('\n'), 3);
 
-            QCOMPARE(home.run(urls).exitCode, 0);
+            QCOMPARE(std::get<0>(home.run(urls)), 0);
             for (int i = 0; i < 3; ++i)
                 QVERIFY(readAll(file(i)) == bodies[i]);
             QVERIFY(readAll(home.base() + "/Harvex_0.log").contains("***Resuming => /big"));
