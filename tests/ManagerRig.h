@@ -52,8 +52,7 @@ struct ManagerRig
         return base + QStringLiteral("/127.0.0.1%3A") + QString::number(port) + path;
     }
     QString local(quint16 port, const QString& path) const { return local(base(), port, path); }
-    QByteArray read(const QString& path) const { return readFile(path); }
-    QString programLog() const { return QString::fromUtf8(read(base() + "/Harvex_0.log")); }
+    QString programLog() const { return QString::fromUtf8(readFile(base() + "/Harvex_0.log")); }
     bool waitIdle(int timeoutMs = 15000)
     {
         if (!m->StopEnabled())

@@ -102,8 +102,7 @@ class ProxyTest(unittest.TestCase):
                     self.assertEqual(in_header, len(got) < len(HEADER))
 
     def test_stall_and_refuse(self):
-        # A stall stays silent until the client leaves; a refusal resets before the
-        # upstream is asked.
+        # A stall stays silent until the client leaves; a refusal resets before any upstream.
         p = self.proxy("stall", seed_where("stall", lambda p: not p.cut_at_zero
                                            and not p.cut_in_header and p.cut_share < 0.9))
         got, end = fetch(p.port, wait=1.0)

@@ -62,8 +62,7 @@ def main(cmake, build):
                       and struct.unpack(">II", head[16:24]) == (size, size),
                       f"{png} missing or not {size} x {size}")
 
-        # Manual pages: compressed, with the version; the terminal one describes every
-        # option of --help.
+        # Manual pages: compressed, with the version; harvex-cli's describes all of --help.
         for page in ("harvex", "harvex-cli"):
             path = share / "man" / "man1" / f"{page}.1.gz"
             if check(path.is_file(), f"no {path}"):
