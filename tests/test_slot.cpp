@@ -46,21 +46,20 @@ private:
     QString cert(const char* name) const { return m_dir.filePath(name + QString(".crt")); }
 
     QTemporaryDir m_dir;
-    const quint16 m_tls = unusedLoopbackPort(); // HTTPS at 127.0.0.1 and 127.0.0.2
-    // Every reply names its connection and says whether TLS resumed ("r") or not (".").
+    const quint16 m_tls = unusedLoopbackPort(), m_tls13 = unusedLoopbackPort();
+    // HTTPS at 127.0.0.1 and 127.0.0.2, and in a second server over TLS 1.3 only (where tickets
+    // follow the handshake). Replies name their connection and say whether TLS resumed ("r").
     NginxFixture m_nginx{QStringLiteral("add_header X-Connection $connection always;"
                                         "add_header X-Resumed $ssl_session_reused always;"
                                         "listen 127.0.0.1:%1 ssl; listen 127.0.0.2:%1 ssl;"
-                                        "ssl_certificate %2.crt; ssl_certificate_key %2.key;")
+                                        "ssl_certificate %2.crt; ssl_certificate_key %2.key; }"
+                                        "server { listen 127.0.0.1:%3 ssl; root www;"
+                                        "ssl_protocols TLSv1.3; ssl_certificate %2.crt;"
+                                        "ssl_certificate_key %2.key;"
+                                        "add_header X-Resumed $ssl_session_reused always;")
                              .arg(m_tls)
-                             .arg(m_dir.filePath("localhost"))};
-    // The same over TLS 1.3 only, where tickets follow the handshake.
-    const quint16 m_tls13 = unusedLoopbackPort();
-    NginxFixture m_nginx13{QStringLiteral("add_header X-Resumed $ssl_session_reused always;"
-                                          "listen 127.0.0.1:%1 ssl; ssl_protocols TLSv1.3;"
-                                          "ssl_certificate %2.crt; ssl_certificate_key %2.key;")
-                               .arg(m_tls13)
-                               .arg(m_dir.filePath("localhost"))};
+                             .arg(m_dir.filePath("localhost"))
+                             .arg(m_tls13)};
     const QDateTime m_date = QDateTime(QDate(2011, 3, 4), QTime(5, 6, 7), Qt::UTC);
     const QByteArray m_data = NginxFixture::randomBytes(300000, 300000);
 };
@@ -73,16 +72,14 @@ public:
     FlippingRelay(quint16 upstream, qint64 flipAt, int lateMs = 0)
     {
         listen(QHostAddress::LocalHost);
-        auto connections = std::make_shared<int>(0);
         connect(this, &QTcpServer::newConnection, this, [=, this] {
             QTcpSocket* client = nextPendingConnection();
             auto* server = new QTcpSocket(client);
-            const bool flip = (*connections)++ == 0;
+            const bool flip = m_connections++ == 0;
             auto sent = std::make_shared<qint64>(0);
             connect(client, &QTcpSocket::readyRead, server, [=] {
-                const QByteArray bytes = client->readAll();
                 if (!flip || flipAt >= 0)
-                    server->write(bytes);
+                    server->write(client->readAll());
             });
             connect(server, &QTcpSocket::readyRead, client, [=] {
                 QByteArray bytes = server->readAll();
@@ -102,6 +99,7 @@ public:
             server->connectToHost(QHostAddress::LocalHost, upstream);
         });
     }
+    int m_connections = 0;
 };
 
 void TestSlot::initTestCase()
@@ -119,10 +117,8 @@ void TestSlot::initTestCase()
     }
     QString error;
     QVERIFY2(StreamSocket::TrustOnly(cert("localhost"), &error), qPrintable(error));
-    for (NginxFixture* nginx : {&m_nginx, &m_nginx13}) {
-        QVERIFY2(nginx->start(&error), qPrintable(error));
-        nginx->writeFile("t.bin", m_data);
-    }
+    QVERIFY2(m_nginx.start(&error), qPrintable(error));
+    m_nginx.writeFile("t.bin", m_data);
 }
 
 // What one row of rules() comes to.
@@ -241,18 +237,18 @@ static QString ruleResult(const QString& kind, const QString& input)
         QList<QByteArray> packets[2] = {raw.split('|')}; // and byte by byte
         for (char c : raw.replace('|', ""))
             packets[1] << QByteArray(1, c);
-        QString results[2], ends[2];
+        QString results[2], tails[2];
         for (int i : {0, 1}) {
             ChunkDecoder d;
             for (QByteArray packet : packets[i]) {
                 results[i] += QString::number(d.Decode(packet)) + u' ';
-                ends[i] += packet;
+                tails[i] += packet;
             }
-            ends[i].prepend(d.Finished()                             ? "done = "
-                            : d.Failed() && !d.ErrorText().isEmpty() ? "failed = "
-                                                                     : " = ");
+            tails[i].prepend(d.Finished()                             ? "done = "
+                             : d.Failed() && !d.ErrorText().isEmpty() ? "failed = "
+                                                                      : " = ");
         }
-        got = results[0] + ends[0] + (ends[1] == ends[0] ? "" : " but not byte by byte");
+        got = results[0] + tails[0] + (tails[1] == tails[0] ? "" : " but not byte by byte");
     }
     return got;
 }
@@ -356,8 +352,7 @@ void TestSlot::rules()
         {"request", "0 1 example.org /file.zip 1000", "GET /file.zip HTTP/1.0\r\nHost: example.org\r\nAccept: text/xml,application/xml,application/xhtml+xml,text/html;q=0.9,text/plain;q=0.8,image/png,*/*;q=0.5\r\nAccept-Language: en-us,en;q=0.5\r\nAccept-Encoding: gzip , deflate\r\nRange: bytes=1000-\r\n\r\n"},
         {"request", "1 1 h /f.bin 7", "GET /f.bin HTTP/1.1\r\nHost: h\r\nUser-Agent: Harvex/1.06\r\nAccept: */*\r\nRange: bytes=7-\r\nConnection: Keep-Alive\r\n\r\n"},
         {"request", "1 0 h / 0", "GET / HTTP/1.1\r\nHost: h\r\nUser-Agent: Harvex/1.06\r\nAccept: */*\r\n\r\n"},
-        // Pages (of the default extensions, any case) are never asked for in part, nor a
-        // path without an extension.
+        // Pages (default extensions, any case) and paths without extension are asked whole.
         {"asks", "/f.zip 10 20", "bytes=10-20"},
         {"asks", "/x.PHP 0 0", ""},
         {"asks", "/x.php?id=1 0 0", "bytes=0-"},
@@ -381,8 +376,7 @@ void TestSlot::rules()
         {"year", "94 2026", "1994"},
         {"year", "76 2026", "2076"},
         {"year", "77 2026", "1977"},
-        // Only the write time is set; before 1970 the seconds are negative, and the rounding
-        // must not move the time.
+        // Only the write time is set; before 1970 too, rounding must not move it.
         {"stamp", "Wed, 31 Dec 1969 23:59:59 GMT", "-1.0 kept"},
         {"stamp", "-5", "-1.999999500 kept"},
         {"chunks", "1a\r\nabcdefghijklmnopqrstuvwxyz\r\n5\r\nAB|CDE\r\n0\r\n\r\n", "3 -1 done = abcdefghijklmnopqrstuvwxyzABCDE"},
@@ -414,8 +408,7 @@ void TestSlot::rules()
 
 namespace {
 
-// One slot with a quick tick (a silence of `timeout` ticks ends a transfer), its event record
-// and a folder for its file.
+// A slot with a quick tick (ending after `timeout` silent ticks), its record and a folder.
 struct Run
 {
     QTemporaryDir dir;
@@ -427,8 +420,7 @@ struct Run
         slot.setConnectTimeout(timeout);
     }
     QString file() const { return dir.filePath("f.bin"); }
-    // Starts a job and waits for its Disconnected: the milestones so far. Nothing happens at
-    // once, everything later in the event loop.
+    // Starts a job and waits for its Disconnected (nothing happens at once): the milestones.
     QString run(const QString& url, const QString& local, qint64 from = 0, int protocol = 0)
     {
         const qsizetype before = rec.events.size(), ends = rec.events.count("Disconnected");
@@ -485,6 +477,19 @@ QByteArray chunked(const QByteArray& data)
 
 const QByteArray d = NginxFixture::randomBytes(3000, 1), toClose = "HTTP/1.0 200 OK\r\n\r\n" + d;
 const QByteArray big = NginxFixture::randomBytes(3 * 1024 * 1024 + 17, 2);
+// Two jobs ended as the manager ends them, into a folder removed between them: the second
+// reuses the connection only after a clean end. Then: a answer, c close or r reset as the next
+// request comes (sent again), e the second job to another port, i close while idle, w idle.
+struct Reuse
+{
+    const char* name;
+    QByteArray first; // sent in pieces of 700 bytes
+    char then;
+    bool reused;
+    int protocol = 1;
+    bool option = true;
+};
+
 const char* const whole = "Connected HeaderCame DownloadComplete Disconnected";
 const char* const retried = "Retrying Connected HeaderCame DownloadComplete Disconnected";
 const char* const refused = "Error:0 DownloadFailed Disconnected";
@@ -523,23 +528,7 @@ const QList<Case> cases{
     {"no local file name", {}, {}, 1, refused, {}, "No local file name specified!", f, ""},
     {"folder in the way", {}, {}, 1, refused, {}, "folder\": ", f, "folder"},
 };
-// clang-format on
 
-// Two jobs on a slot with keep-alive and reuse, ended as the manager ends them, into a folder
-// removed between them: the second reuses the first connection only after a clean end. Then:
-// a answer, c close or r reset as the next request comes (no try: it goes again on a new
-// connection), e the second job goes to another port, i close while idle, w idle 15 ticks.
-struct Reuse
-{
-    const char* name;
-    QByteArray first; // sent in pieces of 700 bytes
-    char then;
-    bool reused;
-    int protocol = 1;
-    bool option = true;
-};
-
-// clang-format off
 const QList<Reuse> reuses{
     {"length", ok(d), 'a', true},
     {"chunked with trailer", chunked(d), 'a', true},
@@ -620,8 +609,7 @@ void TestSlot::eventsAndRetryWait()
                        s.MeterValue(), double(s.Try()), double(s.PACKETS()), double(s.State())}),
         QList<double>({1, 10, 11, 100, 1, 3, 0}));
     QCOMPARE(readAll(run.file()) + s.GetHTTP_Var("CONTENT-LENGTH").toLatin1(), "012345678910");
-    // A refused connection: the start delay shows one tick; after the failure the wait is
-    // announced before its count is set, then counts down from TryInterval - 1 until halted.
+    // Refused: the start delay shows one tick, then the retry wait counts down until halted.
     run.rec.events.clear();
     run.slot.setTryInterval(30);
     QList<int> waits;
@@ -721,38 +709,34 @@ void TestSlot::managerRunSharesKeptConnections()
 
 void TestSlot::tlsConnectionsStartedTogether()
 {
-    // Six at once: the first runs the whole handshake and the others, counted as connecting
-    // meanwhile, wait for its ticket and resume, over TLS 1.2 and 1.3. When the first gets
-    // no answer, the others run their own handshakes after a short wait, well before its own
-    // timeout; when its TLS 1.3 tickets come late, soon after its handshake, ending before it.
+    // Six at once: the others (connecting meanwhile) wait for the first one's ticket and
+    // resume, over TLS 1.2 and 1.3; if it gets no answer (h) or its tickets come late (l),
+    // they soon run their own handshakes.
     for (const char mode : {'r', '3', 'h', 'l'}) {
         const bool held = mode == 'h', tls13 = mode == '3' || mode == 'l';
         StreamSocket::ForgetTickets();
         FlippingRelay relay(tls13 ? m_tls13 : m_tls, held ? -1 : 1 << 30, mode == 'l' ? 1500 : 0);
-        std::vector<std::unique_ptr<Run>> jobs;
-        for (int i = 0; i < 6; ++i) {
-            jobs.push_back(std::make_unique<Run>(1000)); // ten seconds of silence
-            jobs.back()->slot.GetRemoteFile(
-                QStringLiteral("https://localhost:%1/t.bin").arg(relay.serverPort()),
-                jobs.back()->file(), 0, 1);
+        const QString url = QStringLiteral("https://localhost:%1/t.bin").arg(relay.serverPort());
+        Run jobs[6];
+        for (Run& job : jobs) {
+            job.slot.setConnectTimeout(1000); // ten seconds of silence
+            job.slot.GetRemoteFile(url, job.file(), 0, 1);
         }
-        const auto count = [&](auto test) {
-            return std::count_if(jobs.cbegin(), jobs.cend(), test);
+        const auto count = [&](auto test) { return std::count_if(jobs, jobs + 6, test); };
+        const auto connecting = [](const Run& j) {
+            return j.slot.State() == StreamSocket::Connecting;
         };
-        QTRY_VERIFY_WITH_TIMEOUT(!held || !count([](const auto& j) {
-            return j->slot.State() != StreamSocket::Connecting;
-        }),
-                                 1000);
-        const auto ended = [](const auto& j) { return j->rec.ended(); };
+        const auto ended = [](const Run& j) { return j.rec.ended(); };
+        QTRY_VERIFY_WITH_TIMEOUT(!held || count(connecting) == 6, 1000);
         if (mode == 'l') {
             QTRY_VERIFY_WITH_TIMEOUT(count(ended) >= 5, 8000);
-            QVERIFY(!jobs.front()->rec.ended());
+            QVERIFY(!jobs[0].rec.ended());
         }
         QTRY_VERIFY_WITH_TIMEOUT(count(ended) == 6 - held, 8000);
         QString resumed;
-        for (const auto& job : jobs)
-            if (job->rec.ended())
-                resumed += job->rec.header.section("X-Resumed: ", 1).left(1);
+        for (const Run& job : jobs)
+            if (job.rec.ended())
+                resumed += job.rec.header.section("X-Resumed: ", 1).left(1);
         std::sort(resumed.begin(), resumed.end());
         QCOMPARE(resumed, mode == 'r' || mode == '3' ? ".rrrrr" : QString(6 - held, u'.'));
     }
@@ -787,9 +771,8 @@ void TestSlot::nginx()
         {"http://127.0.0.1:%1/r302/target.bin", 70000, 0, 0, "Connected HeaderCame Error:302 Redirected:http://127.0.0.1:%1/target.bin " + whole},
         {"http://127.0.0.1:%1/done.bin", 5, 5, 0, "Connected HeaderCame Error:416 DownloadComplete Disconnected", "Range: bytes=5-"},
         {"http://127.0.0.1:%1/gr\u00fc\u00dfe 100%.dat", 5000, 0, 0, whole},
-        // In order, on kept tickets: a later connection resumes; a name the certificate does
-        // not hold fails every time, with no retry; a broken record is retried; a plain server
-        // is no fallback; a certificate nobody trusts fails.
+        // In order, on kept tickets: resumed; a name not in the certificate fails every time;
+        // a broken record is retried; a plain server is no fallback; an untrusted one fails.
         {"https://localhost:%2/t.bin", 300000, 0, 0, done, "X-Resumed: ."},
         {"https://localhost:%2/t.bin", 300000, 0, 0, done, "X-Resumed: r"},
         {"https://127.0.0.2:%2/t.bin", 300000, 0, 0, failed, "TLS handshake with 127.0.0.2 failed: The host name did not match"},
