@@ -590,7 +590,8 @@ void TestSlot::scripted()
     WAIT_ENDED(run.rec, 10000);
     // The reply wait counts down silent ticks only: never on the tick after a packet.
     const QString afterHeader = run.rec.events.mid(run.rec.events.indexOf("HeaderCame")).join(u' ');
-    QVERIFY(afterHeader.contains("Waiting 18 seconds") && !afterHeader.contains("Waiting 19"));
+    QVERIFY(afterHeader.contains("Waiting 18 seconds for reply...") &&
+            !afterHeader.contains("Waiting 19"));
     run.rec.events.removeIf([](const QString& e) { return e.startsWith("WaitingForReply"); });
     QCOMPARE(run.rec.events.join(u' '),
              "WaitingRetry Connected DataArrival HeaderCame DataArrival FileDataArrival:5 "
