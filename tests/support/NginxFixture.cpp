@@ -13,11 +13,6 @@
 
 #include <unistd.h>
 
-QString NginxFixture::url(const QString& path) const
-{
-    return QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path);
-}
-
 QString NginxFixture::writeFile(const QString& relativePath, const QByteArray& data) const
 {
     const QString path = m_dir.filePath(QStringLiteral("www/") + relativePath);

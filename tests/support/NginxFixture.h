@@ -24,8 +24,10 @@ public:
     }
 
     quint16 port() const { return m_port; }
-    // "http://127.0.0.1:<port>" + path
-    QString url(const QString& path) const;
+    QString url(const QString& path) const
+    {
+        return QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path);
+    }
     // Writes a file below the document root (folders created); returns its full path.
     QString writeFile(const QString& relativePath, const QByteArray& data) const;
 

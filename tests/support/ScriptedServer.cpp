@@ -131,11 +131,6 @@ ScriptedServer::~ScriptedServer()
     m_thread.join();
 }
 
-QString ScriptedServer::url(const QString& path) const
-{
-    return QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path);
-}
-
 void ScriptedServer::addConnection(const ServerScript& script)
 {
     QMutexLocker lock(&m_shared->mutex);

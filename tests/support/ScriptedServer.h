@@ -49,8 +49,10 @@ public:
     ~ScriptedServer();
 
     quint16 port() const { return m_port; }
-    // "http://127.0.0.1:<port>" + path
-    QString url(const QString& path = QStringLiteral("/")) const;
+    QString url(const QString& path = QStringLiteral("/")) const
+    {
+        return QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path);
+    }
 
     void addConnection(const ServerScript& script);
 
