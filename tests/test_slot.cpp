@@ -309,6 +309,7 @@ void TestSlot::rules()
         {"header", "HTTP/1.1 404 Gone\r\nLink: x\r\n", "NeedMore"},
         {"header", near + "\r\n\r\n", "200 OK |  | Link -1"}, // the blank line right at the limit
         {"header", near + "y\r\n\r\n", "TooLong"},
+        {"header", near + "\r\n\r", "NeedMore"},
         {"header", "HTTP/1.1 200 OK\r\nX: " + QString(977, u'y') + "\r\n\r\nZ", "200 OK | Z | Link -1"}, // "\r\n\r|\n"
         {"header", near + QString(100, u'y'), "TooLong"},
         // Fields: the status line splits at its blank, one folded line is joined.
