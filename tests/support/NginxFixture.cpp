@@ -2,11 +2,10 @@
 #include "NginxFixture.h"
 
 #include "ScriptedServer.h"
+#include "TestFiles.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTcpSocket>
@@ -14,18 +13,10 @@
 
 #include <unistd.h>
 
-QString NginxFixture::url(const QString& path) const
-{
-    return QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path);
-}
-
 QString NginxFixture::writeFile(const QString& relativePath, const QByteArray& data) const
 {
     const QString path = m_dir.filePath(QStringLiteral("www/") + relativePath);
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    const bool written = file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
-    return written ? path : QString();
+    return ::writeFile(path, data) ? path : QString();
 }
 
 QByteArray NginxFixture::randomBytes(qsizetype size, quint32 seed)
@@ -71,15 +62,12 @@ bool NginxFixture::start(QString* error)
     const QString nginx = QStandardPaths::findExecutable(
         "nginx", {"/usr/sbin", "/sbin", "/usr/local/sbin", "/usr/bin"});
     QString why = "nginx is not installed (scripts/test.sh installs it)";
-    QDir().mkpath(m_dir.filePath("www"));
     QDir().mkpath(m_dir.filePath("tmp"));
     // A free port can be taken by someone else before nginx binds it: try a few.
     for (int attempt = 0; attempt < 5 && !nginx.isEmpty(); ++attempt) {
         m_port = unusedLoopbackPort();
         const QString conf = m_dir.filePath("nginx.conf"), log = m_dir.filePath("error.log");
-        QFile file(conf);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-            file.write(nginxConfig(m_dir.path(), m_port, m_extra).toUtf8()) < 0 || !file.flush()) {
+        if (!::writeFile(conf, nginxConfig(m_dir.path(), m_port, m_extra).toUtf8())) {
             why = "cannot write " + conf;
             break;
         }
@@ -95,25 +83,11 @@ bool NginxFixture::start(QString* error)
             QThread::msleep(20);
         }
         stop();
-        QFile logFile(log);
-        logFile.open(QIODevice::ReadOnly);
-        why = "nginx failed: " + m_process.errorString() + ' ' + m_process.readAll() +
-              logFile.readAll();
+        why = "nginx failed: " + m_process.errorString() + ' ' + m_process.readAll() + readAll(log);
         if (!why.contains("Address already in use"))
             break;
     }
     if (error)
         *error = why;
     return false;
-}
-
-void NginxFixture::stop()
-{
-    if (m_process.state() == QProcess::NotRunning)
-        return;
-    m_process.terminate();
-    if (!m_process.waitForFinished(5000)) {
-        m_process.kill();
-        m_process.waitForFinished(2000);
-    }
 }

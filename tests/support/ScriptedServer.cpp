@@ -60,32 +60,32 @@ struct ScriptedServer::Shared
             }
             return end >= 0;
         };
-        for (const ServerScript::Step& step : script.steps) {
-            switch (step.kind) {
-            case ServerScript::Kind::ExpectRequest:
+        for (const auto& [kind, bytes] : script.steps) {
+            switch (kind) {
+            case 'r':
                 while (!takeRequest())
                     if (!read())
                         return (void)::close(fd);
                 break;
-            case ServerScript::Kind::Send:
-                for (qsizetype at = 0; at < step.bytes.size() && ready(fd, POLLOUT);) {
-                    const ssize_t n = ::send(fd, step.bytes.constData() + at,
-                                             step.bytes.size() - at, MSG_NOSIGNAL | MSG_DONTWAIT);
-                    at = n < 0 && errno != EAGAIN ? step.bytes.size() : at + qMax<ssize_t>(n, 0);
+            case 's':
+                for (qsizetype at = 0; at < bytes.size() && ready(fd, POLLOUT);) {
+                    const ssize_t n = ::send(fd, bytes.constData() + at, bytes.size() - at,
+                                             MSG_NOSIGNAL | MSG_DONTWAIT);
+                    at = n < 0 && errno != EAGAIN ? bytes.size() : at + qMax<ssize_t>(n, 0);
                 }
                 break;
-            case ServerScript::Kind::Pause:
-                std::this_thread::sleep_for(std::chrono::milliseconds(step.ms));
+            case 'p':
+                std::this_thread::sleep_for(std::chrono::milliseconds(bytes.toInt()));
                 break;
-            case ServerScript::Kind::Close:
+            case 'c':
                 ::shutdown(fd, SHUT_WR); // the peer's close ends the rest
                 break;
-            case ServerScript::Kind::Reset: {
+            case 'x': {
                 const linger hard{1, 0};
                 ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
                 return (void)::close(fd);
             }
-            case ServerScript::Kind::Hold:
+            case 'h':
                 while (read())
                     while (takeRequest()) {
                     }
@@ -129,11 +129,6 @@ ScriptedServer::~ScriptedServer()
 {
     m_shared->stopping = true;
     m_thread.join();
-}
-
-QString ScriptedServer::url(const QString& path) const
-{
-    return QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path);
 }
 
 void ScriptedServer::addConnection(const ServerScript& script)

@@ -12,46 +12,30 @@
 class ServerScript
 {
 public:
-    enum class Kind
-    {
-        ExpectRequest,
-        Send,
-        Pause,
-        Close,
-        Reset,
-        Hold
-    };
-    struct Step
-    {
-        Kind kind;
-        QByteArray bytes;
-        int ms = 0;
-    };
-
     // Reads one request header (up to a blank line) and records it.
-    ServerScript& expectRequest() { return add(Kind::ExpectRequest); }
+    ServerScript& expectRequest() { return add('r'); }
     // Writes these bytes; a pause after them is a packet boundary the client sees.
-    ServerScript& send(const QByteArray& bytes) { return add(Kind::Send, bytes); }
-    ServerScript& pause(int ms) { return add(Kind::Pause, {}, ms); }
+    ServerScript& send(const QByteArray& bytes) { return add('s', bytes); }
+    ServerScript& pause(int ms) { return add('p', QByteArray::number(ms)); }
     // Sends bytes in pieces of `piece` bytes with a pause between them.
     ServerScript& sendSplit(const QByteArray& bytes, int piece, int pauseMs = 15);
     // Closes: orderly (FIN, then waits for the peer's close) or abortive (RST).
-    ServerScript& close() { return add(Kind::Close); }
-    ServerScript& reset() { return add(Kind::Reset); }
+    ServerScript& close() { return add('c'); }
+    ServerScript& reset() { return add('x'); }
     // Keeps the connection open and silent (recording requests) until the server stops.
-    ServerScript& hold() { return add(Kind::Hold); }
+    ServerScript& hold() { return add('h'); }
     // Shorthands: expectRequest, send, close; and accept, never answer.
     static ServerScript reply(const QByteArray& bytes)
     {
         return ServerScript().expectRequest().send(bytes).close();
     }
     static ServerScript neverAnswer() { return ServerScript().hold(); }
-    QList<Step> steps;
+    QList<std::pair<char, QByteArray>> steps; // a pause holds its milliseconds as text
 
 private:
-    ServerScript& add(Kind kind, const QByteArray& bytes = {}, int ms = 0)
+    ServerScript& add(char kind, const QByteArray& bytes = {})
     {
-        steps.append({kind, bytes, ms});
+        steps.append({kind, bytes});
         return *this;
     }
 };
@@ -63,12 +47,12 @@ class ScriptedServer
 public:
     ScriptedServer();
     ~ScriptedServer();
-    ScriptedServer(const ScriptedServer&) = delete;
-    ScriptedServer& operator=(const ScriptedServer&) = delete;
 
     quint16 port() const { return m_port; }
-    // "http://127.0.0.1:<port>" + path
-    QString url(const QString& path = QStringLiteral("/")) const;
+    QString url(const QString& path = QStringLiteral("/")) const
+    {
+        return QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path);
+    }
 
     void addConnection(const ServerScript& script);
 
