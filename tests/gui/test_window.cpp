@@ -111,7 +111,6 @@ struct WindowRig
     SettingsStore store{dir.filePath("settings.ini")};
     ScriptedDialogs dialogs;
     std::unique_ptr<MainWindow> window;
-    bool active = false;
 
     explicit WindowRig(int maxParallel = 3, const char* winRect = nullptr)
     {
@@ -125,7 +124,7 @@ struct WindowRig
         window->StartUp();
         window->show();
         window->activateWindow();
-        active = QTest::qWaitForWindowActive(window.get());
+        (void)QTest::qWaitForWindowActive(window.get());
     }
     QString base() const { return dir.filePath("base"); }
     DownloadManager& m() { return window->manager(); }
@@ -251,14 +250,9 @@ private Q_SLOTS:
                          argb(ArtworkPainter::draw(Artwork::Picture(i))),
                      qPrintable(Artwork::name(Artwork::Picture(i))));
         for (const int size : ArtworkPainter::AppIconSizes) {
-            const QImage drawn = ArtworkPainter::appIcon(size);
-            const QColor inside = drawn.pixelColor(size / 10, size / 2);
-            QVERIFY(drawn.size() == QSize(size, size) && drawn.pixelColor(0, 0).alpha() == 0);
-            QVERIFY(inside.alpha() == 255 && inside.blue() > inside.red() + 60);
-            const QString path = QStringLiteral(HARVEX_SOURCE_DIR "/packaging/icons/hicolor/"
-                                                                  "%1x%1/apps/harvex.png")
-                                     .arg(size);
-            QVERIFY2(argb(QImage(path)) == argb(drawn), qPrintable(path + " differs"));
+            const QString path = HARVEX_SOURCE_DIR "/packaging/icons/hicolor/%1x%1/apps/harvex.png";
+            QVERIFY2(argb(QImage(path.arg(size))) == argb(ArtworkPainter::appIcon(size)),
+                     qPrintable(path.arg(size)));
         }
         QVERIFY(Artwork::progressStrip(0) == Artwork::ProgressBlue &&
                 Artwork::progressStrip(11) == Artwork::ProgressSky);
@@ -289,8 +283,8 @@ private Q_SLOTS:
         header.setForeColor(0x0000FF);
         header.setDisabledForeColor(0xFF0000);
         const QRect caption(40, 2, 120, 18);
-        QVERIFY(distance(ink(render(header), caption, Face), Red) < 90);
-        QCOMPARE(count(render(header), caption, Green, 60), 0);
+        QVERIFY(distance(ink(render(header), caption, Face), Red) < 90 &&
+                count(render(header), caption, Green, 60) == 0);
         header.setUserShadow(true);
         header.setShadowColor(0x00C000);
         QVERIFY(count(render(header), caption, Green, 60) > 5);
@@ -306,9 +300,9 @@ private Q_SLOTS:
         const QPoint icon = header.iconRect().center();
         QVERIFY(icon.y() == 10 && render(header).pixelColor(icon) == Blue);
         header.setEnabled(true);
-        QCOMPARE(render(header).pixelColor(icon), Red);
+        const QColor plus = render(header).pixelColor(icon);
         header.setIconTag("-");
-        QCOMPARE(render(header).pixelColor(icon), Black);
+        QVERIFY(plus == Red && render(header).pixelColor(icon) == Black);
 
         QSignalSpy down(&header, &CHeader::MouseDown), up(&header, &CHeader::MouseUp);
         QTest::mouseClick(&header, Qt::LeftButton, Qt::ShiftModifier, QPoint(30, 5));
@@ -329,7 +323,7 @@ private Q_SLOTS:
         dots.resize(60, 30);
         dots.show();
         dots.ResumeNow(); // nothing to resume
-        QVERIFY(!dots.isTicking());
+        const bool idle = !dots.isTicking();
         dots.StartNow();
         QImage image = render(dots);
         QCOMPARE((QList<QColor>{image.pixelColor(13, 11), image.pixelColor(10, 8),
@@ -345,13 +339,13 @@ private Q_SLOTS:
         dots.StartNow();                          // already running: keeps counting
         QCOMPARE(dots.RunTimeInterval(), 8 * 120);
         dots.PauseNow();
-        QVERIFY(dots.IsRunning() && !dots.isTicking());
+        QVERIFY(idle && dots.IsRunning() && !dots.isTicking());
         dots.resize(80, 30); // paused: the frame is kept at the new size
         QCOMPARE(count(render(dots), dots.rect(), Blue, 0), 4 * 4 * 3);
         dots.ResumeNow();
-        QVERIFY(dots.isTicking());
+        const bool resumed = dots.isTicking();
         dots.stopNow();
-        QVERIFY(!dots.IsRunning() && !dots.isTicking());
+        QVERIFY(resumed && !dots.IsRunning() && !dots.isTicking());
         QCOMPARE(count(render(dots), dots.rect(), Face, 0), 80 * 30);
 
         Indicator blocks;
@@ -390,12 +384,9 @@ private Q_SLOTS:
         for (const auto& c : cases) {
             QStringList got;
             for (const TagleafRun& r : TagleafFormat::Parse(c[0], plain))
-                got << QStringLiteral("L%1 %2 %3 %4%5%6%7")
-                           .arg(r.Length)
-                           .arg(r.BackColor, 0, 16)
-                           .arg(r.ForeColor, 0, 16)
-                           .arg(r.Bold ? "b" : "", r.Italic ? "i" : "", r.Underline ? "u" : "",
-                                r.Strikethrough ? "s" : "");
+                got << QString::asprintf("L%d %x %x %s%s%s%s", r.Length, r.BackColor, r.ForeColor,
+                                         r.Bold ? "b" : "", r.Italic ? "i" : "",
+                                         r.Underline ? "u" : "", r.Strikethrough ? "s" : "");
             QCOMPARE(got.join('|'), QString(c[1]));
         }
     }
@@ -555,41 +546,30 @@ private Q_SLOTS:
             rig.events.clear();
             QTest::keyClick(rig.view.get(), Qt::Key(key & ~Ctrl),
                             Qt::KeyboardModifiers(key & Ctrl));
-            QCOMPARE(QString("%1 %2 %3")
-                         .arg(rig.model.ListIndex())
-                         .arg(rig.view->TopRow())
-                         .arg(rig.events.join(' ')),
-                     QString("%1 %2 %3")
-                         .arg(currentAfter)
-                         .arg(topAfter)
-                         .arg(currentAfter != current ? "Click" : ""));
+            QCOMPARE((QList<int>{rig.model.ListIndex(), rig.view->TopRow()}),
+                     (QList<int>{currentAfter, topAfter}));
+            QCOMPARE(rig.events, currentAfter != current ? QStringList{"Click"} : QStringList());
         }
     }
 
     // A press on the check picture toggles the row between MouseDown and MouseUp.
     void listMouse()
     {
-        const struct
-        {
-            int style;
-            bool manual;
-            int x, row;
-            const char* events;
-        } cases[] = {
+        const std::tuple<int, bool, int, int, const char*> cases[] = {
             {1, true, 5, 2, "MouseDown Checked MouseUp Click"},
             {1, true, 60, 2, "MouseDown MouseUp Click"}, // right of the picture
             {1, false, 5, 2, "MouseDown MouseUp Click"},
             {0, true, 5, 2, "MouseDown MouseUp Click"},
             {1, true, 5, 7, "MouseDown MouseUp"}, // below the last row
         };
-        for (const auto& c : cases) {
-            ListRig rig(4, c.style);
-            rig.model.setManualClick(c.manual);
+        for (const auto& [style, manual, x, row, events] : cases) {
+            ListRig rig(4, style);
+            rig.model.setManualClick(manual);
             rig.events.clear();
-            QTest::mouseClick(rig.view->viewport(), Qt::RightButton, {}, {c.x, rig.middle(c.row)});
-            QCOMPARE(rig.events.join(' '), QString(c.events));
+            QTest::mouseClick(rig.view->viewport(), Qt::RightButton, {}, {x, rig.middle(row)});
+            QCOMPARE(rig.events.join(' '), QString(events));
             QCOMPARE(rig.model.Selected(2), rig.events.contains("Checked"));
-            QCOMPARE(rig.model.ListIndex(), c.row < 4 ? c.row : -1);
+            QCOMPARE(rig.model.ListIndex(), row < 4 ? row : -1);
         }
         ListRig rig(4, 1);
         for (int i = 0; i < 2; ++i)
@@ -653,27 +633,26 @@ private Q_SLOTS:
         const QRect bar = pane.BarRect(3), row = pane.RowRect(3);
         QCOMPARE(image.pixelColor(bar.left(), bar.center().y()), QColor(0, 0, 255));
         QCOMPARE(image.pixelColor(bar.center()), QColor(128, 128, 128));
-        const QRect number(row.left(), row.top(), pane.LampRect(3).left() - row.left(),
-                           row.height());
+        const QRect number(row.topLeft(), QPoint(pane.LampRect(3).left() - 1, row.bottom()));
         QVERIFY(distance(ink(image, number, QColor(64, 64, 64)), Yellow) < 60);
 
         const int five = pane.sizeHint().height();
         monitor.CreateRows(20);
         monitor.Flush();
         const int pitch = (pane.sizeHint().height() - five) / 15, high = pane.sizeHint().height();
-        QVERIFY(pitch >= QFontMetrics(pane.font()).height() + 6 && high == five + 15 * pitch);
-        QCOMPARE(pane.minimumSizeHint().height(), high);
+        QVERIFY(pitch >= QFontMetrics(pane.font()).height() + 6 && high == five + 15 * pitch &&
+                pane.minimumSizeHint().height() == high);
         pane.resize(700, high);
-        const QRect last = pane.RowRect(19);
-        QVERIFY(last.bottom() < high - 4); // inside the bevel
-        QVERIFY(pane.slotAt(last.center().y()) == 19 && pane.slotAt(last.bottom() + 1) == -1);
+        const QRect last = pane.RowRect(19); // inside the bevel
+        QVERIFY(last.bottom() < high - 4 && pane.slotAt(last.center().y()) == 19 &&
+                pane.slotAt(last.bottom() + 1) == -1);
     }
 
-    // The graph's newest column at the right, 17 KB at the top; the labels follow the
-    // core; the bar is lit under the mouse while idle, not over a label.
-    void statusBar()
+    // The status bar: the graph's newest column at the right, 17 KB at the top; the labels
+    // follow the core; the bar is lit under the mouse while idle, not over a label.
+    void statusBarAndOptionPages()
     {
-        ManagerRig rig(1);
+        ManagerRig rig(7);
         StatusBarPane bar(*rig.m);
         bar.resize(1200, bar.sizeHint().height());
         bar.show();
@@ -729,14 +708,11 @@ private Q_SLOTS:
         QTest::mouseMove(&bar, spot + QPoint(2, 1));
         QCoreApplication::processEvents();
         QVERIFY(!bar.Highlighted() && distance(shown(), normal) < 12);
-    }
+        rig.m->State().IsIdle = true;
 
-    // The pages show the loaded options and edit them: boxes on leaving (two per key),
-    // the slider at its release (never more slots than at start-up), the header lists,
-    // the file types.
-    void optionPages()
-    {
-        ManagerRig rig(7);
+        // The pages show the loaded options and edit them: boxes on leaving (two per key),
+        // the slider at its release (never more slots than at start-up), the header lists,
+        // the file types.
         Options& options = rig.m->options();
         DownloadOptionPage download(*rig.m);
         AdvanceOptionPage advance(*rig.m);
@@ -834,27 +810,21 @@ private Q_SLOTS:
         FileTypeList& types = rig.m->DataTypes();
         RowvaneView* view = panel->View();
         const int types0 = types.ListCount(), h = view->RowHeight();
-        auto ticks = [&](int row) { // pixels of the green tick of a row's check picture
-            return count(render(*view->viewport()), {0, row * h, 20, h}, {0x1E, 0x7A, 0x36}, 40);
-        };
         rig.dialogs.inputs.enqueue(QStringLiteral(" .WebP "));
         QTest::mouseClick(panel->AddButton(), Qt::LeftButton);
         QCOMPARE(view->model().List(types0), QStringLiteral("WebP"));
-        QVERIFY(options.DataExt().endsWith(QStringLiteral("|WebP/0")) && ticks(0) > 5);
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(6, h / 2));
-        QVERIFY(!types.Checked(0) && ticks(0) == 0 && ticks(1) > 5);
+        const bool unticked = !types.Checked(0);
         QTest::keyClick(view, Qt::Key_Space);
-        QVERIFY(types.Checked(0) && ticks(0) > 5);
+        QVERIFY(unticked && types.Checked(0));
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(60, 2 * h + h / 2));
-        const QString removed = types.Text(2);
         QTest::mouseClick(panel->RemoveButton(), Qt::LeftButton); // asked, and answered Yes
         QVERIFY(types.ListCount() == types0 && view->model().List(2) == types.Text(2));
-        QVERIFY(!options.DataExt().contains('|' + removed + '/'));
     }
 
     // A folder (blank, "#", not ASCII) opened by double-click, Enter or the tree; a
     // deleted current folder gives way to its parent; help takes the whole pane.
-    void folderPane()
+    void folderPaneAndHelp()
     {
         QTemporaryDir dir;
         const QString start = dir.filePath(QStringLiteral("base"));
@@ -915,17 +885,9 @@ private Q_SLOTS:
         pane.showHelp();
         QVERIFY(volumes->isHidden() && tree->isHidden() && pane.detailsView()->isHidden());
         QCOMPARE(pane.helpBrowser()->geometry(), pane.rect());
-        pane.showFolders();
-        QVERIFY(tree->isVisible() && pane.helpBrowser()->isHidden());
-        QVERIFY(pane.detailsView()->geometry().left() > tree->geometry().right());
-    }
 
-    // Anchors scroll the help page; other addresses go nowhere, not even to the desktop.
-    void help()
-    {
-        HelpBrowser browser;
-        browser.resize(600, 400);
-        browser.show();
+        // Anchors scroll the help page; other addresses go nowhere, not even to the desktop.
+        HelpBrowser& browser = *pane.helpBrowser();
         QTextCursor end(browser.document());
         end.movePosition(QTextCursor::End);
         end.insertHtml(QStringLiteral("<p><a href=\"https://example.com/x\">web!</a> "
@@ -942,6 +904,9 @@ private Q_SLOTS:
                           textSpot(browser, QStringLiteral("Files Harvex writes")));
         QCOMPARE(browser.source().fragment(), QStringLiteral("files"));
         QVERIFY(browser.verticalScrollBar()->value() > 0);
+        pane.showFolders();
+        QVERIFY(tree->isVisible() && pane.helpBrowser()->isHidden());
+        QVERIFY(pane.detailsView()->geometry().left() > tree->geometry().right());
     }
 
     // The core's questions on Qt's dialogs: buttons, icons, filters, answers.
@@ -958,14 +923,14 @@ private Q_SLOTS:
             int press; // 0: Escape
             M::Icon shown;
             A answer;
-        } cases[] = {{I::Information, B::Ok, M::Ok, M::Information, A::Ok},
+        } boxes[] = {{I::Information, B::Ok, M::Ok, M::Information, A::Ok},
                      {I::Exclamation, B::OkCancel, M::Cancel, M::Warning, A::Cancel},
                      {I::Question, B::YesNo, M::Yes, M::Question, A::Yes},
                      {I::Critical, B::YesNo, 0, M::Critical, A::No},
                      {I::None, B::YesNoCancel, M::No, M::NoIcon, A::No}};
         QtDialogs dialogs;
         QString seen;
-        for (const auto& c : cases) {
+        for (const auto& c : boxes) {
             ModalAnswer::next<QMessageBox>([&](QMessageBox* box) {
                 seen = box->windowTitle() + '|' + box->text() + '|' + QString::number(box->icon());
                 if (c.press)
@@ -1017,36 +982,25 @@ private Q_SLOTS:
         dialogs.SetClipboardText(QStringLiteral("http://example.test/a.jpg"));
         QCOMPARE(dialogs.ClipboardText(), QStringLiteral("http://example.test/a.jpg"));
 
-        ModalAnswer::next<PageAddressDialog>([&](PageAddressDialog* box) {
-            box->findChild<QLineEdit*>()->setText(QStringLiteral("example.test/gallery"));
-            box->accept();
-        });
-        QString address;
-        QVERIFY(dialogs.PageAddressDialog(address));
-        QCOMPARE(address, QStringLiteral("example.test/gallery"));
-        ModalAnswer::next<PageAddressDialog>([&](PageAddressDialog* box) {
-            seen = box->findChild<QLineEdit*>()->selectedText();
-            box->reject();
-        });
-        QVERIFY(!dialogs.PageAddressDialog(address));
-        QCOMPARE(seen, QStringLiteral("example.test/gallery"));
-    }
-
-    // The range mode hands its fields to the core; a refused range keeps the box open.
-    void pageRange()
-    {
+        // A page address, typed over the one offered; the range mode hands its fields to
+        // the core; a refused range keeps the box open.
         const char* cases[][5] = {
-            // pattern, start, end, free rows; URLs (none: refused)
+            // pattern (none: a page), start, end, free rows; address or URLs (none: refused)
+            {"", "", "", "0", "example.test/gallery"},
             {"[01,11]", "1", "11", "99", "http://h/p01.png http://h/p11.png 11"},
             {"[ 1,11]", "1", "11", "99", "http://h/p1.png http://h/p11.png 11"},
             {"[01,11]", "5", "2", "99", ""},
             {"[01,11]", "1", "16", "3", ""}};
         for (const auto& [pattern, start, end, freeRows, urls] : cases) {
-            PageAddressDialog dialog;
-            dialog.setFreeRows(QString(freeRows).toInt());
             QString refusal;
             ModalAnswer::next<PageAddressDialog>([&](PageAddressDialog* d) {
-                QTest::mouseClick(d->findChild<QCheckBox*>(), Qt::LeftButton);
+                seen = d->findChild<QLineEdit*>()->selectedText();
+                if (!*pattern) {
+                    retype(d->findChild<QLineEdit*>(), "example.test/gallery");
+                    return QTest::mouseClick(button(d, "&OK"), Qt::LeftButton);
+                }
+                if (!d->findChild<QCheckBox*>()->isChecked()) // the box keeps its mode
+                    QTest::mouseClick(d->findChild<QCheckBox*>(), Qt::LeftButton);
                 for (QRadioButton* radio : d->findChildren<QRadioButton*>())
                     if (radio->text() == pattern)
                         QTest::mouseClick(radio, Qt::LeftButton);
@@ -1061,13 +1015,13 @@ private Q_SLOTS:
                 }
             });
             QString address = QStringLiteral("http://h/p");
-            const bool ok = dialog.Ask(address);
-            const QStringList got = dialog.RangeUrls();
-            QCOMPARE(got.isEmpty()
-                         ? QString()
+            QStringList got;
+            const bool ok = dialogs.PageAddressOrRange(address, QString(freeRows).toInt(), got);
+            QCOMPARE(!ok || got.isEmpty()
+                         ? (ok ? address : QString())
                          : got.first() + ' ' + got.last() + ' ' + QString::number(got.size()),
                      QString(urls));
-            QVERIFY(ok == !got.isEmpty() && refusal.isEmpty() == ok); // a refusal says why
+            QVERIFY(seen == "http://h/p" && refusal.isEmpty() == ok); // a refusal says why
         }
     }
 
