@@ -16,7 +16,6 @@
 #include "platform/Version.h"
 #include "support/ModalAnswer.h"
 #include "support/NginxFixture.h"
-#include "support/ScriptedServer.h"
 #include "support/WidgetProbe.h"
 #include "ui/AboutDialog.h"
 #include "ui/AdvanceOptionPage.h"
@@ -1253,7 +1252,10 @@ private Q_SLOTS:
         QLabel* block = rig.window->statusPane()->BlockLabel();
         QTest::mouseClick(block, Qt::LeftButton, {}, block->rect().center());
         QCOMPARE(m.List2().ListIndex(), 1);
-        m.StopDownloads();
+        rig.clickToolbar("start");
+        QVERIFY(m.StopEnabled());
+        rig.clickToolbar("stop");
+        QVERIFY(!m.StopEnabled());
         QTest::mouseClick(block, Qt::RightButton, {}, block->rect().center()); // a left click only
         QCOMPARE(m.List2().ListIndex(), 1);
         QTest::mouseClick(block, Qt::LeftButton, {}, block->rect().center());
@@ -1297,73 +1299,9 @@ private Q_SLOTS:
         QCOMPARE(gone.window->size(), QSize(800, 600));
     }
 
-    // Command enabling before and during a run held by the server; leaving asks about the
-    // run and then about unsaved options, and saves the placement.
-    void duringARun()
-    {
-        ScriptedServer server;
-        for (int i = 0; i < 3; ++i)
-            server.addConnection(ServerScript().expectRequest().hold());
-        WindowRig rig(20);
-        DownloadManager& m = rig.m();
-        // Twenty slots: the window is at least the monitor and the room for the lists.
-        QVERIFY(rig.window->height() >= rig.window->monitor()->height() + 4000 / 15);
-        const auto states = [&] {
-            rig.window->RefreshEnabling();
-            QString got;
-            for (const char* name : {"start", "stop", "resume", "mnuClear", "mnuCopy", "mnuCutItem",
-                                     "mnuPasteItem", "mnuPaste", "mnubrk", "mnuListtoFile"})
-                got += rig.window->command(name)->isEnabled() ? '1' : '0';
-            return got;
-        };
-        QCOMPARE(states(), QStringLiteral("0000000000")); // idle and empty
-        rig.addJobs({server.url("/a"), server.url("/b"), server.url("/c")});
-        m.List2().setListIndex(1);
-        rig.dialogs.clipboard = QStringLiteral("http://example.org/x.zip");
-        QCOMPARE(states(), QStringLiteral("1001110101")); // rows, clipboard text
-        rig.dialogs.clipboard.clear();
-        rig.window->command(QStringLiteral("mnuCutItem"))->trigger();
-        m.List2().setListIndex(0);
-        QCOMPARE(states(), QStringLiteral("1001111001")); // a cut row waiting
-        rig.window->command(QStringLiteral("mnuPasteItem"))->trigger();
-        QCOMPARE(m.List2().ListCount(), 3);
-        // The list menus follow the pane shown.
-        auto menuOn = [&](const char* name) {
-            return rig.window->menu(QString::fromLatin1(name))->menuAction()->isEnabled();
-        };
-        QVERIFY(menuOn("mnuCTX") && !menuOn("mnuWebPage"));
-        rig.window->showPane(MainWindow::WebPageListPane);
-        QVERIFY(!menuOn("mnuCTX") && menuOn("mnuWebPage"));
-        rig.window->showPane(MainWindow::DownloadListPane);
-
-        rig.clickToolbar("start");
-        QVERIFY(server.waitForConnections(3));
-        m.List2().setListIndex(2);
-        QCOMPARE(states().left(7), QStringLiteral("0110100")); // running: rows do not move
-        m.options().setClearList(true);
-        const QString list = rig.file(QStringLiteral("more.txt"), "http://h/more.zip\n");
-        QVERIFY(dropOn(rig.window->downloadList(), {QUrl::fromLocalFile(list)}));
-        QCOMPARE(rig.dialogs.messages(),
-                 QStringList{"Can't clear jobs while performing downloads."});
-        QCOMPARE(m.List2().ListCount(), 3);
-
-        rig.dialogs.answers.enqueue(Dialogs::Answer::No);
-        rig.window->command(QStringLiteral("close"))->trigger();
-        QCOMPARE(rig.dialogs.messages().size(), 2);
-        QVERIFY(rig.window->isVisible() && m.StopEnabled());
-        rig.clickToolbar("stop");
-        QVERIFY(!m.StopEnabled());
-        m.options().setKeepAlive(false);
-        rig.dialogs.answers.enqueue(Dialogs::Answer::No); // not saved; no run to ask about
-        rig.window->command(QStringLiteral("mnuExit"))->trigger();
-        QCOMPARE(rig.dialogs.messages().size(), 3);
-        QVERIFY(rig.dialogs.messages().at(2).startsWith(QStringLiteral("There are unsaved")));
-        QVERIFY(!rig.window->isVisible());
-        QVERIFY(!rig.store.Get(QStringLiteral("WinRect")).isEmpty());
-        QVERIFY(!rig.store.Contains(QStringLiteral("Keep-Alive")));
-    }
-
     // A whole run: list loaded by menu, started from the toolbar, graph drawn, files kept.
+    // Command enabling before and during it; leaving asks about the run and then about
+    // unsaved options, and saves the placement.
     void runAgainstNginx()
     {
         NginxFixture nginx(QStringLiteral("location = /moved { return 302 /files/f0.bin; }"));
@@ -1379,11 +1317,40 @@ private Q_SLOTS:
         for (int i = 0; i < 3; ++i)
             urls << nginx.url(QStringLiteral("/missing/m%1.bin").arg(i));
         urls << nginx.url(QStringLiteral("/moved"));
-        WindowRig rig;
-        rig.m().options().setRedirection(true);
+        WindowRig rig(20);
+        DownloadManager& m = rig.m();
+        // Twenty slots: the window is at least the monitor and the room for the lists.
+        QVERIFY(rig.window->height() >= rig.window->monitor()->height() + 4000 / 15);
+        const auto states = [&] {
+            rig.window->RefreshEnabling();
+            QString got;
+            for (const char* name : {"start", "stop", "resume", "mnuClear", "mnuCopy", "mnuCutItem",
+                                     "mnuPasteItem", "mnuPaste", "mnubrk", "mnuListtoFile"})
+                got += rig.window->command(name)->isEnabled() ? '1' : '0';
+            return got;
+        };
+        QCOMPARE(states(), QStringLiteral("0000000000")); // idle and empty
+        m.options().setRedirection(true);
         rig.dialogs.files.enqueue(rig.file("urls.txt", urls.join('\n').toUtf8()));
         rig.window->command(QStringLiteral("mnuloadfile"))->trigger();
-        QCOMPARE(rig.m().List2().ListCount(), 30);
+        QCOMPARE(m.List2().ListCount(), 30);
+        m.List2().setListIndex(1);
+        rig.dialogs.clipboard = QStringLiteral("http://example.org/x.zip");
+        QCOMPARE(states(), QStringLiteral("1001110101")); // rows, clipboard text
+        rig.dialogs.clipboard.clear();
+        rig.window->command(QStringLiteral("mnuCutItem"))->trigger();
+        m.List2().setListIndex(0);
+        QCOMPARE(states(), QStringLiteral("1001111001")); // a cut row waiting
+        rig.window->command(QStringLiteral("mnuPasteItem"))->trigger();
+        QCOMPARE(m.List2().ListCount(), 30);
+        // The list menus follow the pane shown.
+        auto menuOn = [&](const char* name) {
+            return rig.window->menu(QString::fromLatin1(name))->menuAction()->isEnabled();
+        };
+        QVERIFY(menuOn("mnuCTX") && !menuOn("mnuWebPage"));
+        rig.window->showPane(MainWindow::WebPageListPane);
+        QVERIFY(!menuOn("mnuCTX") && menuOn("mnuWebPage"));
+        rig.window->showPane(MainWindow::DownloadListPane);
 
         bool graphShown = false;
         QTimer probe;
@@ -1392,22 +1359,41 @@ private Q_SLOTS:
             graphShown = graphShown || count(render(*bar), bar->GraphRect(), Qt::red, 40) > 0;
         });
         probe.start(20);
-        QSignalSpy finished(&rig.m(), &DownloadManager::RunFinished);
+        QSignalSpy finished(&m, &DownloadManager::RunFinished);
         rig.clickToolbar("start");
+        m.List2().setListIndex(2);
+        QCOMPARE(states().left(7), QStringLiteral("0110100")); // running: rows do not move
+        m.options().setClearList(true);
+        const QString list = rig.file(QStringLiteral("more.txt"), "http://h/more.zip\n");
+        QVERIFY(dropOn(rig.window->downloadList(), {QUrl::fromLocalFile(list)}));
+        QCOMPARE(rig.dialogs.messages(),
+                 QStringList{"Can't clear jobs while performing downloads."});
+        QCOMPARE(m.List2().ListCount(), 30);
+        rig.dialogs.answers.enqueue(Dialogs::Answer::No);
+        rig.window->command(QStringLiteral("close"))->trigger();
+        QVERIFY(rig.dialogs.messages().size() == 2 && rig.window->isVisible() && m.StopEnabled());
         QVERIFY(finished.wait(60000));
         probe.stop();
         QVERIFY(graphShown);
         // HARVEX_GRAB=FILE keeps a picture of the window after the run.
         if (qEnvironmentVariableIsSet("HARVEX_GRAB"))
             rig.window->grab().save(qEnvironmentVariable("HARVEX_GRAB"));
-
         const QString root = rig.base() + QStringLiteral("/127.0.0.1%3A") +
                              QString::number(nginx.port()) + QStringLiteral("/files/");
         for (int i = 0; i < 26; ++i)
             QCOMPARE(readFile(root + QStringLiteral("f%1.bin").arg(i)), bodies[i]);
-        QCOMPARE(rig.m().LastCounterLine(),
+        QCOMPARE(m.LastCounterLine(),
                  QStringLiteral("Status: Total:30  Done:27  Connect Fail:0   Redirected:1   "
                                 "Download Fail:3  "));
+
+        m.options().setKeepAlive(false);
+        rig.dialogs.answers.enqueue(Dialogs::Answer::No); // not saved; no run to ask about
+        rig.window->command(QStringLiteral("mnuExit"))->trigger();
+        QCOMPARE(rig.dialogs.messages().size(), 3);
+        QVERIFY(rig.dialogs.messages().at(2).startsWith(QStringLiteral("There are unsaved")));
+        QVERIFY(!rig.window->isVisible());
+        QVERIFY(!rig.store.Get(QStringLiteral("WinRect")).isEmpty());
+        QVERIFY(!rig.store.Contains(QStringLiteral("Keep-Alive")));
     }
 };
 
