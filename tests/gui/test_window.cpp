@@ -33,8 +33,6 @@
 #include "ui/StatusBarPane.h"
 #include "ui/StyleSlider.h"
 
-#include <QAbstractScrollArea>
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
@@ -48,15 +46,11 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpression>
-#include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
-
-#include <algorithm>
 
 using namespace WidgetProbe;
 using Option = Options::Option;
@@ -744,28 +738,24 @@ private Q_SLOTS:
         QTest::mouseClick(flat, Qt::LeftButton, {}, QPoint(8, flat->height() / 2));
         QVERIFY(options.PathOption() == 1 && options.Marked(Option::PathOption));
 
-        const struct
-        {
-            const char *name, *typed, *shown;
-            Option option;
-        } boxes[] = {{"txt_MAXCON", "x12", "10", Option::TryCount},
-                     {"txt_Timeout", "3", "10", Option::ConnTimeout},
-                     {"txtMinSize", "0012", "12", Option::MinImgSize},
-                     {"txt_MAXWAIT", "", "10", Option::BusyWait}};
-        for (const auto& c : boxes) {
-            QLineEdit* box = childOf(download, advance, c.name);
-            const bool perKey = c.option == Option::MinImgSize || c.option == Option::BusyWait;
+        const std::tuple<const char*, const char*, const char*, Option> boxes[] = {
+            {"txt_MAXCON", "x12", "10", Option::TryCount},
+            {"txt_Timeout", "3", "10", Option::ConnTimeout},
+            {"txtMinSize", "0012", "12", Option::MinImgSize},
+            {"txt_MAXWAIT", "", "10", Option::BusyWait}};
+        for (const auto& [name, typed, shown, option] : boxes) {
+            QLineEdit* box = childOf(download, advance, name);
+            const bool perKey = option == Option::MinImgSize || option == Option::BusyWait;
             box->setText(QStringLiteral("45"));
             options.ClearSettingMarks();
-            retype(box, c.typed);
-            QCOMPARE(options.Marked(c.option), perKey);
+            retype(box, typed);
+            QCOMPARE(options.Marked(option), perKey);
             QTest::keyClick(box, Qt::Key_Tab);
-            QVERIFY(!box->hasFocus() && options.Marked(c.option));
-            QCOMPARE(box->text(), QString(c.shown));
+            QVERIFY(!box->hasFocus() && options.Marked(option) && box->text() == shown);
             options.ClearSettingMarks();
             box->setFocus();
             QTest::keyClick(box, Qt::Key_Tab);
-            QCOMPARE(options.Marked(c.option), !perKey);
+            QCOMPARE(options.Marked(option), !perKey);
         }
 
         StyleSlider* slider = download.Slider();
@@ -915,30 +905,25 @@ private Q_SLOTS:
         using A = Dialogs::Answer;
         using I = Dialogs::Icon;
         using M = QMessageBox;
-        const struct
-        {
-            I icon;
-            B buttons;
-            int press; // 0: Escape
-            M::Icon shown;
-            A answer;
-        } boxes[] = {{I::Information, B::Ok, M::Ok, M::Information, A::Ok},
-                     {I::Exclamation, B::OkCancel, M::Cancel, M::Warning, A::Cancel},
-                     {I::Question, B::YesNo, M::Yes, M::Question, A::Yes},
-                     {I::Critical, B::YesNo, 0, M::Critical, A::No},
-                     {I::None, B::YesNoCancel, M::No, M::NoIcon, A::No}};
+        const std::tuple<I, B, int, M::Icon, A> boxes[] = {
+            // a press of 0: Escape
+            {I::Information, B::Ok, M::Ok, M::Information, A::Ok},
+            {I::Exclamation, B::OkCancel, M::Cancel, M::Warning, A::Cancel},
+            {I::Question, B::YesNo, M::Yes, M::Question, A::Yes},
+            {I::Critical, B::YesNo, 0, M::Critical, A::No},
+            {I::None, B::YesNoCancel, M::No, M::NoIcon, A::No}};
         QtDialogs dialogs;
         QString seen;
-        for (const auto& c : boxes) {
+        for (const auto& [icon, buttons, press, shown, answer] : boxes) {
             ModalAnswer::next<QMessageBox>([&](QMessageBox* box) {
                 seen = box->windowTitle() + '|' + box->text() + '|' + QString::number(box->icon());
-                if (c.press)
-                    box->button(M::StandardButton(c.press))->click();
+                if (press)
+                    box->button(M::StandardButton(press))->click();
                 else
                     QTest::keyClick(box, Qt::Key_Escape);
             });
-            QVERIFY(dialogs.MsgBox("Clear\r\nthe list?", "Harvex", c.icon, c.buttons) == c.answer);
-            QCOMPARE(seen, QStringLiteral("Harvex|Clear\nthe list?|%1").arg(c.shown));
+            QVERIFY(dialogs.MsgBox("Clear\r\nthe list?", "Harvex", icon, buttons) == answer);
+            QCOMPARE(seen, QStringLiteral("Harvex|Clear\nthe list?|%1").arg(shown));
         }
 
         ModalAnswer::next<QInputDialog>([&](QInputDialog* box) {
@@ -1058,8 +1043,8 @@ private Q_SLOTS:
         succeeds = false;
         QTest::mouseClick(reports, Qt::LeftButton, {}, addressPoint(reports));
         QTRY_VERIFY(label("failure")->isVisible());
-        QVERIFY(label("failure")->text().contains("https://harvex.org/bugs"));
-        QVERIFY(label("failure")->textInteractionFlags() & Qt::TextSelectableByMouse);
+        QVERIFY(label("failure")->text().contains("https://harvex.org/bugs") &&
+                label("failure")->textInteractionFlags() & Qt::TextSelectableByMouse);
     }
 
     // Cancel writes nothing; Save writes what was changed; a relative base is refused.
@@ -1118,16 +1103,12 @@ private Q_SLOTS:
         QCOMPARE(dialogs.messages().last(),
                  QStringLiteral("The Base dir setting will take effect on next run.."));
         QTest::mouseClick(button(dialog.get(), "&Save"), Qt::LeftButton);
-        QVERIFY(dialog->Saved() && options.PBarStyle() == 10 && options.TBarStyle() == 7);
+        QVERIFY(dialog->Saved() && options.PBarStyle() == 10 && options.TBarStyle() == 7 &&
+                options.ColorValues()[3] == 5649426u);
         QSettings file(store.FileName(), QSettings::IniFormat);
-        file.beginGroup(QStringLiteral("Configurations"));
-        QCOMPARE(file.childKeys(),
-                 (QStringList{"Base Dir", "ColorSettings", "PBar UI", "TBar UI"}));
-        QCOMPARE(file.value("Base Dir").toString() + '|' + file.value("PBar UI").toString() +
-                     file.value("TBar UI").toString() + '|' +
-                     file.value("ColorSettings").toString(),
-                 other.path() + "|107|9633792;16777088;8421376;5649426;8421376;14206136;0;");
-        QCOMPARE(options.ColorValues()[3], 5649426u);
+        QCOMPARE(file.value("Configurations/Base Dir").toString() + '|' +
+                     file.value("Configurations/ColorSettings").toString(),
+                 other.path() + "|9633792;16777088;8421376;5649426;8421376;14206136;0;");
     }
 
     // Delete and New folder ask and follow the core's answer; Cancel stops a delete.
@@ -1150,8 +1131,7 @@ private Q_SLOTS:
                 QTest::mouseClick(progress.findChild<QPushButton*>(), Qt::LeftButton);
         });
         progress.exec();
-        QVERIFY(progress.Cancelled() && shown == 2);
-        QVERIFY(QFileInfo::exists(top + QStringLiteral("/a/b/f49")));
+        QVERIFY(progress.Cancelled() && shown == 2 && QFileInfo::exists(top + "/a/b/f49"));
 
         ScriptedDialogs dialogs;
         FolderChooser chooser(dialogs, base);
@@ -1173,16 +1153,15 @@ private Q_SLOTS:
         chooser.DeleteDirectory();
         QVERIFY(!QFileInfo::exists(top));
         QCOMPARE(chooser.getDirectory(), dir.path());
-        QCOMPARE(dialogs.messages().last(),
-                 "Sure You want to delete this directory and all its contents:\r\n" + top);
-        QCOMPARE(dialogs.asked.last().buttons, Dialogs::Buttons::YesNo);
+        QVERIFY(dialogs.asked.last().buttons == Dialogs::Buttons::YesNo &&
+                dialogs.messages().last() ==
+                    "Sure You want to delete this directory and all its contents:\r\n" + top);
         dialogs.asked.clear();
         dialogs.answers.enqueue(Dialogs::Answer::Yes);
         chooser.setDirectory(base);
         chooser.DeleteDirectory();
-        QVERIFY(QFileInfo(base).isDir());
-        QCOMPARE(dialogs.messages().size(), 1); // the refusal, no question
-        QVERIFY(dialogs.messages().first().contains(QStringLiteral("cannot be deleted")));
+        QVERIFY(QFileInfo(base).isDir() && dialogs.messages().size() == 1 && // the refusal only
+                dialogs.messages().first().contains(QStringLiteral("cannot be deleted")));
 
         dialogs.asked.clear();
         dialogs.inputs << QString("made") << QString("a/b") << std::nullopt;
