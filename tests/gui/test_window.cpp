@@ -160,11 +160,8 @@ QPoint settledRow(const FolderPane& pane, QSignalSpy& loaded, const QString& pat
                    ? pane.detailsView()->visualRect(index)
                    : QRect();
     };
-    const bool read = QTest::qWaitFor([&] {
-        return !row().isEmpty() && std::any_of(loaded.cbegin(), loaded.cend(), [&](const auto& s) {
-            return s.at(0).toString() == folder;
-        });
-    });
+    const bool read =
+        QTest::qWaitFor([&] { return !row().isEmpty() && loaded.contains({folder}); });
     QCoreApplication::processEvents(); // the sort after reading
     return read ? row().center() : QPoint();
 }
@@ -840,9 +837,7 @@ private Q_SLOTS:
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, {row.left() + 8, row.center().y()});
         QVERIFY(shows(target));
         QVERIFY(pane.openFolder(deeper));
-        QTRY_VERIFY(std::any_of(loaded.cbegin(), loaded.cend(), [&](const auto& s) {
-            return s.at(0).toString() == deeper; // read, and watched
-        }));
+        QTRY_VERIFY(loaded.contains({deeper}) && loaded.contains({start + "/gone"})); // watched
         QVERIFY(QDir(start + QStringLiteral("/gone")).removeRecursively());
         QTRY_COMPARE(pane.currentFolder(), start);
 
