@@ -346,8 +346,10 @@ private Q_SLOTS:
         QVERIFY(last == 104 && blocks.frame().BlockPos == 0); // past the width: back to the start
     }
 
-    // Runs as "L<length> <back> <fore> <styles>", colours in hex.
-    void tagleafFormat()
+    // Format runs as "L<length> <back> <fore> <styles>", colours in hex. Runs drawn in
+    // their colours and styles, rounded fills, line breaks at blanks; a double-click opens
+    // a read-only copy box from EditStart on, gone without focus.
+    void tagleaf()
     {
         const char* cases[][2] = {
             {";;", ""},
@@ -371,12 +373,7 @@ private Q_SLOTS:
                                          r.Underline ? "u" : "", r.Strikethrough ? "s" : "");
             QCOMPARE(got.join('|'), QString(c[1]));
         }
-    }
 
-    // Runs drawn in their colours and styles, rounded fills, line breaks at blanks; a
-    // double-click opens a read-only copy box from EditStart on, gone without focus.
-    void tagleaf()
-    {
         Tagleaf label;
         label.setBackColor(0xFFFFFF);
         label.setForeColor(0);
@@ -439,7 +436,7 @@ private Q_SLOTS:
     }
 
     // Row colours, the current row with a dotted frame, ticks or pictures, grid lines.
-    void listPaints()
+    void listPaintsAndGeometry()
     {
         ListRig rig(3, 1);
         const int h = rig.view->RowHeight(), y0 = (h - 14) / 2;
@@ -468,47 +465,43 @@ private Q_SLOTS:
         rig.model.setGridColor(0x00C000);
         image = render(*rig.view);
         QVERIFY(image.pixelColor(250, h) == Green && image.pixelColor(250, h + h / 2) == White);
-    }
 
-    // Scroll bars from the rows that fit and the widest row; the row height from the
-    // tallest font or check picture, plus two.
-    void listGeometry()
-    {
-        ListRig rig(10);
-        QScrollBar *bar = rig.view->verticalScrollBar(), *across = rig.view->horizontalScrollBar();
-        QVERIFY(rig.view->VisibleRows() == 10 && !bar->isVisible());
-        rig.model.AddItem("one too many");
-        QVERIFY(bar->isVisible() && bar->maximum() == 1 && rig.view->VisibleRows() == 10);
-        rig.model.RemoveItem(0);
+        // Scroll bars from the rows that fit and the widest row; the row height from the
+        // tallest font or check picture, plus two.
+        ListRig ten(10);
+        QScrollBar *bar = ten.view->verticalScrollBar(), *across = ten.view->horizontalScrollBar();
+        QVERIFY(ten.view->VisibleRows() == 10 && !bar->isVisible());
+        ten.model.AddItem("one too many");
+        QVERIFY(bar->isVisible() && bar->maximum() == 1 && ten.view->VisibleRows() == 10);
+        ten.model.RemoveItem(0);
         QVERIFY(!bar->isVisible() && across->maximum() == 0);
-        rig.model.AddItem(QString(200, QLatin1Char('W')), 0, 0, 1, 2);
-        QVERIFY(across->maximum() > 10 && rig.view->SurfaceWidth() >= rig.view->RowWidth(2));
-        QTest::keyClick(rig.view.get(), Qt::Key_Right);
-        QTest::keyClick(rig.view.get(), Qt::Key_Right);
-        QCOMPARE(rig.view->HorizontalStep(), 2);
-        QTest::keyClick(rig.view.get(), Qt::Key_Home);
-        QCOMPARE(rig.view->HorizontalStep(), 0);
-        rig.model.setList(4, QString(300, QLatin1Char('W')));
-        QCOMPARE(rig.view->WidestWidth(), rig.view->RowWidth(4));
-        rig.model.RemoveItem(4);
-        rig.model.RemoveItem(2);
+        ten.model.AddItem(QString(200, QLatin1Char('W')), 0, 0, 1, 2);
+        QVERIFY(across->maximum() > 10 && ten.view->SurfaceWidth() >= ten.view->RowWidth(2));
+        QTest::keyClick(ten.view.get(), Qt::Key_Right);
+        QTest::keyClick(ten.view.get(), Qt::Key_Right);
+        QCOMPARE(ten.view->HorizontalStep(), 2);
+        QTest::keyClick(ten.view.get(), Qt::Key_Home);
+        QCOMPARE(ten.view->HorizontalStep(), 0);
+        ten.model.setList(4, QString(300, QLatin1Char('W')));
+        QCOMPARE(ten.view->WidestWidth(), ten.view->RowWidth(4));
+        ten.model.RemoveItem(4);
+        ten.model.RemoveItem(2);
         QCOMPARE(across->maximum(), 0);
 
-        const int plain = rig.view->RowHeight(), width = rig.view->RowWidth(0);
-        QVERIFY(rig.model.AddFont(RowvaneFont{"Sans Serif", 20}));
-        QVERIFY(rig.view->RowHeight() > plain + 10);
-        rig.model.RemoveFont(1);
-        rig.view->setCheckIcon(solid(Red, 30));
-        QCOMPARE(rig.view->RowHeight(), 32);
-        QCOMPARE(rig.view->RowWidth(0), width + 16); // every row counts the picture's width
-        rig.view->setCheckIcon(QPixmap());
-        QCOMPARE(rig.view->RowHeight(), plain);
-        rig.view->resize(200, 3); // too low for one row: it grows
-        QCOMPARE(rig.view->VisibleRows(), 1);
+        const int plain = ten.view->RowHeight(), width = ten.view->RowWidth(0);
+        QVERIFY(ten.model.AddFont(RowvaneFont{"Sans Serif", 20}));
+        QVERIFY(ten.view->RowHeight() > plain + 10);
+        ten.model.RemoveFont(1);
+        ten.view->setCheckIcon(solid(Red, 30));
+        // Every row counts the picture's width.
+        QVERIFY(ten.view->RowHeight() == 32 && ten.view->RowWidth(0) == width + 16);
+        ten.view->setCheckIcon(QPixmap());
+        ten.view->resize(200, 3); // too low for one row: it grows
+        QVERIFY(ten.view->RowHeight() == plain && ten.view->VisibleRows() == 1);
     }
 
     // Keys move the current row and the top row; a move raises Click and nothing else.
-    void listKeys()
+    void listKeysAndMouse()
     {
         const auto Ctrl = int(Qt::ControlModifier);
         const int cases[][6] = {
@@ -532,19 +525,16 @@ private Q_SLOTS:
                      (QList<int>{currentAfter, topAfter}));
             QCOMPARE(rig.events, currentAfter != current ? QStringList{"Click"} : QStringList());
         }
-    }
 
-    // A press on the check picture toggles the row between MouseDown and MouseUp.
-    void listMouse()
-    {
-        const std::tuple<int, bool, int, int, const char*> cases[] = {
+        // A press on the check picture toggles the row between MouseDown and MouseUp.
+        const std::tuple<int, bool, int, int, const char*> presses[] = {
             {1, true, 5, 2, "MouseDown Checked MouseUp Click"},
             {1, true, 60, 2, "MouseDown MouseUp Click"}, // right of the picture
             {1, false, 5, 2, "MouseDown MouseUp Click"},
             {0, true, 5, 2, "MouseDown MouseUp Click"},
             {1, true, 5, 7, "MouseDown MouseUp"}, // below the last row
         };
-        for (const auto& [style, manual, x, row, events] : cases) {
+        for (const auto& [style, manual, x, row, events] : presses) {
             ListRig rig(4, style);
             rig.model.setManualClick(manual);
             rig.events.clear();
