@@ -91,10 +91,7 @@ struct ListRig
         QObject::connect(view.get(), &RowvaneView::Checked, log("Checked"));
         QObject::connect(view.get(), &RowvaneView::UnChecked, log("UnChecked"));
     }
-    int middle(int row) const
-    {
-        return (row - view->TopRow()) * view->RowHeight() + view->RowHeight() / 2;
-    }
+    int middle(int row) const { return int((row - view->TopRow() + 0.5) * view->RowHeight()); }
 };
 
 // The main window over its own settings file and base folder, with short ticks.
