@@ -679,8 +679,8 @@ private Q_SLOTS:
         pages.resize(1240, 330);
         pages.show();
         pages.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&pages));
-        QVERIFY(!options.AnyMarked()); // building the pages marks nothing
+        // Building the pages marks nothing.
+        QVERIFY(QTest::qWaitForWindowActive(&pages) && !options.AnyMarked());
         const std::pair<const char*, const char*> stored[] = {
             {"Path Option", "2"},       {"Max Parallel", "12"}, {"Keep-Alive", "0"},
             {"Reuse Connections", "1"}, {"MAX-Try", "4"},       {"Busy-Wait", "45"},
@@ -1104,8 +1104,7 @@ private Q_SLOTS:
         chooser.DeleteDirectory();
         QVERIFY(QFileInfo::exists(top + QStringLiteral("/a/b/f49")));
         chooser.DeleteDirectory();
-        QVERIFY(!QFileInfo::exists(top));
-        QCOMPARE(chooser.getDirectory(), dir.path());
+        QVERIFY(!QFileInfo::exists(top) && chooser.getDirectory() == dir.path());
         QVERIFY(dialogs.asked.last().buttons == Dialogs::Buttons::YesNo &&
                 dialogs.messages().last() ==
                     "Sure You want to delete this directory and all its contents:\r\n" + top);
@@ -1133,8 +1132,7 @@ private Q_SLOTS:
     {
         QProcess program;
         program.start(QStringLiteral(HARVEX_GUI_PATH), {});
-        QVERIFY(program.waitForStarted(10000));
-        QVERIFY(!program.waitForFinished(1500)); // stays open
+        QVERIFY(program.waitForStarted(10000) && !program.waitForFinished(1500)); // stays open
         program.terminate();
         QVERIFY(program.waitForFinished(10000));
     }
@@ -1194,8 +1192,8 @@ private Q_SLOTS:
         QVERIFY(dropOn(list, {}, "see http://h/a.zip\r\nno\r\nhttp://h/p.html"));
         QVERIFY(dropOn(rig.window->webPageList(), {QUrl("http://h/p.html"), QUrl("http://h/b.zip")},
                        "http://h/other.html"));
-        QVERIFY(dropOn(monitor, {QUrl("https://h/c.zip")})); // for the downloads
-        QVERIFY(!dropOn(monitor, {}));                       // neither text nor addresses
+        // The monitor takes addresses for the downloads, not an empty drop.
+        QVERIFY(dropOn(monitor, {QUrl("https://h/c.zip")}) && !dropOn(monitor, {}));
         QCOMPARE(m.List2().List(0) + ' ' + m.List2().List(1) + ' ' + m.List4().List(0),
                  "see http://h/a.zip https://h/c.zip http://h/p.html");
         QVERIFY(m.List2().ListCount() == 2 && m.List4().ListCount() == 1);
