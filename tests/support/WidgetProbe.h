@@ -1,11 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// Helpers for the widget tests: render a widget offscreen and look at the pixels that
-// carry meaning. Header only: the core's tests do not link the widgets.
+// Renders a widget offscreen and looks at the pixels that carry meaning. Header only.
 
-#include <QColor>
 #include <QImage>
-#include <QRect>
 #include <QWidget>
 
 #include <cstdlib>
