@@ -188,7 +188,7 @@ struct Tree
                                                    QFileDevice::ExeOwner);
     }
     // Deletes the tree, keeping every progress text and calling onText on it; the Finished
-    // arguments, or nothing when it would not start or not end.
+    // arguments, or nothing when it would not start or not end or followed a link.
     QVariantList run(FolderTreeDelete& deleter, const std::function<void(const QString&)>& onText)
     {
         QObject::connect(&deleter, &FolderTreeDelete::Progress, [&](const QString& text) {
@@ -197,17 +197,14 @@ struct Tree
         });
         QSignalSpy finished(&deleter, &FolderTreeDelete::Finished);
         QString error;
-        if (!deleter.Start(root(), dir.filePath("base"), dir.filePath("home"), error) ||
-            !deleter.IsRunning() || !finished.wait(10000))
-            return {};
-        return finished.first();
+        const bool ended =
+            deleter.Start(root(), dir.filePath("base"), dir.filePath("home"), error) &&
+            deleter.IsRunning() && finished.wait(10000);
+        const bool sentinelsStay = QFile::exists(dir.filePath("target/sentinel")) &&
+                                   QFile::exists(dir.filePath("sentinel-file"));
+        return ended && sentinelsStay ? finished.first() : QVariantList();
     }
     QStringList texts;
-    bool sentinelsStay() const
-    {
-        return QFile::exists(dir.filePath("target/sentinel")) &&
-               QFile::exists(dir.filePath("sentinel-file"));
-    }
 };
 
 const QString FileText = QStringLiteral("Deleting File:");
@@ -941,12 +938,7 @@ private slots:
             QChar(0xD800),         QString(300, 'p')};
         Rowvane list;
         list.setDenyStrategy(1);
-        QStringList rows;
-        QHash<QString, int> exact, folded;
-        auto count = [&](const QString& t, int by) {
-            exact[t] += by;
-            folded[t.toCaseFolded()] += by;
-        };
+        QStringList rows, folded;
         for (int step = 0; step < 4000; ++step) {
             QString t;
             for (int n = random.bounded(1, 4); n-- > 0;)
@@ -955,29 +947,24 @@ private slots:
             const int row = rows.isEmpty() ? -1 : random.bounded(int(rows.size()));
             const int op = row < 0 ? 0 : random.bounded(4);
             if (op < 2) {
-                const bool fresh = folded.value(t.toCaseFolded()) == 0;
+                const bool fresh = !folded.contains(t.toCaseFolded());
                 QCOMPARE(list.AddItem(t), fresh);
                 if (fresh) {
-                    count(t, 1);
                     rows << t;
+                    folded << t.toCaseFolded();
                 }
+            } else if (op == 2) {
+                QVERIFY(list.RemoveItem(row));
+                rows.removeAt(row);
+                folded.removeAt(row);
             } else {
-                count(rows.at(row), -1);
-                if (op == 2) {
-                    QVERIFY(list.RemoveItem(row));
-                    rows.removeAt(row);
-                } else {
-                    list.setList(row, t);
-                    rows[row] = t;
-                    count(t, 1);
-                }
+                list.setList(row, rows[row] = t);
+                folded[row] = t.toCaseFolded();
             }
-            QCOMPARE(list.InList(t, 0), exact.value(t) > 0);
-            QCOMPARE(list.InList(t.toUpper(), 1), folded.value(t.toUpper().toCaseFolded()) > 0);
+            QCOMPARE(list.InList(t, 0), rows.contains(t));
+            QCOMPARE(list.InList(t.toUpper(), 1), folded.contains(t.toUpper().toCaseFolded()));
         }
-        QCOMPARE(list.ListCount(), rows.size());
-        for (int i = 0; i < rows.size(); ++i)
-            QCOMPARE(list.List(i), rows.at(i));
+        QCOMPARE(Rig::rows(list), rows.join(' '));
     }
 
     // A view repaints on Changed ("C", once per bulk change), keeps per-row widths from the
@@ -1570,8 +1557,8 @@ private slots:
     void deletesTreeButNotLinkTargets()
     {
         Tree tree;
-        QVERIFY(FolderTreeDelete::IsReadOnly(tree.at("read-only")));
-        QVERIFY(!FolderTreeDelete::IsReadOnly(tree.root()));
+        QVERIFY(FolderTreeDelete::IsReadOnly(tree.at("read-only")) &&
+                !FolderTreeDelete::IsReadOnly(tree.root()));
         FolderTreeDelete deleter;
         deleter.setBatchSize(3);
         const QString late = tree.at("late.txt");
@@ -1585,39 +1572,37 @@ private slots:
         QCOMPARE(
             QDir(tree.root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
             QStringList{"late.txt"});
-        QVERIFY(tree.sentinelsStay());
         const QStringList& texts = tree.texts;
-        const qsizetype firstDir = texts.indexOf(DirText + tree.at("sub/deeper"));
-        QCOMPARE(texts.filter(FileText).size(), 11);
+        QCOMPARE(texts.size(), 11 + tree.folders.size());
         QCOMPARE(texts.first(11).filter(FileText).size(), 11);
         QVERIFY(texts.contains(FileText + tree.at("sub/deeper/link2")));
-        QVERIFY(firstDir >= 0 && firstDir < texts.indexOf(DirText + tree.at("sub")));
-        QCOMPARE(texts.filter(DirText).size(), tree.folders.size());
+        QVERIFY(texts.indexOf(DirText + tree.at("sub/deeper")) > 10 &&
+                texts.indexOf(DirText + tree.at("sub/deeper")) <
+                    texts.indexOf(DirText + tree.at("sub")));
         QCOMPARE(texts.last(), DirText + tree.root());
     }
 
+    // Cancelled once the read-only folder was opened to empty it: nothing after the text that
+    // Cancel answered, that item and every folder stay, the folder read-only again.
     void cancelDuringFilePassKeepsEveryFolder()
     {
         Tree tree;
         FolderTreeDelete deleter;
         deleter.setBatchSize(100);
-        // Cancelled once the read-only folder was opened to empty it.
         const QVariantList finished = tree.run(deleter, [&](const QString& text) {
             if (text.endsWith("read-only/in.txt"))
                 deleter.Cancel();
         });
-        QCOMPARE(finished.value(0), QVariant(true));
-        QVERIFY(!deleter.IsRunning());
-        // Nothing after the text that Cancel answered, and that item stays.
+        QVERIFY(finished.value(0).toBool() && !deleter.IsRunning());
         QVERIFY(tree.texts.last().endsWith("read-only/in.txt"));
         for (const QString& item : tree.folders + QStringList{"read-only/in.txt"})
             QVERIFY2(QFileInfo::exists(tree.at(item)), qPrintable(item));
-        QVERIFY(tree.sentinelsStay());
-        QVERIFY(FolderTreeDelete::IsReadOnly(tree.at("read-only"))); // read-only again
+        QVERIFY(FolderTreeDelete::IsReadOnly(tree.at("read-only")));
     }
 
-    // A folder the tree delete ("d") or the base folder choice ("b") refuses, and the text
-    // the refusal ends in ("" for none); nothing is deleted.
+    // A folder the tree delete ("d") or the base folder choice ("b") refuses, or a name for a
+    // new folder in "dl" ("n"), and the text the refusal ends in ("" for none, a folder made);
+    // nothing is deleted.
     void refusedFolders()
     {
         QTemporaryDir dir;
@@ -1629,6 +1614,9 @@ private slots:
         writeFile(home + "/file", "x");
         QFile::link(dir.filePath("dl"), dir.filePath("link-to-dl"));
         QFile::setPermissions(readOnly, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        const auto folders = [&] {
+            return QDir(dir.filePath("dl")).entryList(QDir::Dirs | QDir::Hidden).size();
+        };
         const char* const rows[][3] = {
             {"d", "/", " is the root of a filesystem and cannot be deleted."},
             {"d", "home/user", " is your home folder and cannot be deleted."},
@@ -1645,6 +1633,13 @@ private slots:
             {"b", "missing", "missing\" does not exist."},
             {"b", "home/user/file", "file\" is not a folder."},
             {"b", "ro", "ro\" is read-only."},
+            {"n", "New Directory", ""},
+            {"n", ".config", ""},
+            {"n", "", "Enter a name for the new folder."},
+            {"n", ".", "\".\" cannot be a folder name."},
+            {"n", "..", "\"..\" cannot be a folder name."},
+            {"n", "a/b", "A folder name cannot contain \"/\"."},
+            {"n", "base", "/dl/base: File exists"},
         };
         for (const auto& [who, where, refusal] : rows) {
             QString path = where;
@@ -1652,9 +1647,14 @@ private slots:
                 path = path.mid(1);
             else if (!path.startsWith('/'))
                 path = dir.filePath(path);
-            QString error;
+            QString error, made;
+            const qsizetype before = folders();
             if (*who == 'b') {
                 error = Options::BaseDirRefusal(path);
+            } else if (*who == 'n') {
+                const bool ok = NewFolder::Create(dir.filePath("dl/"), where, made, error);
+                QVERIFY(ok == error.isEmpty() && QFileInfo(made).isDir() == ok &&
+                        folders() == before + ok);
             } else {
                 FolderTreeDelete deleter;
                 QSignalSpy finished(&deleter, &FolderTreeDelete::Finished);
@@ -1667,32 +1667,6 @@ private slots:
         QVERIFY(QFile::exists(home + "/file") && QFileInfo(base).isDir());
         QFile::setPermissions(readOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                             QFileDevice::ExeOwner);
-    }
-
-    // A name for a new folder and the error it gives (empty: created).
-    void newFolderNames()
-    {
-        const char* const rows[][2] = {
-            {"New Directory", ""},
-            {".config", ""},
-            {"", "Enter a name for the new folder."},
-            {".", "\".\" cannot be a folder name."},
-            {"..", "\"..\" cannot be a folder name."},
-            {"a/b", "A folder name cannot contain \"/\"."},
-            {"taken", "Cannot create %1/taken: File exists"},
-        };
-        for (const auto& [name, error] : rows) {
-            QTemporaryDir dir;
-            QDir().mkdir(dir.filePath("taken"));
-            QString created, got;
-            const bool ok = NewFolder::Create(dir.path() + '/', name, created, got);
-            QCOMPARE(got, QString(error).replace("%1", dir.path()));
-            QCOMPARE(ok, !*error);
-            QCOMPARE(QFileInfo(created).isDir(), ok);
-            QCOMPARE(
-                QDir(dir.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden).size(),
-                1 + ok);
-        }
     }
 };
 
