@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The lists and getting URLs into them: files, drops, pastes, cut rows, saves, ranges, pages
-// harvested over loopback (nginx, a scripted server), what a URL becomes on the wire; the
-// settings: options, the store, param.dat, the window placement, the folder commands.
+// The lists and what fills them (files, drops, pastes, ranges, pages harvested over loopback),
+// the settings (options, their store, param.dat, the window placement), the folder commands.
 #include "ManagerRig.h"
 #include "support/NginxFixture.h"
 #include "support/ScriptedDialogs.h"
@@ -168,17 +167,16 @@ struct Tree
 
     Tree()
     {
-        for (const QString& folder : folders)
-            QDir().mkpath(at(folder));
         for (const char* file : {"a.txt", ".hidden", ".dots/.inner", "read-only/in.txt",
                                  "read-only-file.txt", "sub/b.txt", "sub/deeper/c.txt"})
-            writeFile(at(file), "x");
-        writeFile(dir.filePath("target/sentinel"), "x");
-        writeFile(dir.filePath("sentinel-file"), "x");
-        QFile::link(dir.filePath("target"), at("link-to-folder"));
-        QFile::link(dir.filePath("target"), at("sub/deeper/link2"));
-        QFile::link(dir.filePath("sentinel-file"), at("link-to-file"));
-        QFile::link(dir.filePath("gone"), at(".dots/dangling"));
+            writeFile(at(file), "x"); // making every folder of the tree
+        for (const char* file : {"target/sentinel", "sentinel-file"})
+            writeFile(dir.filePath(file), "x");
+        for (const auto& [target, link] : {std::pair{"target", "link-to-folder"},
+                                           {"target", "sub/deeper/link2"},
+                                           {"sentinel-file", "link-to-file"},
+                                           {"gone", ".dots/dangling"}})
+            QFile::link(dir.filePath(target), at(link));
         QFile::setPermissions(at("read-only-file.txt"), QFileDevice::ReadOwner);
         QFile::setPermissions(at("read-only"), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     }
@@ -187,8 +185,7 @@ struct Tree
         QFile::setPermissions(at("read-only"), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                                    QFileDevice::ExeOwner);
     }
-    // Deletes the tree, keeping every progress text and calling onText on it; the Finished
-    // arguments, or nothing when it would not start or not end or followed a link.
+    // The Finished arguments of a delete (none when it failed to run or followed a link).
     QVariantList run(FolderTreeDelete& deleter, const std::function<void(const QString&)>& onText)
     {
         QObject::connect(&deleter, &FolderTreeDelete::Progress, [&](const QString& text) {
@@ -572,9 +569,8 @@ private slots:
                     .error.contains("MiB"));
     }
 
-    // A page fetched after one with links: its links ("@" the scripted server), or its error
-    // and no links, the earlier page's gone. The scripted server sends a chunked reply in
-    // pieces with the charset in the meta element, then one cut early, then none in time.
+    // A page fetched after one with links ("@": the scripted server, "~": nginx): its links, or
+    // its error and none of the earlier page's.
     void fetches()
     {
         ScriptedServer server;
@@ -643,9 +639,8 @@ private slots:
         delete doomed;
     }
 
-    // The address dialog; files of the checked types go to the job list, pages (with "Log
-    // page links") to the web page list, each once ignoring case; the parser's own filter
-    // beside them; then the web page list's menu and commands and its parsed count.
+    // Files of the checked types go to the job list, pages (with "Log page links") to the web
+    // page list, each once ignoring case; then the web page list's menu and commands.
     void harvesting()
     {
         Rig rig;
@@ -693,8 +688,7 @@ private slots:
         QCOMPARE(Rig::rows(rig.pages), page); // only the page itself, checked as parsed
         QVERIFY(rig.pages.Selected(0));
 
-        // Pictures shown but not linked count for gif, jpg and png only; .jpeg is not .jpg,
-        // duplicates stay for the caller.
+        // Pictures count for gif, jpg and png only; .jpeg is not .jpg; duplicates stay.
         QStringList found; // the mailto: link among the jpg links
         for (const char* type : {" jpg ", ".gif", "png", "bmp", ""})
             found << QString::number(rig.harvester.Parser().GetLinks(type).size());
@@ -912,9 +906,7 @@ private slots:
         QVERIFY(list.FontID(1) == 254 && list.Selected(1) && !list.Selected(0));
     }
 
-    // Row texts are kept packed (shared prefixes, UTF-8 or the raw code units, dropped
-    // records moved out): whatever is added, removed and rewritten reads back exactly, and
-    // the duplicate questions agree with plain counts of the texts.
+    // Packed row texts read back exactly; the duplicate questions agree with a plain model.
     void packedTextsReadBack()
     {
         QRandomGenerator random(7);
@@ -1516,9 +1508,8 @@ private slots:
             QCOMPARE(WindowPlacement::OnScreen(r[0], screens, QSize(467, 400)), r[1]);
     }
 
-    // Every file (links as files) goes before any folder, each folder after its children, no
-    // link is followed; a file that appears after its folder was emptied keeps the folder and
-    // is the only failure.
+    // Files (links too) go before folders, each folder after its children; a file that appears
+    // after its folder was emptied keeps the folder and is the only failure.
     void deletesTreeButNotLinkTargets()
     {
         Tree tree;
@@ -1565,9 +1556,8 @@ private slots:
         QVERIFY(FolderTreeDelete::IsReadOnly(tree.at("read-only")));
     }
 
-    // A folder the tree delete ("d") or the base folder choice ("b") refuses, or a name for a
-    // new folder in "dl" ("n"), and the text the refusal ends in ("" for none, a folder made);
-    // nothing is deleted.
+    // A folder the tree delete ("d") or the base folder choice ("b") refuses, or a new folder's
+    // name in "dl" ("n"), and the end of the refusal ("" for none); nothing is deleted.
     void refusedFolders()
     {
         QTemporaryDir dir;
