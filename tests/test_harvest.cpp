@@ -365,6 +365,26 @@ private slots:
         QCOMPARE(Rig::rows(f.pages), "http://h/x.php?id=1 http://h/i.html http://h/p.php?x=1");
         f.io.LoadDroppedFile(pages, f.pages, DataExt, true); // a drop with clear empties both
         QCOMPARE(f.jobList.ListCount(), 0);
+
+        // The status colour runs follow the text: a four-digit total shifts every later run.
+        for (int i = 0; i < 1234; ++i)
+            f.jobList.AddItem(QStringLiteral("http://h/%1").arg(i));
+        f.state.DoneCount = 7;
+        f.status.gStatEx(true, QString());
+        const QString line = f.status.Caption();
+        QCOMPARE(line, QStringLiteral("Status: Total:1234 Done:7   Connect Fail:0   "
+                                      "Redirected:0   Download Fail:0  "));
+        QString colored;
+        int at = 0;
+        for (const QString& run : f.status.FormatString().split(';')) {
+            const int length = run.section(',', 0, 0).mid(2).toInt();
+            if (run.section(',', 1, 1).mid(3).toUInt() != 0xFFFF)
+                colored += '[' + line.mid(at, length) + ']';
+            at += length;
+        }
+        QCOMPARE(colored, "[Status: ][Total:][Done:][Connect Fail:][Redirected:][Download Fail:]");
+        f.status.gStatEx(false, QStringLiteral("x"));
+        QVERIFY(f.status.FormatString().isEmpty());
     }
 
     // A cut row (the block row takes the block with it) pastes above the current row as a
@@ -837,11 +857,10 @@ private slots:
         Rowvane list;
         for (const char* t : {"a", "B", "b", "a"})
             list.AddItem(t);
-        QCOMPARE(list.GetItemIndex(0, "a", 0), 0);
-        QCOMPARE(list.GetItemIndex(1, "a", 0), 3);
-        QCOMPARE(list.GetItemIndex(0, "b", 0), 2);
-        QCOMPARE(list.GetItemIndex(0, "b", 1), 1);
-        QCOMPARE(list.GetItemIndex(4, "a", 0), -1);
+        QCOMPARE(QList<int>({list.GetItemIndex(0, "a", 0), list.GetItemIndex(1, "a", 0),
+                             list.GetItemIndex(0, "b", 0), list.GetItemIndex(0, "b", 1),
+                             list.GetItemIndex(4, "a", 0)}),
+                 QList<int>({0, 3, 2, 1, -1}));
         QVERIFY(list.List(4).isEmpty() && !list.Selected(4));
 
         const int c = list.AddColor(0x123456);
@@ -869,10 +888,9 @@ private slots:
     {
         Rowvane list;
         list.setBackColor(0x00FF00); // the back colour is entry 0
-        QCOMPARE(list.AddColor(0x00FF00), 0);
-        QCOMPARE(list.AddColor(Rowvane::DefaultForeColor), 1);
-        QCOMPARE(list.AddColor(0x10), 2);
-        QCOMPARE(list.AddColor(0x10), 2);
+        QCOMPARE(QList<int>({list.AddColor(0x00FF00), list.AddColor(Rowvane::DefaultForeColor),
+                             list.AddColor(0x10), list.AddColor(0x10)}),
+                 QList<int>({0, 1, 2, 2}));
         for (quint32 v = 0x100; list.MaxColors() < Rowvane::MaxColorEntries; ++v)
             list.AddColor(v);
         QCOMPARE(list.AddColor(0xFFFFFF), 0); // full
@@ -887,8 +905,7 @@ private slots:
         QVERIFY(list.RemoveColor(9999));
         QCOMPARE(list.AddColor(0x10), 9999);
 
-        RowvaneFont bold;
-        bold.Bold = true;
+        const RowvaneFont bold{.Bold = true};
         for (int i = 1; i < 256; ++i)
             QVERIFY(list.AddFont(bold));
         QVERIFY(!list.AddFont(bold) && !list.RemoveFont(0) && !list.RemoveFont(256));
@@ -1117,30 +1134,6 @@ private slots:
                 got += item ? '1' : '0';
             QCOMPARE(got, QString(enabled));
         }
-    }
-
-    // The colour runs follow the text: a four-digit total shifts every later run.
-    void counterLineRuns()
-    {
-        Rig f;
-        for (int i = 0; i < 1234; ++i)
-            f.jobList.AddItem(QStringLiteral("http://h/%1").arg(i));
-        f.state.DoneCount = 7;
-        f.status.gStatEx(true, QString());
-        const QString line = f.status.Caption();
-        QCOMPARE(line, QStringLiteral("Status: Total:1234 Done:7   Connect Fail:0   "
-                                      "Redirected:0   Download Fail:0  "));
-        QString colored;
-        int at = 0;
-        for (const QString& run : f.status.FormatString().split(';')) {
-            const int length = run.section(',', 0, 0).mid(2).toInt();
-            if (run.section(',', 1, 1).mid(3).toUInt() != 0xFFFF)
-                colored += '[' + line.mid(at, length) + ']';
-            at += length;
-        }
-        QCOMPARE(colored, "[Status: ][Total:][Done:][Connect Fail:][Redirected:][Download Fail:]");
-        f.status.gStatEx(false, QStringLiteral("x"));
-        QVERIFY(f.status.FormatString().isEmpty());
     }
 
     void extensionPatternsAndFailedSave()
