@@ -318,25 +318,25 @@ private slots:
         Rig f;
         const QString first = m_dir.filePath("first.txt");
         writeFile(first, "http://h/f1.jpg\nhttp://h/f1.txt\n");
-        const auto drop = [&f](const QList<QUrl>& urls, const QString& text) {
+        const auto drop = [&f](const QStringList& urls, const QString& text) { // "/": a file
             QMimeData data;
-            data.setUrls(urls);
+            QList<QUrl> list;
+            for (const QString& url : urls)
+                list << (url.startsWith('/') ? QUrl::fromLocalFile(url) : QUrl(url));
+            data.setUrls(list);
             data.setText(text);
             f.io.Drop(data, f.jobList, DataExt, false);
             return UrlListIO::CanDrop(data);
         };
         QVERIFY(!drop({}, QString()));
         // Local files win over the addresses and text beside them; only the first loads.
-        QVERIFY(drop({QUrl::fromLocalFile(first), QUrl::fromLocalFile("/nonexistent"),
-                      QUrl("http://h/u0.jpg")},
-                     "http://h/t0.jpg"));
+        QVERIFY(drop({first, "/nonexistent", "http://h/u0.jpg"}, "http://h/t0.jpg"));
         // Dropped addresses (a browser's link) are filtered like pasted text.
-        drop({QUrl("http://h/u1.jpg"), QUrl("https://h/u2.zip"), QUrl("http://h/page.txt")},
-             "http://h/t1.jpg");
+        drop({"http://h/u1.jpg", "https://h/u2.zip", "http://h/page.txt"}, "http://h/t1.jpg");
         drop({}, "see http://h/v.jpg\r\nnothing here\r\nhttp://h/U1.JPG");
         QCOMPARE(Rig::rows(f.jobList),
                  "http://h/f1.jpg http://h/u1.jpg https://h/u2.zip see http://h/v.jpg");
-        drop({QUrl::fromLocalFile(m_dir.path()), QUrl::fromLocalFile(first)}, QString());
+        drop({m_dir.path(), first}, QString());
         QCOMPARE(f.dialogs.messages(), QStringList({"Can't parse folders."}));
 
         // Pasting moves the block index to the end unless a block is in force.
@@ -1464,10 +1464,9 @@ private slots:
                                                    {"working", false, QString()}}) {
             QTemporaryDir dir;
             const QString file = dir.filePath("param.dat");
-            QByteArray text = "$ACCEPT=first\n";
             const QByteArray filler = "# " + QByteArray(100, '-') + "\n";
-            while (text.size() + filler.size() <= ParamFileParser::MaxFileSize - 10)
-                text += filler;
+            const QByteArray text =
+                "$ACCEPT=first\n" + filler.repeated((ParamFileParser::MaxFileSize - 24) / 103);
             if (kind == QString("big"))
                 writeFile(file, text + "$ACCEPT=cut off at the limit\n$ACCEPT=never read\n");
             else if (kind == QString("folder"))
