@@ -578,14 +578,10 @@ private slots:
         const QByteArray deep = QByteArray("<div>").repeated(20000) + "<a href=deep.zip>";
         QCOMPARE(HtmlLinks::Extract(deep, at).links, QStringList({"http://p.example/a/deep.zip"}));
         // A cancelled parse and one over its memory limit end with an error, no links.
-        std::atomic<bool> cancel{true};
-        HtmlParseLimits limits;
-        limits.cancel = &cancel;
-        const HtmlLinks cancelled = HtmlLinks::Extract("<a href=a.zip>", at, limits);
+        const std::atomic<bool> cancel{true};
+        const HtmlLinks cancelled = HtmlLinks::Extract("<a href=a.zip>", at, {.cancel = &cancel});
         QVERIFY(!cancelled.error.isEmpty() && cancelled.links.isEmpty());
-        HtmlParseLimits small;
-        small.maxMemory = 64 * 1024;
-        QVERIFY(HtmlLinks::Extract(QByteArray("<p>text").repeated(50000), at, small)
+        QVERIFY(HtmlLinks::Extract(QByteArray("<p>text").repeated(50000), at, {.maxMemory = 65536})
                     .error.contains("MiB"));
     }
 
@@ -1351,9 +1347,8 @@ private slots:
     void defaultsAndMarks()
     {
         // The user's store: $XDG_CONFIG_HOME/Harvex®/Harvex®.ini.
-        const QString product = QString::fromUtf8("Harvex\xC2\xAE");
         QCOMPARE(SettingsStore().FileName(),
-                 m_dir.filePath("config/" + product + "/" + product + ".ini"));
+                 m_dir.filePath("config/Harvex\u00ae/Harvex\u00ae.ini"));
         // An empty store gives the defaults, the download folder made in the home.
         QTemporaryDir dir;
         SettingsStore store(dir.filePath("empty.ini"));
