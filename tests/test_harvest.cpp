@@ -1283,27 +1283,26 @@ private slots:
         QVERIFY(Options::SaveInterfaceSettings(store, {}, 4, {}, QString("1;2")));
         QVERIFY(Options::SaveInterfaceSettings(store, dir.path(), {}, 2, {}));
         QVERIFY(options.SaveWindowRect(store, QRect(-300, 15, 12000, 9000)));
-        // Texts that INI syntax would otherwise bend come back unchanged.
-        const QStringList bent = {"1;2;3;",     "a, b, c",     " padded ", "x=y", "@Variant(0)",
-                                  "\"quoted\"", "back\\slash", "#hash",    ""};
-        for (int i = 0; i < bent.size(); ++i)
-            QVERIFY(store.Set(QString("Key %1").arg(i), bent[i]));
         QCOMPARE(options.WinRect(), "-300|15|12000|9000");
-        const QList<QPair<QString, QString>> expected = {
+        QList<QPair<QString, QString>> expected = {
             {"Base Dir", dir.path()}, {"Max Parallel", "20"}, {"Clear List", "0"},
             {"Keep-Alive", "0"},      {"UrlExt", "htm/1"},    {"DataExt", "jpg/1,gif/0"},
             {"MAX-Try", "1e6"},       {"MinImgSize", "2048"}, {"WinRect", "-300|15|12000|9000"},
             {"PBar UI", "4"},         {"TBar UI", "2"},       {"ColorSettings", "1;2"},
         };
+        // Texts that INI syntax would otherwise bend come back unchanged.
+        for (const char* text : {"1;2;3;", "a, b, c", " padded ", "x=y", "@Variant(0)",
+                                 "\"quoted\"", "back\\slash", "#hash", ""}) {
+            expected.append({QString("Key %1").arg(expected.size()), text});
+            QVERIFY(store.Set(expected.last().first, text));
+        }
         SettingsStore reread(path);
         for (const auto& [key, value] : expected)
             QCOMPARE(reread.Get(key, "<missing>"), value);
-        for (int i = 0; i < bent.size(); ++i)
-            QCOMPARE(reread.Get(QString("Key %1").arg(i), "<missing>"), bent[i]);
-        QVERIFY(reread.Contains("Key 8") && !reread.Contains("Key 9"));
+        QVERIFY(reread.Contains("Key 20") && !reread.Contains("Key 21"));
         QSettings raw(path, QSettings::IniFormat);
         raw.beginGroup("Configurations");
-        QCOMPARE(raw.allKeys().size(), 13 + bent.size());
+        QCOMPARE(raw.allKeys().size(), expected.size() + 1); // and the Busy-Wait kept
         QVERIFY(readFile(path).contains("Max%20Parallel=20\n"));
         Options other;
         other.LoadWindowRect(store);
