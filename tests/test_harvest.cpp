@@ -303,8 +303,9 @@ private slots:
             }
             QCOMPARE(Rig::rows(f.jobList), QString(expected).replace('~', "http://h/"));
             QCOMPARE(f.dialogs.messages().size(), qsizetype(!said.isEmpty()));
-            QVERIFY2(f.dialogs.messages().value(0, "").startsWith(said.arg(path)),
-                     qPrintable(path));
+            QVERIFY2(
+                f.dialogs.messages().value(0, "").startsWith(QString(said).replace("%1", path)),
+                qPrintable(path));
             // The list position (and with it "start") follows the rows just loaded.
             if (way == "cmd+" && said.isEmpty())
                 QCOMPARE(f.jobs.ListCaption(), QString("1/1"));
