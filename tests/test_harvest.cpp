@@ -78,11 +78,6 @@ struct Rig
             texts << list.List(i);
         return texts.join(' ');
     }
-    bool harvest(const QString& url = QString())
-    {
-        QSignalSpy filed(&harvester, &PageHarvester::PageFiled);
-        return harvester.ParseWebPage(url) && filed.wait(15000);
-    }
 };
 
 // Parses one page, which must refuse a second while it is active.
@@ -98,14 +93,6 @@ const QByteArray Mixed = "\xEF\xBB\xBFhttp://h/a.jpg\r\n  http://h/b.zip  \n\r\n
                          "\thttp://h/c.gif\nHTTP://H/A.JPG\nhttp://h/d\xC3\xA9.jpg";
 
 const char* const DefaultColors = "9633792;16777088;8421376;9633792;8421376;14206136;0";
-
-QString joined(const Options::Colors& colors)
-{
-    QStringList out;
-    for (const quint32 c : colors)
-        out << QString::number(c);
-    return out.join(';');
-}
 
 // What reading param.dat changed against the built-ins: "Key=value" for a replaced value,
 // "List+entry" for an appended entry, "List!" when a built-in entry or selection moved.
@@ -635,7 +622,8 @@ private slots:
         QVERIFY(server.requests().value(2).contains("User-Agent: Harvex/1.6 (test)\r\n"));
         // The harvester shows the reason, checks the row and files nothing.
         Rig rig;
-        QVERIFY(rig.harvest(m_nginx.url("/missing.html")));
+        QSignalSpy filed(&rig.harvester, &PageHarvester::PageFiled);
+        QVERIFY(rig.harvester.ParseWebPage(m_nginx.url("/missing.html")) && filed.wait(15000));
         QCOMPARE(rig.dialogs.messages().size(), 1);
         QVERIFY(rig.dialogs.messages().at(0).contains("404"));
         QVERIFY(rig.jobList.ListCount() == 0 && rig.pages.Selected(0));
@@ -711,7 +699,7 @@ private slots:
         rig.options.setListUrl(true);
         rig.dataTypes.setChecked(1, true); // gif: the picture shown on the page
         rig.dialogs.addresses.enqueue("HTTP://" + page.mid(7));
-        QVERIFY(rig.harvest());
+        QVERIFY(rig.harvester.ParseWebPage() && filed.wait(15000));
         QCOMPARE(rig.dialogs.messages().size(), 1); // a page that came shows no error
         QCOMPARE(Rig::rows(rig.pages), page + " " + m_nginx.url("/g/next.html"));
         QCOMPARE(rig.jobList.List(rig.jobList.ListCount() - 1), files + "thumb.gif");
@@ -1114,8 +1102,7 @@ private slots:
         QVERIFY(!rig.m->DataExtPattern().contains(QStringLiteral("\\.jpg")));
 
         // A Save that cannot write says where and keeps the options marked.
-        QTemporaryDir other;
-        const QString ini = other.filePath(QStringLiteral("settings.ini"));
+        const QString ini = m_dir.filePath(QStringLiteral("blocked.ini"));
         QVERIFY(QDir().mkpath(ini)); // the settings file is a folder
         SettingsStore blocked(ini);
         DownloadManager m(rig.dialogs, blocked);
@@ -1223,6 +1210,9 @@ private slots:
             }
             const auto n = [](qint64 v) { return QString::number(v); };
             const std::optional<QRect> r = Options::ParseWinRect(options.WinRect());
+            QStringList colors;
+            for (const quint32 c : options.ColorValues())
+                colors << QString::number(c);
             const QHash<QString, QString> now = {
                 {"Max Parallel", n(options.MaxParallel())},
                 {"Path Option", n(options.PathOption())},
@@ -1236,7 +1226,7 @@ private slots:
                 {"Connect At Once", n(options.ConnectAtOnce())},
                 {"Clear List", n(options.ClearList())},
                 {"DataExt", options.DataExt()},
-                {"ColorSettings", joined(options.ColorValues())},
+                {"ColorSettings", colors.join(';')},
                 {"WinRect",
                  r ? QString("%1,%2 %3x%4").arg(r->x()).arg(r->y()).arg(r->width()).arg(r->height())
                    : "-"}};
