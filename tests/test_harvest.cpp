@@ -223,9 +223,11 @@ private slots:
     // Lines and the count of overlong ones skipped, whatever the cut between two reads.
     void lineSplitter()
     {
-        const QByteArray huge(LineSplitState::MaxLine + 10, 'x');
-        const QByteArray input = "a\r\nb\rc\n\r\nd\r\r\ne\n" + huge + "\r\nf\n" + huge;
-        const QList<QByteArray> lines{"a", "b", "c", "", "d", "", "e", "f"};
+        const QByteArray huge(LineSplitState::MaxLine + 10, 'x'),
+            full(LineSplitState::MaxLine, 'y');
+        const QByteArray input =
+            "a\r\nb\rc\n\r\nd\r\r\ne\n" + huge + "\r\nf\n" + full + "\n" + huge;
+        const QList<QByteArray> lines{"a", "b", "c", "", "d", "", "e", "f", full}; // full: kept
         // Every cut in the short lines, at the limit and around the first overlong line's end.
         QList<qsizetype> cuts{15 + LineSplitState::MaxLine, 15 + huge.size(), 16 + huge.size()};
         for (qsizetype cut = 0; cut < 17; ++cut)
