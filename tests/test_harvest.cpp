@@ -387,11 +387,11 @@ private slots:
         f.jobs.setBlockCaption("Block: 2");
         f.io.CutItem();
         QCOMPARE(f.jobs.BlockCaption() + ' ' + f.jobs.ListCaption(), "Block: OFF 2/3");
+        f.jobList.setListIndex(-1);
+        f.io.CutItem(); // no current row: nothing cut, "b" still waits
         f.jobList.setListIndex(2);
         f.jobs.SetCompleted(2);
         f.io.PasteItem();
-        f.jobList.setListIndex(-1);
-        f.io.CutItem(); // no current row: nothing cut
         QCOMPARE(Rig::rows(f.jobList) + f.io.CutBuffer(), "a c b d");
         QVERIFY(!f.jobList.Selected(2) && f.jobList.ForeColorID(2) == 1);
         f.jobList.setListIndex(3);
@@ -889,6 +889,7 @@ private slots:
                 texts << list.List(i) + (list.Selected(i) ? "*" : "") +
                              (look == "/0.1" ? "" : look);
             }
+            QVERIFY(list.List(list.ListCount()).isNull() && !list.Selected(list.ListCount()));
             QCOMPARE(texts.join(',') + '|' + QString::number(list.ListIndex()) + '|' +
                          refused.join(' ') + (*script == 'L' ? '|' + log.join(' ') : ""),
                      QString(result));
@@ -1112,6 +1113,7 @@ private slots:
         QVERIFY(!m.SaveSettings());
         QVERIFY(m.options().SaveEnabled());
         QVERIFY(rig.dialogs.messages().constLast().contains(ini));
+        QVERIFY(QDir().rmdir(ini) && m.SaveSettings()); // and it saves once it can
     }
 
     // One value, stored and loaded or typed ("t") into its box, and what the option (its box
@@ -1570,6 +1572,7 @@ private slots:
                      qPrintable(path + error));
         }
         QVERIFY(QFile::exists(home + "/file") && QFileInfo(base).isDir());
+        QVERIFY(FolderTreeDelete::Refusal(dir.filePath("link-to-dl"), base, home).isEmpty());
         QFile::setPermissions(readOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                             QFileDevice::ExeOwner);
     }
