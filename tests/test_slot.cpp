@@ -714,25 +714,6 @@ void TestSlot::nginx()
         std::sort(resumed.begin(), resumed.end());
         QCOMPARE(resumed, mode == 'r' || mode == '3' ? ".rrrrr" : QString(6 - held, u'.'));
     }
-    // A connection closed while its handshake runs never opens, nor one whose socket is gone:
-    // only the socket's next connection does.
-    {
-        StreamSocket socket, *dropped = new StreamSocket;
-        QSignalSpy opened(&socket, &StreamSocket::ConnectEvent);
-        for (StreamSocket* s : {&socket, dropped}) {
-            s->setSecure(true);
-            s->setRemoteHost(s == dropped ? "127.0.0.1" : "localhost"); // neither waits
-            s->setRemotePort(m_tls);
-            s->Connect();
-        }
-        delete dropped;
-        socket.Close();
-        socket.Connect();
-        QTRY_COMPARE(opened.count(), 1);
-        QTest::qWait(300);
-        QCOMPARE(opened.count(), 1);
-        QCOMPARE(socket.State(), int(StreamSocket::ConnectedState));
-    }
     // Files with the server's date, over HTTP (%1) and HTTPS (%2), through a relay that flips a
     // byte of its first connection (%3) and from a plain server (%4); the command line's CA.
     StreamSocket::ForgetTickets();
