@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/StreamSocket.h"
 
-#include "platform/TlsHandshakes.h"
 #include "platform/TlsTickets.h"
 
 #include <QSslCertificate>
@@ -29,7 +28,7 @@ constexpr int TicketGraceMinMs = 200;
 
 StreamSocket::StreamSocket(QObject* parent) : QObject(parent)
 {
-    makePlainSocket();
+    makeSocket(false);
     m_leadWait.setSingleShot(true);
     connect(&m_leadWait, &QTimer::timeout, this, [this] {
         if (m_leading)
@@ -39,16 +38,7 @@ StreamSocket::StreamSocket(QObject* parent) : QObject(parent)
     });
 }
 
-void StreamSocket::makePlainSocket()
-{
-    useSocket(new QTcpSocket);
-    // Reads of at most this much: a packet then still sits in the processor's cache when
-    // it is written to the file, which halves the work of a large download, and a slow
-    // disk holds the sender back instead of filling our memory.
-    m_socket->setReadBufferSize(ReadBufferBytes);
-}
-
-void StreamSocket::useSocket(QTcpSocket* socket)
+void StreamSocket::makeSocket(bool secure)
 {
     if (m_socket) {
         // It may be the sender of the signal being handled: it goes once that returns.
@@ -56,26 +46,37 @@ void StreamSocket::useSocket(QTcpSocket* socket)
         m_socket->abort();
         m_socket->deleteLater();
     }
-    m_socket = socket;
-    m_socket->setParent(this);
-    auto* tls = qobject_cast<QSslSocket*>(m_socket);
-    if (!tls)
-        connect(m_socket, &QTcpSocket::connected, this, &StreamSocket::onConnected);
+    // A plain socket for plain HTTP: the TLS library is loaded only when a connection
+    // asks for it.
+    QSslSocket* tls = secure ? new QSslSocket(this) : nullptr;
+    m_socket = tls ? tls : new QTcpSocket(this);
+    // Reads of at most this much: a packet then still sits in the processor's cache when
+    // it is written to the file, which halves the work of a large download, and a slow
+    // disk holds the sender back instead of filling our memory.
+    m_socket->setReadBufferSize(ReadBufferBytes);
+    connect(m_socket, &QTcpSocket::connected, this, &StreamSocket::onConnected);
     connect(m_socket, &QTcpSocket::readyRead, this, &StreamSocket::onReadyRead);
     connect(m_socket, &QTcpSocket::disconnected, this, &StreamSocket::onDisconnected);
     connect(m_socket, &QTcpSocket::errorOccurred, this, &StreamSocket::onError);
-    if (tls)
-        connect(tls, &QSslSocket::newSessionTicketReceived, this, [this] {
-            if (m_open)
-                keepTicket();
-        });
+    if (!tls)
+        return;
+    connect(tls, &QSslSocket::encrypted, this, &StreamSocket::onEncrypted);
+    connect(tls, &QSslSocket::newSessionTicketReceived, this, [this] {
+        if (m_open)
+            keepTicket();
+    });
+    connect(tls, &QSslSocket::sslErrors, this, [this](const QList<QSslError>& errors) {
+        QStringList texts;
+        for (const QSslError& e : errors)
+            texts.append(e.errorString());
+        m_tlsProblems = texts.join(QStringLiteral("; "));
+    });
 }
 
 StreamSocket::~StreamSocket()
 {
     m_quiet = true;
     endLead();
-    cancelHandshake();
     m_socket->abort();
 }
 
@@ -141,18 +142,10 @@ void StreamSocket::endLead()
     m_leading = false;
 }
 
-void StreamSocket::cancelHandshake()
-{
-    if (m_handshake)
-        TlsHandshakes::Cancel(m_handshake);
-    m_handshake = 0;
-}
-
 void StreamSocket::Close()
 {
     m_quietSeen = false;
     endLead();
-    cancelHandshake();
     m_quiet = true;
     m_socket->abort();
     m_quiet = false;
@@ -164,10 +157,14 @@ void StreamSocket::Connect()
 {
     Close();
     m_tlsFailed = false;
+    m_tlsProblems.clear();
+    QSslSocket* tls = qobject_cast<QSslSocket*>(m_socket);
+    if (m_secure != (tls != nullptr)) {
+        makeSocket(m_secure);
+        tls = qobject_cast<QSslSocket*>(m_socket);
+    }
     ++m_connectNumber;
-    if (!m_secure) {
-        if (qobject_cast<QSslSocket*>(m_socket))
-            makePlainSocket();
+    if (!tls) {
         m_socket->connectToHost(m_remoteHost, quint16(m_remotePort));
         return;
     }
@@ -187,32 +184,16 @@ void StreamSocket::Connect()
 
 void StreamSocket::connectTls()
 {
+    auto* tls = qobject_cast<QSslSocket*>(m_socket);
     QSslConfiguration config = QSslConfiguration::defaultConfiguration();
     // The ticket of the handshake stays readable, to be offered again.
     config.setSslOption(QSsl::SslOptionDisableSessionPersistence, false);
     config.setSessionTicket(TlsTickets::Ticket(ticketKey()));
-    m_handshake =
-        TlsHandshakes::Start(m_remoteHost, quint16(m_remotePort), config, ReadBufferBytes,
-                             [this](TlsHandshakes::Outcome& outcome) { handshakeDone(outcome); });
-}
-
-void StreamSocket::handshakeDone(TlsHandshakes::Outcome& outcome)
-{
-    m_handshake = 0;
-    if (!outcome.socket) {
-        endLead();
-        fail(outcome.error, outcome.errorText, outcome.certificateProblems);
-        return;
-    }
-    useSocket(std::exchange(outcome.socket, nullptr));
-    m_open = true;
-    if (outcome.ticketCame)
-        keepTicket();
-    onEncrypted();
-    // Nothing is asked before the handshake, but a byte that came with it is not left
-    // waiting for the next read.
-    if (m_open && m_socket->bytesAvailable() > 0)
-        onReadyRead();
+    tls->setSslConfiguration(config);
+    // The name checked against the certificate and sent as SNI (RFC 6066 §3).
+    tls->setPeerVerifyName(m_remoteHost);
+    tls->setPeerVerifyMode(QSslSocket::VerifyPeer);
+    tls->connectToHostEncrypted(m_remoteHost, quint16(m_remotePort));
 }
 
 void StreamSocket::leadSettled(quint64 connectNumber)
@@ -227,7 +208,7 @@ int StreamSocket::State() const
 {
     if (m_failed)
         return ErrorState;
-    if (m_awaitingLead || m_handshake)
+    if (m_awaitingLead)
         return Connecting;
     switch (m_socket->state()) {
     case QAbstractSocket::HostLookupState:
@@ -298,12 +279,15 @@ void StreamSocket::onConnected()
 {
     // Requests are written whole; waiting for more to fill a segment only delays them.
     m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    if (m_secure)
+        return; // ConnectEvent waits for the handshake
     m_open = true;
     emit ConnectEvent();
 }
 
 void StreamSocket::onEncrypted()
 {
+    m_open = true;
     // TLS 1.3 sends its tickets after the handshake (newSessionTicketReceived); nothing
     // kept before them could be resumed.
     const auto* tls = qobject_cast<QSslSocket*>(m_socket);
@@ -403,12 +387,7 @@ void StreamSocket::onError()
     // The peer's close (FIN, and a reset, which Qt reports alike) is the close event.
     if (error == QAbstractSocket::RemoteHostClosedError && m_open)
         return;
-    fail(error, m_socket->errorString(), {});
-}
-
-void StreamSocket::fail(QAbstractSocket::SocketError error, QString description,
-                        const QString& tlsProblems)
-{
+    QString description = m_socket->errorString();
     const bool tlsError = error == QAbstractSocket::SslHandshakeFailedError ||
                           error == QAbstractSocket::SslInternalError ||
                           error == QAbstractSocket::SslInvalidUserDataError;
@@ -418,7 +397,7 @@ void StreamSocket::fail(QAbstractSocket::SocketError error, QString description,
         m_tlsFailed = true;
         TlsTickets::Drop(ticketKey());
         description = QStringLiteral("TLS handshake with %1 failed: %2")
-                          .arg(m_remoteHost, tlsProblems.isEmpty() ? description : tlsProblems);
+                          .arg(m_remoteHost, m_tlsProblems.isEmpty() ? description : m_tlsProblems);
     } else if (tlsError) {
         // A broken record after the handshake is a broken transfer like any other.
         description =

@@ -1,9 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "platform/TlsHandshakes.h"
-
-#include <QAbstractSocket>
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
@@ -17,9 +14,8 @@ class QTcpSocket;
 // The TCP client socket a download slot drives: an asynchronous connect, whole-request
 // sends, packet reads of exactly the announced count and a peer-close event. With Secure
 // set the connection is TLS (certificates checked against the system store and the host
-// name, SNI sent) and ConnectEvent comes once the handshake has finished, which runs on the
-// TLS thread (TlsHandshakes); a later connection to the same server resumes with a ticket of
-// an earlier one (TlsTickets).
+// name, SNI sent) and ConnectEvent comes once the handshake has finished; a later
+// connection to the same server resumes with a ticket of an earlier one (TlsTickets).
 class StreamSocket : public QObject
 {
     Q_OBJECT
@@ -82,11 +78,7 @@ signals:
     void Error(int number, const QString& description);
 
 private:
-    void makePlainSocket();
-    void useSocket(QTcpSocket* socket);
-    void cancelHandshake();
-    void handshakeDone(TlsHandshakes::Outcome& outcome);
-    void fail(QAbstractSocket::SocketError error, QString description, const QString& tlsProblems);
+    void makeSocket(bool secure);
     void onConnected();
     void onEncrypted();
     void onReadyRead();
@@ -112,9 +104,9 @@ private:
     bool m_tlsFailed = false;
     bool m_open = false;           // ConnectEvent was raised and no close came since
     bool m_deliveryPosted = false; // decrypted data is handed on once the read is done
-    quint64 m_handshake = 0;       // the handshake running on the TLS thread (TlsHandshakes)
-    bool m_awaitingLead = false;   // connects once the lead handshake has settled
-    bool m_leading = false;        // the first handshake to the server, which others wait for
+    QString m_tlsProblems;
+    bool m_awaitingLead = false; // connects once the lead handshake has settled
+    bool m_leading = false;      // the first handshake to the server, which others wait for
     quint64 m_connectNumber = 0;
     QTimer m_leadWait;           // a follower's wait, or a lead's wait for its tickets
     QElapsedTimer m_leadStarted; // when the lead handshake began
