@@ -19,7 +19,7 @@ struct Run
 Run decode(const QByteArray& body, quint32 seed)
 {
     ChunkDecoder d;
-    Run r;
+    QByteArray payload;
     qint64 last = 0;
     qsizetype at = 0;
     quint32 state = seed | 1;
@@ -31,12 +31,12 @@ Run decode(const QByteArray& body, quint32 seed)
         }
         QByteArray packet = body.mid(at, len);
         last = d.Decode(packet);
-        need(last != ChunkDecoder::LastChunkAtStart || packet.isEmpty());
+        need(last >= 0 || (last == ChunkDecoder::LastChunkAtStart) == packet.isEmpty());
         need(last == d.ChunkLeft());
-        r.payload += packet;
+        payload += packet;
         at += len;
     } while (at < body.size());
-    r = {r.payload, last < 0, d.Failed(), d.Finished(), d.ErrorText()};
+    const Run r{payload, last < 0, d.Failed(), d.Finished(), d.ErrorText()};
     need(!r.failed || (last >= 0 && !r.error.isEmpty()));
     need(!r.finished || last < 0);
     return r;
