@@ -1,52 +1,44 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The chunk decoder must give the same payload, verdict and error whether a body comes
 // in one packet or cut into many; the first input byte chooses the packet lengths.
+#include "Fuzz.h"
 #include "engine/ChunkDecoder.h"
-
-#include <cstdint>
-#include <cstdlib>
 
 namespace {
 
 struct Run
 {
     QByteArray payload;
-    qint64 last = 0;
+    bool ended = false; // the last Decode returned a negative verdict
     bool failed = false;
     bool finished = false;
     QString error;
+    bool operator==(const Run&) const = default;
 };
 
 Run decode(const QByteArray& body, quint32 seed)
 {
     ChunkDecoder d;
-    Run r;
+    QByteArray payload;
+    qint64 last = 0;
     qsizetype at = 0;
     quint32 state = seed | 1;
-    while (at < body.size() || at == 0) {
+    do {
         qsizetype len = body.size() - at;
         if (seed != 0) {
             state = state * 1103515245u + 12345u;
             len = qMin<qsizetype>(len, 1 + (state >> 16) % (seed % 17 + 1));
         }
         QByteArray packet = body.mid(at, len);
-        r.last = d.Decode(packet);
-        if (r.last == ChunkDecoder::LastChunkAtStart && !packet.isEmpty())
-            abort();
-        if (r.last != d.ChunkLeft())
-            abort();
-        r.payload += packet;
+        last = d.Decode(packet);
+        need(last >= 0 || (last == ChunkDecoder::LastChunkAtStart) == packet.isEmpty());
+        need(last == d.ChunkLeft());
+        payload += packet;
         at += len;
-        if (len == 0)
-            break;
-    }
-    r.failed = d.Failed();
-    r.finished = d.Finished();
-    r.error = d.ErrorText();
-    if (r.failed && (r.last < 0 || r.error.isEmpty()))
-        abort();
-    if (r.finished && r.last >= 0)
-        abort();
+    } while (at < body.size());
+    const Run r{payload, last < 0, d.Failed(), d.Finished(), d.ErrorText()};
+    need(!r.failed || (last >= 0 && !r.error.isEmpty()));
+    need(!r.finished || last < 0);
     return r;
 }
 
@@ -56,14 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 1)
         return 0;
-    const QByteArray body(reinterpret_cast<const char*>(data) + 1, qsizetype(size - 1));
+    const QByteArray body = fuzzBytes(data + 1, size - 1);
     const Run whole = decode(body, 0);
-    const Run cut = decode(body, quint32(data[0]) + 1);
-    if (whole.payload != cut.payload || whole.failed != cut.failed ||
-        whole.finished != cut.finished || (whole.last < 0) != (cut.last < 0) ||
-        whole.error != cut.error)
-        abort();
-    if (whole.payload.size() > body.size())
-        abort();
+    need(whole == decode(body, quint32(data[0]) + 1) && whole.payload.size() <= body.size());
     return 0;
 }

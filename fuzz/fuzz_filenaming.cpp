@@ -1,15 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Local file naming of any URL: the path must lie inside the base folder, be free of
 // dot segments, and every name in it must fit the file system.
+#include "Fuzz.h"
 #include "manager/DownloadLogs.h"
 #include "manager/LocalFileNaming.h"
 #include "platform/ConsoleDialogs.h"
 
 #include <QDir>
 #include <QTemporaryDir>
-
-#include <cstdint>
-#include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -19,24 +17,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static ConsoleDialogs dialogs;
     if (size < 1)
         return 0;
-
     NamingOptions options;
     options.BaseDir = base;
     options.PathOption = data[0] & 1;
     options.DetectResume = (data[0] & 2) != 0;
-    const QString url = QString::fromUtf8(reinterpret_cast<const char*>(data + 1),
-                                          static_cast<qsizetype>(size - 1));
-
     LocalFileNaming naming(logs, dialogs);
-    const QString path = naming.GetLocalFileName(url, options);
+    const QString path = naming.GetLocalFileName(fuzzText(data + 1, size - 1), options);
     if (path.isEmpty())
         return 0;
-    if (!LocalFileNaming::IsInside(path, base) || QDir::cleanPath(path) != path ||
-        path.contains(QChar(0)))
-        std::abort();
-    for (const QString& name : path.mid(base.size() + 1).split(QLatin1Char('/'))) {
-        if (name.isEmpty() || name.toUtf8().size() > LocalFileNaming::MaxNameBytes)
-            std::abort();
-    }
+    need(LocalFileNaming::IsInside(path, base) && QDir::cleanPath(path) == path &&
+         !path.contains(QChar(0)));
+    for (const QString& name : path.mid(base.size() + 1).split(QLatin1Char('/')))
+        need(!name.isEmpty() && name.toUtf8().size() <= LocalFileNaming::MaxNameBytes);
     return 0;
 }

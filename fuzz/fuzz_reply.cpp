@@ -2,14 +2,11 @@
 // Reply processing over arbitrary bytes in arbitrary packet splits: the header collector,
 // the length and range readers and the chunked body must give the same result for any
 // split as for the whole reply, and never more body bytes than were sent.
+#include "Fuzz.h"
 #include "engine/ChunkDecoder.h"
 #include "engine/ReplyHeader.h"
 
-#include <QByteArray>
 #include <QList>
-
-#include <cstdint>
-#include <cstdlib>
 
 namespace {
 
@@ -37,8 +34,7 @@ Outcome process(const QList<QByteArray>& packets)
         if (out.step == ReplyHeader::Step::NeedMore) {
             const qsizetype given = packet.size();
             out.step = header.Feed(packet);
-            if (packet.size() > given)
-                abort(); // more body than bytes given
+            need(packet.size() <= given); // never more body than bytes given
             if (out.step != ReplyHeader::Step::Complete)
                 continue;
             out.status = header.Status();
@@ -51,17 +47,14 @@ Outcome process(const QList<QByteArray>& packets)
             QString problem;
             header.ContentLength(&n, &present, &problem);
             if (ReplyHeader::ParseContentRange(header.Var(QStringLiteral("Content-Range")), &a, &b,
-                                               &c)) {
-                if (a < 0 || b < a || (c >= 0 && b >= c))
-                    abort();
-            }
+                                               &c))
+                need(a >= 0 && b >= a && (c < 0 || b < c));
         }
         out.body += packet;
         if (chunked && !out.chunkFailed && out.chunkLeft >= 0) {
             const qsizetype given = packet.size();
             out.chunkLeft = chunks.Decode(packet);
-            if (packet.size() > given)
-                abort();
+            need(packet.size() <= given);
             out.chunkFailed = chunks.Failed();
             out.decoded += packet;
         }
@@ -77,25 +70,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     // The first byte seeds the packet sizes; the rest is what the server sends.
     unsigned seed = data[0];
-    const QByteArray reply(reinterpret_cast<const char*>(data + 1), qsizetype(size - 1));
+    const QByteArray reply = fuzzBytes(data + 1, size - 1);
     QList<QByteArray> split;
-    for (qsizetype at = 0; at < reply.size();) {
+    for (qsizetype at = 0, piece = 0; at < reply.size(); at += piece) {
         seed = seed * 1103515245u + 12345u;
-        const qsizetype piece = 1 + qsizetype((seed >> 16) % 23);
+        piece = 1 + qsizetype((seed >> 16) % 23);
         split.append(reply.mid(at, piece));
-        at += piece;
     }
     const Outcome whole = process({reply});
     const Outcome pieces = process(split);
-    if (whole.step != pieces.step)
-        abort();
-    if (whole.step == ReplyHeader::Step::Complete) {
-        if (whole.status != pieces.status || whole.valid != pieces.valid ||
-            whole.text != pieces.text || whole.body != pieces.body)
-            abort();
-        if (!whole.chunkFailed && !pieces.chunkFailed &&
-            (whole.decoded != pieces.decoded || (whole.chunkLeft < 0) != (pieces.chunkLeft < 0)))
-            abort();
-    }
+    need(whole.step == pieces.step);
+    if (whole.step != ReplyHeader::Step::Complete)
+        return 0;
+    need(whole.status == pieces.status && whole.valid == pieces.valid &&
+         whole.text == pieces.text && whole.body == pieces.body);
+    need(whole.chunkFailed || pieces.chunkFailed ||
+         (whole.decoded == pieces.decoded && (whole.chunkLeft < 0) == (pieces.chunkLeft < 0)));
     return 0;
 }
