@@ -930,22 +930,22 @@ private Q_SLOTS:
         QStringList filters;
         bool confirms = true;
         // Typed names, accepted through QDialog: QFileDialog's own may check unread folders.
-        answerModal<QFileDialog>([&](QFileDialog* box) {
-            filters = box->nameFilters();
-            box->findChild<QLineEdit*>("fileNameEdit")->setText(dir.filePath("README"));
-            box->QDialog::accept();
-        });
+        const auto typeName = [&](const QString& name) {
+            answerModal<QFileDialog>([&, name](QFileDialog* box) {
+                filters = box->nameFilters();
+                confirms = !box->testOption(QFileDialog::DontConfirmOverwrite);
+                box->findChild<QLineEdit*>("fileNameEdit")->setText(name);
+                box->QDialog::accept();
+            });
+        };
+        typeName(dir.filePath("README"));
         QVERIFY(dialogs.OpenFileDialog("Open", "Text Files(*.txt)|*.txt|All Files(*.*)|*.*") ==
                     dir.filePath("README") &&
                 filters == QStringList({"Text Files (*.txt)", "All Files (*)"}));
         QCOMPARE(QtDialogs::NameFilters("Lists(*.txt;*.lst)|*.txt;*.lst"),
                  QStringList{"Lists (*.txt *.lst)"});
         QCOMPARE(QtDialogs::NameFilters(QString()), QStringList{"All Files (*)"});
-        answerModal<QFileDialog>([&](QFileDialog* box) {
-            confirms = !box->testOption(QFileDialog::DontConfirmOverwrite);
-            box->findChild<QLineEdit*>("fileNameEdit")->setText(QStringLiteral("list"));
-            box->QDialog::accept();
-        });
+        typeName(QStringLiteral("list"));
         QVERIFY(dialogs.SaveFileDialog("Save", "Text Files(*.txt)|*.txt", ".txt", dir.path(), {},
                                        false) == dir.filePath("list.txt") &&
                 !confirms);
@@ -1105,7 +1105,6 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         const QString top = dir.filePath(QStringLiteral("top")), base = dir.filePath("base");
-        QDir().mkpath(top + QStringLiteral("/a/b"));
         QDir().mkpath(base);
         for (int i = 0; i < 50; ++i)
             writeFile(top + QStringLiteral("/a/b/f%1").arg(i), "x");
@@ -1185,9 +1184,8 @@ private Q_SLOTS:
             rig.window->windowHandle(), Qt::RightButton, {},
             list->viewport()->mapTo(rig.window.get(), QPoint(40, list->RowHeight() + 3)));
         QCOMPARE(m.List2().ListIndex(), 1);
-        QMenu* menu = rig.window->menu(QStringLiteral("mnuCTX"));
-        QTRY_VERIFY(menu->isVisible());
-        menu->close();
+        QTRY_VERIFY(rig.window->menu(QStringLiteral("mnuCTX"))->isVisible());
+        rig.window->menu(QStringLiteral("mnuCTX"))->close();
         QTRY_VERIFY(!QApplication::activePopupWidget());
 
         // The monitor's menu for the third row, whose slot is not connected.
