@@ -35,8 +35,7 @@ public:
     // does, before it gives its answer; openSaves counts the dialogs open at once.
     int saveOpenMs = 0, openSaves = 0, mostOpenSaves = 0;
 
-    // The texts of every message box, in order.
-    QStringList messages() const
+    QStringList messages() const // every message box's text, in order
     {
         QStringList texts;
         for (const Asked& a : asked)
