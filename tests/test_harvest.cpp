@@ -92,8 +92,6 @@ bool parse(HtmlParser& parser, const QString& url)
 const QByteArray Mixed = "\xEF\xBB\xBFhttp://h/a.jpg\r\n  http://h/b.zip  \n\r\n   \rnot a url\r"
                          "\thttp://h/c.gif\nHTTP://H/A.JPG\nhttp://h/d\xC3\xA9.jpg";
 
-const char* const DefaultColors = "9633792;16777088;8421376;9633792;8421376;14206136;0";
-
 // What reading param.dat changed against the built-ins: "Key=value" for a replaced value,
 // "List+entry" for an appended entry, "List!" when a built-in entry or selection moved.
 QString paramChanges(ParamValues& v)
@@ -1116,129 +1114,104 @@ private slots:
         QVERIFY(QDir().rmdir(ini) && m.SaveSettings()); // and it saves once it can
     }
 
-    // One value, stored and loaded or typed ("t") into its box, and what the option (its box
-    // text where it has one; the parsed rectangle) holds after; "r": refused or not taken.
+    // Values of one key, stored and loaded or typed ("t") into its box: "input>result" cases
+    // split by '#', the result what the option (its box text; the parsed rectangle) holds
+    // after, "!" when refused or not taken, "*" the default colours.
     void valueRules()
     {
-        const char* const rows[][4] = {
-            {"Max Parallel", "0", "1", ""},
-            {"Max Parallel", "25", "20", ""},
-            {"Max Parallel", "40000", "7", "r"},
-            {"Path Option", "-1", "0", ""},
-            {"Path Option", "3", "2", ""},
-            {"PBar UI", "11", "10", ""},
-            {"PBar UI", "0", "1", ""},
-            {"TBar UI", "8", "7", ""},
-            {"MAX-Try", "0", "2", ""},
-            {"MAX-Try", "1", "1", ""},
-            {"MAX-Try", "1e6", "6", "r"},
-            {"Busy-Wait", "5", "10", ""},
-            {"Busy-Wait", "150", "120", ""},
-            {"Busy-Wait", "256", "10", "r"},
-            {"Connect-Timeout", "3", "10", ""},
-            {"Connect-Timeout", "500", "500", ""},
-            {"Connect-Timeout", "nan", "10", ""},
-            {"MinImgSize", "12.5", "12", ""},
-            {"MinImgSize", "5e9", "0", "r"},
-            {"Keep-Alive", "2", "0", ""}, // only 1 is checked
-            {"Keep-Alive", "3", "1", "r"},
-            {"Connect At Once", "-1", "0", "r"},
-            {"Clear List", "1", "1", ""},
-            {"DataExt", "jpg/1|gif/0", "jpg/1|gif/0", ""},
-            {"ColorSettings", "1;2;3;4;5;6;7;8;junk;", "1;2;3;4;5;6;7", ""},
-            {"ColorSettings", "1;;3;4;5;6;", "1;0;3;4;5;6;0", ""},
-            {"ColorSettings", "5;6", "5;6;8421376;9633792;8421376;14206136;0", ""},
-            {"ColorSettings", "-2147483633;4294967295;3;4;5;6;7", "2147483663;4294967295;3;4;5;6;7",
-             ""},
-            {"ColorSettings", "1;4294967296;3", DefaultColors, "r"},
-            {"ColorSettings", "", DefaultColors, ""},
-            {"WinRect", "10.5|2|300px|400", "10,2 300x400", ""},
-            {"WinRect", "1|2|3", "-", ""},
-            {"WinRect", "1|2|-3|4", "-", ""},
-            {"WinRect", "1|2|0|4", "-", ""},
-            {"WinRect", "1|2|3|99999999999", "-", ""},
-            {"MAX-Try", "1", "2", "t"},
-            {"MAX-Try", "12", "10", "t"},
-            {"MAX-Try", "6.5", "6", "t"},
-            {"Busy-Wait", "4", "10", "t"},
-            {"Busy-Wait", "150", "120", "t"},
-            {"Busy-Wait", "255.4", "120", "t"}, // within a byte
-            {"Busy-Wait", "-0.4", "10", "t"},
-            {"Busy-Wait", "300", "60", "rt"}, // beyond a byte
-            {"Busy-Wait", "1e99", "60", "rt"},
-            {"Connect-Timeout", "3", "10", "t"},
-            {"Connect-Timeout", "1e12", "32767", "t"},
-            {"MinImgSize", "abc", "0", "t"}, // the size box reads the number a text starts with
-            {"MinImgSize", " \t\r\n 42", "42", "t"},
-            {"MinImgSize", "12 bytes", "12", "t"},
-            {"MinImgSize", "2.5", "2", "t"},
-            {"MinImgSize", "3.5", "4", "t"},
-            {"MinImgSize", ".6", "1", "t"},
-            {"MinImgSize", "1.5e3", "1500", "t"},
-            {"MinImgSize", "5e", "5", "t"},
-            {"MinImgSize", "25E-1", "2", "t"},
-            {"MinImgSize", "1e999", "2147483647", "t"},
-            {"MinImgSize", "99999999999", "2147483647", "t"},
-            {"MinImgSize", "-1e300", "-2147483648", "t"},
-            {"MinImgSize", "\xD9\xA1\xD9\xA2", "0", "t"}, // other digits
+        const char* const rows[][3] = {
+            {"Max Parallel", "", "0>1#25>20#40000>7!"},
+            {"Path Option", "", "-1>0#3>2"},
+            {"PBar UI", "", "11>10#0>1"},
+            {"TBar UI", "", "8>7"},
+            {"MAX-Try", "", "0>2#1>1#1e6>6!"},
+            {"Busy-Wait", "", "5>10#150>120#256>10!"},
+            {"Connect-Timeout", "", "3>10#500>500#nan>10"},
+            {"MinImgSize", "", "12.5>12#5e9>0!"},
+            {"Keep-Alive", "", "2>0#3>1!"}, // only 1 is checked
+            {"Connect At Once", "", "-1>0!"},
+            {"Clear List", "", "1>1"},
+            {"DataExt", "", "jpg/1|gif/0>jpg/1|gif/0"},
+            {"ColorSettings", "", "1;2;3;4;5;6;7;8;junk;>1;2;3;4;5;6;7#1;;3;4;5;6;>1;0;3;4;5;6;0"},
+            {"ColorSettings", "",
+             "5;6>5;6;8421376;9633792;8421376;14206136;0#1;4294967296;3>*!#>*"},
+            {"ColorSettings", "",
+             "-2147483633;4294967295;3;4;5;6;7>2147483663;4294967295;3;4;5;6;7"},
+            {"WinRect", "", "10.5|2|300px|400>10,2 300x400#1|2|3>-#1|2|-3|4>-#1|2|0|4>-"},
+            {"WinRect", "", "1|2|3|99999999999>-"},
+            {"MAX-Try", "t", "1>2#12>10#6.5>6"},
+            {"Busy-Wait", "t", "4>10#150>120#255.4>120#-0.4>10#300>60!#1e99>60!"}, // a byte
+            {"Connect-Timeout", "t", "3>10#1e12>32767"},
+            // The size box reads the number a text starts with, not other digits.
+            {"MinImgSize", "t", "abc>0# \t\r\n 42>42#12 bytes>12#2.5>2#3.5>4#.6>1#1.5e3>1500"},
+            {"MinImgSize", "t", "5e>5#25E-1>2#1e999>2147483647#99999999999>2147483647"},
+            {"MinImgSize", "t", "-1e300>-2147483648#\xD9\xA1\xD9\xA2>0"},
         };
-        for (const auto& [keyText, input, result, flags] : rows) {
-            const QString key = keyText, row = key + '=' + input + ' ' + flags;
-            const bool refused = QByteArray(flags).contains('r');
-            QTemporaryDir dir; // the stored value, as a hand-written file holds it
-            writeFile(dir.filePath("in.ini"), "[Configurations]\n" +
-                                                  QString(key).replace(' ', "%20").toUtf8() +
-                                                  "=\"" + input + "\"\n");
-            SettingsStore store(dir.filePath("in.ini"));
-            Options options;
-            if (!QByteArray(flags).contains('t')) {
-                options.setListUrl(true); // a change before a load does not survive it
-                QCOMPARE(options.LoadSettings(store), refused ? QStringList{key} : QStringList());
-                QVERIFY(!options.SaveEnabled() && !options.AnyMarked() && !options.ListUrl());
-            } else {
-                options.EditBusyWait("60");
-                options.ClearSettingMarks();
-                QString shown;
-                if (key == "MAX-Try")
-                    shown = options.EditMaxTry(input);
-                else if (key == "Busy-Wait")
-                    shown = options.EditBusyWait(input);
-                else if (key == "Connect-Timeout")
-                    shown = options.EditConnectTimeout(input);
-                else { // the size box keeps what was typed until it is left
-                    options.EditMinImgSize(input);
-                    QCOMPARE(options.MinImgSizeText(), input);
-                    shown = options.ValidateMinImgSize();
+        for (const auto& [keyText, typed, cases] : rows) {
+            for (const QString& c : QString::fromUtf8(cases).split('#')) {
+                const QString key = keyText, input = c.section('>', 0, 0), row = key + '=' + c;
+                const bool refused = c.endsWith('!');
+                const QString result = c.section('>', 1).remove('!').replace(
+                    "*", "9633792;16777088;8421376;9633792;8421376;14206136;0");
+                QTemporaryDir dir; // the stored value, as a hand-written file holds it
+                writeFile(dir.filePath("in.ini"), "[Configurations]\n" +
+                                                      QString(key).replace(' ', "%20").toUtf8() +
+                                                      "=\"" + input.toUtf8() + "\"\n");
+                SettingsStore store(dir.filePath("in.ini"));
+                Options options;
+                if (!*typed) {
+                    options.setListUrl(true); // a change before a load does not survive it
+                    QCOMPARE(options.LoadSettings(store),
+                             refused ? QStringList{key} : QStringList());
+                    QVERIFY(!options.SaveEnabled() && !options.AnyMarked() && !options.ListUrl());
+                } else {
+                    options.EditBusyWait("60");
+                    options.ClearSettingMarks();
+                    QString shown;
+                    if (key == "MAX-Try")
+                        shown = options.EditMaxTry(input);
+                    else if (key == "Busy-Wait")
+                        shown = options.EditBusyWait(input);
+                    else if (key == "Connect-Timeout")
+                        shown = options.EditConnectTimeout(input);
+                    else { // the size box keeps what was typed until it is left
+                        options.EditMinImgSize(input);
+                        QCOMPARE(options.MinImgSizeText(), input);
+                        shown = options.ValidateMinImgSize();
+                    }
+                    QCOMPARE(options.SaveEnabled(), !refused);
+                    QCOMPARE(shown, QString(refused ? input : result));
                 }
-                QCOMPARE(options.SaveEnabled(), !refused);
-                QCOMPARE(shown, QString(refused ? input : result));
+                const auto n = [](qint64 v) { return QString::number(v); };
+                const std::optional<QRect> r = Options::ParseWinRect(options.WinRect());
+                QStringList colors;
+                for (const quint32 c : options.ColorValues())
+                    colors << n(c);
+                const QString rect =
+                    r ? QString("%1,%2 %3x%4")
+                            .arg(n(r->x()), n(r->y()), n(r->width()), n(r->height()))
+                      : "-";
+                const QHash<QString, QString> now = {
+                    {"Max Parallel", n(options.MaxParallel())},
+                    {"Path Option", n(options.PathOption())},
+                    {"PBar UI", n(options.PBarStyle())},
+                    {"TBar UI", n(options.TBarStyle())},
+                    {"MAX-Try", options.MaxTryText()},
+                    {"Busy-Wait", options.BusyWaitText()},
+                    {"Connect-Timeout", options.ConnectTimeoutText()},
+                    {"MinImgSize", n(options.MinImgSize())},
+                    {"Keep-Alive", n(options.KeepAlive())},
+                    {"Connect At Once", n(options.ConnectAtOnce())},
+                    {"Clear List", n(options.ClearList())},
+                    {"DataExt", options.DataExt()},
+                    {"ColorSettings", colors.join(';')},
+                    {"WinRect", rect}};
+                QVERIFY2(now.value(key) == result, qPrintable(row));
+                QCOMPARE(
+                    options.TryCount() * 10000 + options.BusyWait() * 100 + options.ConnTimeout(),
+                    options.MaxTryText().toInt() * 10000 + options.BusyWaitText().toInt() * 100 +
+                        options.ConnectTimeoutText().toInt());
             }
-            const auto n = [](qint64 v) { return QString::number(v); };
-            const std::optional<QRect> r = Options::ParseWinRect(options.WinRect());
-            QStringList colors;
-            for (const quint32 c : options.ColorValues())
-                colors << QString::number(c);
-            const QHash<QString, QString> now = {
-                {"Max Parallel", n(options.MaxParallel())},
-                {"Path Option", n(options.PathOption())},
-                {"PBar UI", n(options.PBarStyle())},
-                {"TBar UI", n(options.TBarStyle())},
-                {"MAX-Try", options.MaxTryText()},
-                {"Busy-Wait", options.BusyWaitText()},
-                {"Connect-Timeout", options.ConnectTimeoutText()},
-                {"MinImgSize", n(options.MinImgSize())},
-                {"Keep-Alive", n(options.KeepAlive())},
-                {"Connect At Once", n(options.ConnectAtOnce())},
-                {"Clear List", n(options.ClearList())},
-                {"DataExt", options.DataExt()},
-                {"ColorSettings", colors.join(';')},
-                {"WinRect",
-                 r ? QString("%1,%2 %3x%4").arg(r->x()).arg(r->y()).arg(r->width()).arg(r->height())
-                   : "-"}};
-            QVERIFY2(now.value(key) == result, qPrintable(row));
-            QCOMPARE(options.TryCount() * 10000 + options.BusyWait() * 100 + options.ConnTimeout(),
-                     options.MaxTryText().toInt() * 10000 + options.BusyWaitText().toInt() * 100 +
-                         options.ConnectTimeoutText().toInt());
         }
     }
 
