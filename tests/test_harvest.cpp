@@ -92,8 +92,7 @@ bool parse(HtmlParser& parser, const QString& url)
 const QByteArray Mixed = "\xEF\xBB\xBFhttp://h/a.jpg\r\n  http://h/b.zip  \n\r\n   \rnot a url\r"
                          "\thttp://h/c.gif\nHTTP://H/A.JPG\nhttp://h/d\xC3\xA9.jpg";
 
-// What reading param.dat changed against the built-ins: "Key=value" for a replaced value,
-// "List+entry" for an appended entry, "List!" when a built-in entry or selection moved.
+// param.dat against the built-ins: "Key=value" replaced, "List+entry" added, "List!" moved.
 QString paramChanges(ParamValues& v)
 {
     ParamValues b;
@@ -140,8 +139,7 @@ const QString MixedRead = QString::fromUtf8("DefExt=.htm.x|DataFilter=(ftp://$Ex
                                             "503|Accept+text/plain|Lang+de-de|Enc+br|UA+  Agent "
                                             "One|UA+\xC3\xA9t\xC3\xA9");
 
-// A tree with everything a delete can trip on (hidden names, a read-only folder and file,
-// links to a folder and a file outside it, a dangling link) and sentinels behind the links.
+// A tree of all a delete can trip on (hidden, read-only, links out, dangling) and sentinels.
 struct Tree
 {
     QTemporaryDir dir;
@@ -373,8 +371,7 @@ private slots:
         QVERIFY(f.status.FormatString().isEmpty());
     }
 
-    // A cut row (the block row takes the block with it) pastes above the current row as a
-    // pending job; a full list keeps it waiting. Saves append, by colour, check or whole.
+    // A cut row (with the block) pastes above the current row; saves append, by look or whole.
     void cutPasteCopyAndSave()
     {
         Rig f;
@@ -569,8 +566,7 @@ private slots:
                     .error.contains("MiB"));
     }
 
-    // A page fetched after one with links ("@": the scripted server, "~": nginx): its links, or
-    // its error and none of the earlier page's.
+    // A page fetched after one with links ("@": scripted, "~": nginx): its links or its error.
     void fetches()
     {
         ScriptedServer server;
@@ -618,14 +614,13 @@ private slots:
             QCOMPARE(parser.HasLinks() || parser.Document(), !!*links);
             QCOMPARE(parser.GetLinks("zip"), *links ? QStringList{at(links)} : QStringList());
         }
-        QVERIFY(server.requests().value(2).startsWith("GET /slow.html HTTP/1.1\r\n"));
-        QVERIFY(server.requests().value(2).contains("User-Agent: Harvex/1.6 (test)\r\n"));
+        QVERIFY(server.requests().value(2).startsWith("GET /slow.html HTTP/1.1\r\n") &&
+                server.requests().value(2).contains("User-Agent: Harvex/1.6 (test)\r\n"));
         // The harvester shows the reason, checks the row and files nothing.
         Rig rig;
         QSignalSpy filed(&rig.harvester, &PageHarvester::PageFiled);
         QVERIFY(rig.harvester.ParseWebPage(m_nginx.url("/missing.html")) && filed.wait(15000));
-        QCOMPARE(rig.dialogs.messages().size(), 1);
-        QVERIFY(rig.dialogs.messages().at(0).contains("404"));
+        QVERIFY(rig.dialogs.messages().size() == 1 && rig.dialogs.messages()[0].contains("404"));
         QVERIFY(rig.jobList.ListCount() == 0 && rig.pages.Selected(0));
 
         // Destroyed while fetching: must neither hang nor touch freed memory.
@@ -636,8 +631,7 @@ private slots:
         delete doomed;
     }
 
-    // Files of the checked types go to the job list, pages (with "Log page links") to the web
-    // page list, each once ignoring case; then the web page list's menu and commands.
+    // Checked file types to the job list, pages to the web page list, once; then its commands.
     void harvesting()
     {
         Rig rig;
@@ -688,8 +682,7 @@ private slots:
             found << QString::number(rig.harvester.Parser().GetLinks(type).size());
         QCOMPARE(found.join(' '), "5 1 1 0 10");
 
-        // The dialog shows the completed address next time; "HTTP://" is not prefixed again,
-        // and it is the same row ignoring case.
+        // The dialog shows the last address; "HTTP://" is not prefixed again nor a new row.
         rig.dialogs.addresses.enqueue(std::nullopt);
         QVERIFY(!rig.harvester.ParseWebPage());
         QCOMPARE(rig.dialogs.asked.last().text, page);
@@ -721,8 +714,7 @@ private slots:
                  "~/g/index.html\n~/g/next.html\nhttp://a.example/one.html\nhttp://a.example/"
                  "two.html\n");
 
-        // Clear Checked: two rows, ParsedCount down by two (3 -> 1), so the checked items
-        // stay enabled although no row is checked any more.
+        // Clear Checked takes two from the parsed count: the checked items stay enabled.
         rig.harvester.ClearCheckedUrls();
         rig.pages.setListIndex(0);
         QCOMPARE(state(), "1 11111111 http://a.example/one.html http://a.example/two.html");
@@ -739,8 +731,7 @@ private slots:
         QVERIFY(rig.pages.ListCount() == 0 && rig.harvester.ParsedCount() == 0);
     }
 
-    // A redirection's Location on the wire: escapes kept, and a host with a control
-    // character (a bare LF stays inside the header line) fails the download.
+    // A redirection's Location on the wire: escapes kept; a host with a bare LF fails.
     void redirections()
     {
         const std::pair<QByteArray, QByteArray> rows[] = {
@@ -915,8 +906,7 @@ private slots:
         QVERIFY(list.RemoveFont(3));
         QCOMPARE(list.FontID(1), 254);
         QVERIFY(list.FontAt(254).Bold);
-        // A row names its look by a 16-bit id: when ids run out, looks no row has any more
-        // are dropped and every row keeps its own.
+        // When the 16-bit look ids run out, unused looks are dropped and rows keep theirs.
         list.setSelected(1, true);
         for (int back = 0; back < 300; ++back)
             for (int fore = 0; fore < 300; ++fore)
@@ -1033,17 +1023,16 @@ private slots:
     void linkPattern()
     {
         const QString t = QStringLiteral("(https?://[^<=\\?\\+>]+$Ext)");
-        const QString jz = QStringLiteral("(\\.jpg|\\.zip)");
         const QString classic = QStringLiteral("(http://[^<=\\?\\+>]+$Ext)");
         const std::tuple<QString, QString, QString, bool> rows[] = {
-            {t, jz, "HTTPS://H/A.ZIP", true},
-            {t, jz, "text <a href=http://h/a.jpg> x", true},
-            {t, jz, "line\nhttp://h/a.jpg", true},
-            {t, jz, "http://h/a.gif", false},
+            {t, DataExt, "HTTPS://H/A.ZIP", true},
+            {t, DataExt, "text <a href=http://h/a.jpg> x", true},
+            {t, DataExt, "line\nhttp://h/a.jpg", true},
+            {t, DataExt, "http://h/a.gif", false},
             {classic, "", "go to http://x", true}, // no types: any address
             {classic, "", "http://", false},
             {"", "", "anything", true},
-            {"(http://[^>+$Ext", jz, "http://h/a.jpg", false}, // broken template
+            {"(http://[^>+$Ext", DataExt, "http://h/a.jpg", false}, // broken template
             {t, "(\\.jp(g)", "http://h/a.jpg", false},
         };
         for (const auto& [templ, ext, text, matches] : rows) {
@@ -1057,8 +1046,7 @@ private slots:
 
     void downloadMenu()
     {
-        // Rows, current row, running, clipboard text, a row cut; completed, failed, next job,
-        // block index; the enabled items.
+        // Rows, current, running, clipboard, cut; completed, failed, next, block; enabled items.
         const std::pair<std::array<int, 9>, const char*> rows[] = {
             {{0, -1, 0, 0, 0, 0, 0, 0, -1}, "00000000000000"},
             {{5, 2, 0, 1, 0, 0, 0, 0, -1}, "11001001100110"},
@@ -1207,8 +1195,7 @@ private slots:
         }
     }
 
-    // A badly formed hand-written file: each bad value costs only its option; a save writes
-    // the marked keys over it and leaves the rest, and so do the dialog's and the window's.
+    // A bad value in a hand-written file costs only its option; saves write only marked keys.
     void handWrittenFileLoadsEditsAndSaves()
     {
         QTemporaryDir dir;
@@ -1377,8 +1364,7 @@ private slots:
         }
     }
 
-    // param.dat in the base folder: read when it is a regular file, up to the size limit;
-    // with no base folder, not the one in the working folder.
+    // param.dat in the base folder (never the working folder): a regular file, up to a limit.
     void paramFromBaseFolder()
     {
         const QString start = QDir::currentPath();
@@ -1425,8 +1411,7 @@ private slots:
             QCOMPARE(WindowPlacement::OnScreen(r[0], screens, QSize(467, 400)), r[1]);
     }
 
-    // Files (links too) go before folders, each folder after its children; a file that appears
-    // after its folder was emptied keeps the folder and is the only failure.
+    // Files (links too) before folders, children first; a late file keeps its folder.
     void deletesTreeButNotLinkTargets()
     {
         Tree tree;
@@ -1453,24 +1438,21 @@ private slots:
                 texts.indexOf(DirText + tree.at("sub/deeper")) <
                     texts.indexOf(DirText + tree.at("sub")));
         QCOMPARE(texts.last(), DirText + tree.root());
-    }
 
-    // Cancelled once the read-only folder was opened to empty it: nothing after the text that
-    // Cancel answered, that item and every folder stay, the folder read-only again.
-    void cancelDuringFilePassKeepsEveryFolder()
-    {
-        Tree tree;
-        FolderTreeDelete deleter;
-        deleter.setBatchSize(100);
-        const QVariantList finished = tree.run(deleter, [&](const QString& text) {
+        // Cancelled once the read-only folder was opened to empty it: nothing after the text
+        // Cancel answered, that item and every folder stay, the folder read-only again.
+        Tree second;
+        FolderTreeDelete stopper;
+        stopper.setBatchSize(100);
+        const QVariantList cancelled = second.run(stopper, [&](const QString& text) {
             if (text.endsWith("read-only/in.txt"))
-                deleter.Cancel();
+                stopper.Cancel();
         });
-        QVERIFY(finished.value(0).toBool() && !deleter.IsRunning());
-        QVERIFY(tree.texts.last().endsWith("read-only/in.txt"));
-        for (const QString& item : tree.folders + QStringList{"read-only/in.txt"})
-            QVERIFY2(QFileInfo::exists(tree.at(item)), qPrintable(item));
-        QVERIFY(FolderTreeDelete::IsReadOnly(tree.at("read-only")));
+        QVERIFY(cancelled.value(0).toBool() && !stopper.IsRunning());
+        QVERIFY(second.texts.last().endsWith("read-only/in.txt"));
+        for (const QString& item : second.folders + QStringList{"read-only/in.txt"})
+            QVERIFY2(QFileInfo::exists(second.at(item)), qPrintable(item));
+        QVERIFY(FolderTreeDelete::IsReadOnly(second.at("read-only")));
     }
 
     // A folder the tree delete ("d") or the base folder choice ("b") refuses, or a new folder's
@@ -1514,11 +1496,9 @@ private slots:
             {"n", "base", "/dl/base: File exists"},
         };
         for (const auto& [who, where, refusal] : rows) {
-            QString path = where;
-            if (path.startsWith('@'))
-                path = path.mid(1);
-            else if (!path.startsWith('/'))
-                path = dir.filePath(path);
+            const QString path = *where == '@'   ? QString(where + 1)
+                                 : *where == '/' ? QString(where)
+                                                 : dir.filePath(where);
             QString error, made;
             const qsizetype before = folders();
             if (*who == 'b') {
