@@ -239,12 +239,9 @@ private slots:
             QCOMPARE(state.skipped, 2);
         }
         QCOMPARE(UrlLines::SplitText("a\r\n\nb\rc"), QStringList({"a", "", "b", "c"}));
-    }
 
-    // A list file ("@...": a path of that kind) loaded by menu, drop or command line ("+": with
-    // clear) into a job list holding "keep": the rows after, and what was said ("%1": path).
-    void loading()
-    {
+        // A list file ("@...": a path of that kind) loaded by menu, drop or command line ("+": with
+        // clear) into a job list holding "keep": the rows after, and what was said ("%1": path).
         const QByteArray over = "a\n" + QByteArray(LineSplitState::MaxLine + 1, 'x') + "\nb";
         QByteArray junk;
         for (int i = 0; i < 4096; ++i)
@@ -466,8 +463,8 @@ private slots:
         }
     }
 
-    // The encoding a page is read in, and (where given) the UTF-8 it becomes.
-    void charset()
+    // A page: the encoding it is read in (and the UTF-8 it becomes), its links resolved.
+    void pageReading()
     {
         const std::tuple<QByteArray, QByteArray, QByteArray, QByteArray> rows[] = {
             {"<p>x", "text/html", "windows-1252", ""},
@@ -496,13 +493,10 @@ private slots:
             if (!utf8.isEmpty())
                 QCOMPARE(PageCharset::ToUtf8(page, contentType), utf8);
         }
-    }
 
-    // A link's value resolved against the page ("~": its folder); "!": the request and Host
-    // lines a URL gives, none when it is refused.
-    void resolution()
-    {
-        const char* const rows[][2] = {
+        // A link's value resolved against the page ("~": its folder); "!": the request and Host
+        // lines a URL gives, none when it is refused.
+        const char* const targets[][2] = {
             {"a.jpg", "~a.jpg"},
             {"../x/./b.jpg", "http://h.example/x/b.jpg"},
             {"/c.jpg", "http://h.example/c.jpg"},
@@ -523,7 +517,7 @@ private slots:
             {"!http://[::1]:81/a", "GET /a HTTP/1.0\r\nHost: [::1]"},
             {"!http://a\177b/p", ""},
         };
-        for (const auto& [value, expected] : rows) {
+        for (const auto& [value, expected] : targets) {
             const QString input = QString::fromUtf8(value);
             QString got = HtmlLinks::Resolve(input, QUrl("http://h.example/d/page.html"));
             if (const UrlSplit split = UrlSplit::Parse(input.mid(1)); input.startsWith('!'))
@@ -533,10 +527,7 @@ private slots:
                                       : "";
             QCOMPARE(got, QString(expected).replace('~', "http://h.example/d/"));
         }
-    }
 
-    void extraction()
-    {
         const QByteArray page = "<a href='one.zip'>1</a><a name=anchor>no href</a>"
                                 "<map><area href='/two.zip'></map><img src='three.png'><img>"
                                 "<template><a href='hidden.zip'>x</a></template>"
@@ -762,7 +753,7 @@ private slots:
     // font f, colours b, c), "-n" removes, "=n:x" writes, "in" makes current, "an:f:b:c" sets
     // the look of row n, "*n" selects, "xn:m" swaps, "dn" duplicate rule, "sn" sort order,
     // "C" clears, "R" resets looks, "cRGB" adds a colour, "Fn:RGB" sets a row's fore colour,
-    // "kn:RGB" asks colour n is RGB, "?s:x:m=n": asks the first x from s is row n, "f" a font.
+    // "kn:RGB" asks colour n is RGB, "?s:x:m:n": asks the first x from s is row n, "f" a font.
     // "L...": with the notices a view hears: repaint "C" (once per bulk "{" "}" or "B" "U"),
     // inserted "I", removed "D", replaced "R" (not for colours), reset "Z", scroll "V", Click
     // "K" when the first row arrives or the list is cleared.
@@ -788,7 +779,7 @@ private slots:
             {"+a -1 --1 -0", "|-1|-1 --1"},
             {"+a +b i2 i-2", "a,b|0|i2 i-2"},
             {"+a +b i-1", "a,b|-1|"},
-            {"+a +B +b +a ?0:a:0=0 ?1:a:0=3 ?0:b:0=2 ?0:b:1=1 ?4:a:0=-1", "a,B,b,a|0|"},
+            {"+a +B +b +a ?0:a:0:0 ?1:a:0:3 ?0:b:0:2 ?0:b:1:1 ?4:a:0:-1", "a,B,b,a|0|"},
             {"+a +B +b c123456 a2:0:2:2 a3:0:0:1 a0:1:0:1 a0:0:3:1 +e@-1:0:3:1 +e@-1:1:0:1 "
              "+e@-1:0:0:-1",
              "a,B,b/2.2|0|a3:0:0:1 a0:1:0:1 a0:0:3:1 +e@-1:0:3:1 +e@-1:1:0:1 +e@-1:0:0:-1"},
@@ -817,48 +808,41 @@ private slots:
             QObject::connect(&list, &Rowvane::EnsureVisibleRequested, note("V"));
             std::vector<std::unique_ptr<RowvaneBulkChange>> bulk;
             const RowvaneFont serif{"Serif", 14};
-            const auto n = [](const QString& a, int i) { return a.section(':', i, i).toInt(); };
-            const auto rgb = [](const QString& a) { return a.section(':', 1).toUInt(nullptr, 16); };
-            const QHash<QChar, std::function<bool(const QString&)>> steps = {
+            using S = const QString&;
+            const auto n = [](S a, int i) { return a.section(':', i, i).toInt(); };
+            const auto rgb = [](S a) { return a.section(':', 1).toUInt(nullptr, 16); };
+            const QHash<QChar, std::function<bool(S)>> steps = {
                 {'+',
-                 [&](const QString& a) {
+                 [&](S a) {
                      const QString at = a.section('@', 1);
                      return list.AddItem(a.section('@', 0, 0), n(at, 1), n(at, 2),
                                          at.count(':') ? n(at, 3) : 1,
                                          a.contains('@') ? n(at, 0) : -1);
                  }},
-                {'-', [&](const QString& a) { return list.RemoveItem(a.toInt()); }},
-                {'=', [&](const QString& a) { return list.setList(n(a, 0), a.mid(2)), true; }},
-                {'i', [&](const QString& a) { return list.setListIndex(a.toInt()); }},
-                {'d', [&](const QString& a) { return list.setDenyStrategy(a.toInt()), true; }},
-                {'s', [&](const QString& a) { return list.setSortStrategy(a.toInt()), true; }},
-                {'C', [&](const QString&) { return list.Clear(), true; }},
-                {'a',
-                 [&](const QString& a) {
-                     return list.SetAttribute(n(a, 0), n(a, 1), n(a, 2), n(a, 3));
-                 }},
-                {'*', [&](const QString& a) { return list.setSelected(a.toInt(), true), true; }},
-                {'x', [&](const QString& a) { return list.Swap(n(a, 0), n(a, 1)), true; }},
-                {'R', [&](const QString&) { return list.ResetList(), true; }},
-                {'c', [&](const QString& a) { return list.AddColor(a.toUInt(nullptr, 16)) > 0; }},
-                {'F', [&](const QString& a) { return list.SetItemForeColor(n(a, 0), rgb(a)); }},
-                {'k', [&](const QString& a) { return list.Color(n(a, 0)) == rgb(a); }},
+                {'-', [&](S a) { return list.RemoveItem(a.toInt()); }},
+                {'=', [&](S a) { return list.setList(n(a, 0), a.mid(2)), true; }},
+                {'i', [&](S a) { return list.setListIndex(a.toInt()); }},
+                {'d', [&](S a) { return list.setDenyStrategy(a.toInt()), true; }},
+                {'s', [&](S a) { return list.setSortStrategy(a.toInt()), true; }},
+                {'C', [&](S) { return list.Clear(), true; }},
+                {'a', [&](S a) { return list.SetAttribute(n(a, 0), n(a, 1), n(a, 2), n(a, 3)); }},
+                {'*', [&](S a) { return list.setSelected(a.toInt(), true), true; }},
+                {'x', [&](S a) { return list.Swap(n(a, 0), n(a, 1)), true; }},
+                {'R', [&](S) { return list.ResetList(), true; }},
+                {'c', [&](S a) { return list.AddColor(a.toUInt(nullptr, 16)) > 0; }},
+                {'F', [&](S a) { return list.SetItemForeColor(n(a, 0), rgb(a)); }},
+                {'k', [&](S a) { return list.Color(n(a, 0)) == rgb(a); }},
                 {'?',
-                 [&](const QString& a) {
-                     return list.GetItemIndex(n(a, 0), a.section(':', 1, 1),
-                                              n(a.section('=', 0, 0), 2)) ==
-                            a.section('=', 1).toInt();
+                 [&](S a) {
+                     return list.GetItemIndex(n(a, 0), a.section(':', 1, 1), n(a, 2)) == n(a, 3);
                  }},
-                {'f', [&](const QString&) { return list.AddFont(serif); }},
-                {'B', [&](const QString&) { return list.BlockUpdate(), true; }},
-                {'U', [&](const QString&) { return list.Update(), true; }},
-                {'{',
-                 [&](const QString&) {
-                     return bulk.emplace_back(new RowvaneBulkChange(list)), true;
-                 }},
-                {'}', [&](const QString&) { return bulk.pop_back(), true; }},
-                {'|', [&](const QString&) { return log << "|", true; }},
-                {'L', [&](const QString&) { return true; }},
+                {'f', [&](S) { return list.AddFont(serif); }},
+                {'B', [&](S) { return list.BlockUpdate(), true; }},
+                {'U', [&](S) { return list.Update(), true; }},
+                {'{', [&](S) { return bulk.emplace_back(new RowvaneBulkChange(list)), true; }},
+                {'}', [&](S) { return bulk.pop_back(), true; }},
+                {'|', [&](S) { return log << "|", true; }},
+                {'L', [&](S) { return true; }},
             };
             for (const QString& step : QString(script).split(' ')) {
                 if (!steps[step[0]](step.mid(1)))
@@ -1250,16 +1234,13 @@ private slots:
         Options other;
         other.LoadWindowRect(store);
         QCOMPARE(other.WinRect(), "-300|15|12000|9000");
-    }
 
-    // Where a click at x on a slider of that width lands, in steps from 1.
-    void sliderRule()
-    {
-        const int rows[][4] = {{2600, 2000, 20, 20}, {-40, 2000, 20, 1},   {700, 2000, 20, 7},
-                               {701, 2000, 20, 8},   {1999, 2019, 20, 20}, {3, 0, 20, 3},
-                               {149, 150, 7, 7},     {42, 150, 7, 2}};
-        for (const auto& [x, width, steps, expected] : rows)
-            QCOMPARE(Options::SliderStep(x, width, steps), expected);
+        // Where a click at x on a slider of that width lands, in steps from 1.
+        const int slides[][4] = {{2600, 2000, 20, 20}, {-40, 2000, 20, 1},   {700, 2000, 20, 7},
+                                 {701, 2000, 20, 8},   {1999, 2019, 20, 20}, {3, 0, 20, 3},
+                                 {149, 150, 7, 7},     {42, 150, 7, 2}};
+        for (const auto& [x, width, steps, step] : slides)
+            QCOMPARE(Options::SliderStep(x, width, steps), step);
     }
 
     void defaultsAndMarks()
@@ -1362,11 +1343,8 @@ private slots:
                 QCOMPARE(readParams(pieces), read);
             }
         }
-    }
 
-    // param.dat in the base folder (never the working folder): a regular file, up to a limit.
-    void paramFromBaseFolder()
-    {
+        // param.dat in the base folder (never the working folder): a regular file, up to a limit.
         const QString start = QDir::currentPath();
         for (const auto& [kind, complete, read] : {std::tuple{"file", true, MixedRead},
                                                    {"big", false, QString("Accept+first")},
