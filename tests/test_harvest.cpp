@@ -859,10 +859,7 @@ private slots:
                          refused.join(' ') + (*script == 'L' ? '|' + log.join(' ') : ""),
                      QString(result));
         }
-    }
 
-    void colorAndFontTables()
-    {
         Rowvane list;
         list.setBackColor(0x00FF00); // the back colour is entry 0
         QCOMPARE(QList<int>({list.AddColor(0x00FF00), list.AddColor(Rowvane::DefaultForeColor),
@@ -897,44 +894,41 @@ private slots:
                 list.SetAttribute(0, 0, back, fore);
         QCOMPARE(list.BackColorID(0) * 1000 + list.ForeColorID(0), 299299);
         QVERIFY(list.FontID(1) == 254 && list.Selected(1) && !list.Selected(0));
-    }
 
-    // Packed row texts read back exactly; the duplicate questions agree with a plain model.
-    void packedTextsReadBack()
-    {
+        // Packed row texts read back exactly; the duplicate questions agree with a plain model.
         QRandomGenerator random(7);
         const QStringList pieces{
             "http://h.example/d/", "HTTP://H.EXAMPLE/D/", "\u00df", "\u00e9", "x",
             QChar(0xD800),         QString(300, 'p')};
-        Rowvane list;
-        list.setDenyStrategy(1);
-        QStringList rows, folded;
+        Rowvane packed;
+        packed.setDenyStrategy(1);
+        QStringList model, folded;
         for (int step = 0; step < 4000; ++step) {
             QString t;
             for (int n = random.bounded(1, 4); n-- > 0;)
                 t += pieces.at(random.bounded(int(pieces.size())));
             t += QString::number(random.bounded(40));
-            const int row = rows.isEmpty() ? -1 : random.bounded(int(rows.size()));
+            const int row = model.isEmpty() ? -1 : random.bounded(int(model.size()));
             const int op = row < 0 ? 0 : random.bounded(4);
             if (op < 2) {
                 const bool fresh = !folded.contains(t.toCaseFolded());
-                QCOMPARE(list.AddItem(t), fresh);
+                QCOMPARE(packed.AddItem(t), fresh);
                 if (fresh) {
-                    rows << t;
+                    model << t;
                     folded << t.toCaseFolded();
                 }
             } else if (op == 2) {
-                QVERIFY(list.RemoveItem(row));
-                rows.removeAt(row);
+                QVERIFY(packed.RemoveItem(row));
+                model.removeAt(row);
                 folded.removeAt(row);
             } else {
-                list.setList(row, rows[row] = t);
+                packed.setList(row, model[row] = t);
                 folded[row] = t.toCaseFolded();
             }
-            QCOMPARE(list.InList(t, 0), rows.contains(t));
-            QCOMPARE(list.InList(t.toUpper(), 1), folded.contains(t.toUpper().toCaseFolded()));
+            QCOMPARE(packed.InList(t, 0), model.contains(t));
+            QCOMPARE(packed.InList(t.toUpper(), 1), folded.contains(t.toUpper().toCaseFolded()));
         }
-        QCOMPARE(Rig::rows(list), rows.join(' '));
+        QCOMPARE(Rig::rows(packed), model.join(' '));
     }
 
     // A file-type list from its stored text ("@n": n rows), then edits: "+x" types x into the
@@ -1003,8 +997,8 @@ private slots:
         }
     }
 
-    // Whether a text holds a link for a template and an extension pattern.
-    void linkPattern()
+    // Whether a text holds a link for a template and an extension pattern; the list menu.
+    void linkPatternsAndMenu()
     {
         const QString t = QStringLiteral("(https?://[^<=\\?\\+>]+$Ext)");
         const QString classic = QStringLiteral("(http://[^<=\\?\\+>]+$Ext)");
@@ -1026,12 +1020,9 @@ private slots:
         }
         // "$Ext" is found in any case; blanks around the template are stripped.
         QCOMPARE(LinkPattern::Build("  x$EXT|$ext  ", "E"), QString("(xE|E)"));
-    }
 
-    void downloadMenu()
-    {
         // Rows, current, running, clipboard, cut; completed, failed, next, block; enabled items.
-        const std::pair<std::array<int, 9>, const char*> rows[] = {
+        const std::pair<std::array<int, 9>, const char*> menus[] = {
             {{0, -1, 0, 0, 0, 0, 0, 0, -1}, "00000000000000"},
             {{5, 2, 0, 1, 0, 0, 0, 0, -1}, "11001001100110"},
             {{5, 0, 0, 0, 0, 3, 2, 5, 5}, "10111110000110"},
@@ -1042,7 +1033,7 @@ private slots:
             {{4, 1, 0, 0, 1, 0, 0, 0, -1}, "11001000000111"},
             {{4, -1, 0, 0, 1, 0, 0, 0, -1}, "11001000000000"},
         };
-        for (const auto& [in, enabled] : rows) {
+        for (const auto& [in, enabled] : menus) {
             ManagerState state;
             std::tie(state.CompletedJobs, state.FailedJobs, state.NextJob, state.BlockIndex) =
                 std::tuple(in[5], in[6], in[7], in[8]);
@@ -1055,10 +1046,7 @@ private slots:
                 got += item ? '1' : '0';
             QCOMPARE(got, QString(enabled));
         }
-    }
 
-    void extensionPatternsAndFailedSave()
-    {
         ManagerRig rig(2);
         QVERIFY(rig.m->PageExtPattern().endsWith(QStringLiteral("\\.cgi)(\\?.*)?")));
         // Unchecking a data type takes it out of the pattern at once.
@@ -1372,20 +1360,17 @@ private slots:
             QCOMPARE(paramChanges(values), read);
         }
         QDir::setCurrent(start);
-    }
 
-    // A saved rectangle is brought back onto a screen there is now.
-    void placementStaysOnAScreen()
-    {
+        // A saved rectangle is brought back onto a screen there is now.
         const QList<QRect> screens{QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
-        const QRect rows[][2] = {
+        const QRect placed[][2] = {
             {QRect(100, 50, 800, 600), QRect(100, 50, 800, 600)},      // on a screen
             {QRect(5000, 3000, 800, 600), QRect(1120, 480, 800, 600)}, // off every screen
             {QRect(2000, 900, 800, 600), QRect(2000, 424, 800, 600)},  // over an edge
             {QRect(-50, -50, 4000, 3000), QRect(0, 0, 1920, 1080)},    // larger than it
             {QRect(10, 10, 100, 100), QRect(10, 10, 467, 400)},        // below the minimum
         };
-        for (const auto& r : rows)
+        for (const auto& r : placed)
             QCOMPARE(WindowPlacement::OnScreen(r[0], screens, QSize(467, 400)), r[1]);
     }
 
