@@ -294,7 +294,7 @@ private slots:
         }
     }
 
-    void dropsAndPastes()
+    void dropsPastesAndSaves()
     {
         Rig f;
         const QString first = m_dir.filePath("first.txt");
@@ -366,53 +366,50 @@ private slots:
         QCOMPARE(colored, "[Status: ][Total:][Done:][Connect Fail:][Redirected:][Download Fail:]");
         f.status.gStatEx(false, QStringLiteral("x"));
         QVERIFY(f.status.FormatString().isEmpty());
-    }
 
-    // A cut row (with the block) pastes above the current row; saves append, by look or whole.
-    void cutPasteCopyAndSave()
-    {
-        Rig f;
-        f.jobs.AddJobs("a\nb\nc\nd");
-        f.io.PasteItem(); // nothing cut: nothing happens
-        f.jobList.setListIndex(1);
-        f.state.BlockIndex = 1;
-        f.jobs.setBlockCaption("Block: 2");
-        f.io.CutItem();
-        QCOMPARE(f.jobs.BlockCaption() + ' ' + f.jobs.ListCaption(), "Block: OFF 2/3");
-        f.jobList.setListIndex(-1);
-        f.io.CutItem(); // no current row: nothing cut, "b" still waits
-        f.jobList.setListIndex(2);
-        f.jobs.SetCompleted(2);
-        f.io.PasteItem();
-        QCOMPARE(Rig::rows(f.jobList) + f.io.CutBuffer(), "a c b d");
-        QVERIFY(!f.jobList.Selected(2) && f.jobList.ForeColorID(2) == 1);
-        f.jobList.setListIndex(3);
-        f.io.CopyItem();
-        QCOMPARE(f.dialogs.clipboard, QString("d"));
+        // A cut row (with the block) pastes above the current row; saves append, by look or whole.
+        Rig r;
+        r.jobs.AddJobs("a\nb\nc\nd");
+        r.io.PasteItem(); // nothing cut: nothing happens
+        r.jobList.setListIndex(1);
+        r.state.BlockIndex = 1;
+        r.jobs.setBlockCaption("Block: 2");
+        r.io.CutItem();
+        QCOMPARE(r.jobs.BlockCaption() + ' ' + r.jobs.ListCaption(), "Block: OFF 2/3");
+        r.jobList.setListIndex(-1);
+        r.io.CutItem(); // no current row: nothing cut, "b" still waits
+        r.jobList.setListIndex(2);
+        r.jobs.SetCompleted(2);
+        r.io.PasteItem();
+        QCOMPARE(Rig::rows(r.jobList) + r.io.CutBuffer(), "a c b d");
+        QVERIFY(!r.jobList.Selected(2) && r.jobList.ForeColorID(2) == 1);
+        r.jobList.setListIndex(3);
+        r.io.CopyItem();
+        QCOMPARE(r.dialogs.clipboard, QString("d"));
 
-        f.jobs.SetCompleted(0);
-        f.jobs.SetFailed(1);
-        f.jobs.SetCompleted(3);
-        f.jobs.SetBlockLook(2);
-        const QString path = m_dir.filePath("saved.txt");
-        writeFile(path, "existing\n");
-        QVERIFY(f.io.SaveListToFile(path, f.jobList, f.jobs.ClrDone()));
-        QVERIFY(f.io.SaveListToFile(path, f.jobList, f.jobs.ClrFailed())); // not the block row
-        f.dialogs.files << path << path;
-        QVERIFY(f.io.SaveListDialog(f.jobList) && f.io.SaveUncheckedJobs());
-        QVERIFY(!f.io.SaveListDialog(f.jobList)); // cancelled: nothing said
-        QCOMPARE(readFile(path), "existing\na\nd\nc\na\nc\nb\nd\nb\n");
-        QCOMPARE(f.dialogs.messages(), QStringList(4, "File: " + path + " was saved.."));
-        QVERIFY(!f.io.SaveListToFile(m_dir.filePath("no/such/dir/x.txt"), f.jobList));
-        QVERIFY(f.dialogs.messages().size() == 5 && !f.dialogs.messages()[4].startsWith("File"));
+        r.jobs.SetCompleted(0);
+        r.jobs.SetFailed(1);
+        r.jobs.SetCompleted(3);
+        r.jobs.SetBlockLook(2);
+        const QString saved = m_dir.filePath("saved.txt");
+        writeFile(saved, "existing\n");
+        QVERIFY(r.io.SaveListToFile(saved, r.jobList, r.jobs.ClrDone()));
+        QVERIFY(r.io.SaveListToFile(saved, r.jobList, r.jobs.ClrFailed())); // not the block row
+        r.dialogs.files << saved << saved;
+        QVERIFY(r.io.SaveListDialog(r.jobList) && r.io.SaveUncheckedJobs());
+        QVERIFY(!r.io.SaveListDialog(r.jobList)); // cancelled: nothing said
+        QCOMPARE(readFile(saved), "existing\na\nd\nc\na\nc\nb\nd\nb\n");
+        QCOMPARE(r.dialogs.messages(), QStringList(4, "File: " + saved + " was saved.."));
+        QVERIFY(!r.io.SaveListToFile(m_dir.filePath("no/such/dir/x.txt"), r.jobList));
+        QVERIFY(r.dialogs.messages().size() == 5 && !r.dialogs.messages()[4].startsWith("File"));
 
-        f.io.CutItem();
-        f.jobList.BlockUpdate();
-        while (f.jobList.AddItem(QString::number(f.jobList.ListCount()))) {
+        r.io.CutItem();
+        r.jobList.BlockUpdate();
+        while (r.jobList.AddItem(QString::number(r.jobList.ListCount()))) {
         }
-        f.jobList.Update();
-        f.io.PasteItem();
-        QCOMPARE(f.io.CutBuffer(), QString("d"));
+        r.jobList.Update();
+        r.io.PasteItem();
+        QCOMPARE(r.io.CutBuffer(), QString("d"));
     }
 
     // A dialog's fields ("F|address|start|end|padded") or a pattern ("~": http://h.example/):
@@ -720,31 +717,28 @@ private slots:
         QCOMPARE(rig.dialogs.asked.last().text, QString("Clear the page links ?"));
         rig.harvester.ClearUrls();
         QVERIFY(rig.pages.ListCount() == 0 && rig.harvester.ParsedCount() == 0);
-    }
 
-    // A redirection's Location on the wire: escapes kept; a host with a bare LF fails.
-    void redirections()
-    {
-        const std::pair<QByteArray, QByteArray> rows[] = {
+        // A redirection's Location on the wire: escapes kept; a host with a bare LF fails.
+        const std::pair<QByteArray, QByteArray> hops[] = {
             {"/new%20name.bin?k=a%2Fb#top", "GET /new%20name.bin?k=a%2Fb HTTP/1.0\r\n"},
             {"http://evil\nX-Injected: 1/p", ""}, // no second request
         };
-        for (const auto& [location, second] : rows) {
-            ScriptedServer server;
-            server.addConnection(ServerScript::reply("HTTP/1.0 302 Found\r\nLocation: " + location +
-                                                     "\r\nContent-Length: 0\r\n\r\n"));
-            server.addConnection(
+        for (const auto& [location, second] : hops) {
+            ScriptedServer redirector;
+            redirector.addConnection(ServerScript::reply(
+                "HTTP/1.0 302 Found\r\nLocation: " + location + "\r\nContent-Length: 0\r\n\r\n"));
+            redirector.addConnection(
                 ServerScript::reply("HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok"));
             QTemporaryDir dir;
             HttpFiles slot;
             SlotRecorder rec(&slot);
             SlotRecorder::makeQuick(&slot);
             slot.setRedirection(true);
-            slot.GetRemoteFile(server.url("/old.bin"), dir.filePath("n.bin"), 0, 0);
+            slot.GetRemoteFile(redirector.url("/old.bin"), dir.filePath("n.bin"), 0, 0);
             WAIT_ENDED(rec, 10000);
             QCOMPARE(rec.milestones().contains("DownloadComplete"), !second.isEmpty());
-            QVERIFY(server.requests().value(1).startsWith(second));
-            QCOMPARE(server.connectionCount(), second.isEmpty() ? 1 : 2);
+            QVERIFY(redirector.requests().value(1).startsWith(second));
+            QCOMPARE(redirector.connectionCount(), second.isEmpty() ? 1 : 2);
             QCOMPARE(rec.errors().join(u' ').contains("Unsupported URL"), second.isEmpty());
         }
     }
@@ -844,10 +838,9 @@ private slots:
                 {'|', [&](S) { return log << "|", true; }},
                 {'L', [&](S) { return true; }},
             };
-            for (const QString& step : QString(script).split(' ')) {
+            for (const QString& step : QString(script).split(' '))
                 if (!steps[step[0]](step.mid(1)))
                     refused << step;
-            }
             for (int i = 0; i < list.ListCount(); ++i) {
                 const QString look =
                     QString("/%1.%2").arg(list.BackColorID(i)).arg(list.ForeColorID(i));
@@ -1229,66 +1222,63 @@ private slots:
                                  {149, 150, 7, 7},     {42, 150, 7, 2}};
         for (const auto& [x, width, steps, step] : slides)
             QCOMPARE(Options::SliderStep(x, width, steps), step);
-    }
 
-    void defaultsAndMarks()
-    {
         // The user's store: $XDG_CONFIG_HOME/Harvex®/Harvex®.ini.
         QCOMPARE(SettingsStore().FileName(),
                  m_dir.filePath("config/Harvex\u00ae/Harvex\u00ae.ini"));
         // An empty store gives the defaults, the download folder made in the home.
-        QTemporaryDir dir;
-        SettingsStore store(dir.filePath("empty.ini"));
-        Options options;
-        QVERIFY(options.LoadSettings(store).isEmpty());
-        QVERIFY(!QFile::exists(store.FileName())); // loading never writes
-        QVERIFY(options.BaseDirIsDefault());
-        QCOMPARE(options.BaseDir(),
+        QTemporaryDir emptyDir;
+        SettingsStore empty(emptyDir.filePath("empty.ini"));
+        Options fresh;
+        QVERIFY(fresh.LoadSettings(empty).isEmpty());
+        QVERIFY(!QFile::exists(empty.FileName())); // loading never writes
+        QVERIFY(fresh.BaseDirIsDefault());
+        QCOMPARE(fresh.BaseDir(),
                  QStandardPaths::writableLocation(QStandardPaths::DownloadLocation));
-        QVERIFY(options.BaseDir().startsWith(m_dir.path()));
-        QVERIFY(QDir(options.BaseDir()).exists()); // created when it is the default
+        QVERIFY(fresh.BaseDir().startsWith(m_dir.path()));
+        QVERIFY(QDir(fresh.BaseDir()).exists()); // created when it is the default
 
-        QSignalSpy enabled(&options, &Options::saveEnabledChanged);
+        QSignalSpy enabled(&fresh, &Options::saveEnabledChanged);
 
         // Every way of editing marks exactly its own option, even with no change.
         QList<QPair<Option, std::function<void()>>> edits = {
-            {Option::MaxParallel, [&] { options.SliderMouseUp(10, 200); }},
-            {Option::MaxParallel, [&] { options.setMaxParallel(7); }},
-            {Option::TryCount, [&] { options.EditMaxTry(options.MaxTryText()); }},
-            {Option::BusyWait, [&] { options.EditBusyWait("10"); }},
-            {Option::ConnTimeout, [&] { options.EditConnectTimeout("20"); }},
-            {Option::MinImgSize, [&] { options.EditMinImgSize("0"); }},
-            {Option::PathOption, [&] { options.setPathOption(0); }},
-            {Option::DataExt, [&] { options.setDataExt(options.DataExt()); }},
-            {Option::UrlExt, [&] { options.setUrlExt("htm/1"); }},
+            {Option::MaxParallel, [&] { fresh.SliderMouseUp(10, 200); }},
+            {Option::MaxParallel, [&] { fresh.setMaxParallel(7); }},
+            {Option::TryCount, [&] { fresh.EditMaxTry(fresh.MaxTryText()); }},
+            {Option::BusyWait, [&] { fresh.EditBusyWait("10"); }},
+            {Option::ConnTimeout, [&] { fresh.EditConnectTimeout("20"); }},
+            {Option::MinImgSize, [&] { fresh.EditMinImgSize("0"); }},
+            {Option::PathOption, [&] { fresh.setPathOption(0); }},
+            {Option::DataExt, [&] { fresh.setDataExt(fresh.DataExt()); }},
+            {Option::UrlExt, [&] { fresh.setUrlExt("htm/1"); }},
         };
         for (int i = 0; i < Options::OptionCount; ++i)
             if (Options::IsCheckOption(Option(i)))
                 edits.append(
-                    {Option(i), [&, i] { options.setCheck(Option(i), options.Check(Option(i))); }});
+                    {Option(i), [&, i] { fresh.setCheck(Option(i), fresh.Check(Option(i))); }});
         QCOMPARE(edits.size(), 9 + 12);
         for (const auto& [option, edit] : edits) {
-            options.ClearSettingMarks();
+            fresh.ClearSettingMarks();
             edit();
-            QVERIFY(options.SaveEnabled());
+            QVERIFY(fresh.SaveEnabled());
             for (int i = 0; i < Options::OptionCount; ++i)
-                QCOMPARE(options.Marked(Option(i)), Option(i) == option);
+                QCOMPARE(fresh.Marked(Option(i)), Option(i) == option);
         }
         QCOMPARE(enabled.size(), 2 * edits.size() - 1);
 
-        // No mark: the size box validated, the dialog's options, refused values.
-        options.ClearSettingMarks();
-        options.ValidateMinImgSize();
-        options.setPBarStyle(3);
-        options.setTBarStyle(2);
-        QVERIFY(options.setColorSettings("1;2;3;4;5;6;7"));
-        QVERIFY(!options.setColorSettings("1e30") && options.setColorSettings(""));
-        QCOMPARE(options.ColorSettings(), "1;2;3;4;5;6;7");
-        options.setPathOption(3);
-        options.setPathOption(-1);
-        options.setCheck(Option::MaxParallel, true);
-        QVERIFY(!options.SaveEnabled() && !options.AnyMarked());
-        QCOMPARE(options.PathOption(), 0);
+        // No mark: the size box validated, the dialog's fresh, refused values.
+        fresh.ClearSettingMarks();
+        fresh.ValidateMinImgSize();
+        fresh.setPBarStyle(3);
+        fresh.setTBarStyle(2);
+        QVERIFY(fresh.setColorSettings("1;2;3;4;5;6;7"));
+        QVERIFY(!fresh.setColorSettings("1e30") && fresh.setColorSettings(""));
+        QCOMPARE(fresh.ColorSettings(), "1;2;3;4;5;6;7");
+        fresh.setPathOption(3);
+        fresh.setPathOption(-1);
+        fresh.setCheck(Option::MaxParallel, true);
+        QVERIFY(!fresh.SaveEnabled() && !fresh.AnyMarked());
+        QCOMPARE(fresh.PathOption(), 0);
     }
 
     // param.dat lines, read whole, in two pieces and in 1000-byte pieces.
