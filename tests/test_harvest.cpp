@@ -416,32 +416,31 @@ private slots:
     // "count: first second .. last", or the start of the refusal (all or nothing).
     void ranges()
     {
-        const char* const rows[][3] = {
-            {"F|~p|1|11|1", "100", "11: ~p01.jpg ~p02.jpg .. ~p11.jpg"},
-            {"F|~p|1|11|", "100", "11: ~p1.jpg ~p2.jpg .. ~p11.jpg"},
-            {"F|~p| 9 |010|1", "100", "2: ~p009.jpg ~p010.jpg .. ~p010.jpg"},
-            {"F|~p|7|7|1", "1", "1: ~p7.jpg  .. ~p7.jpg"},
-            {"F|~p|8|7|", "100", "Range Start must not be greater"},
-            {"F|~p|-1|7|", "100", "Range Start must be"},
-            {"F|~p|1|1e3|", "100", "Range End must be"},
-            {"F|~p|1|16|", "16", "16: ~p1.jpg ~p2.jpg .. ~p16.jpg"},
-            {"F|~p|1|16|", "15", "The range gives 16 URLs, but the download list has room for 15"},
-            {"F|h.example/p|1|2|", "100", "Not a valid URL: h.example/p1.jpg"},
-            {"~img[001-120].jpg", "32001", "120: ~img001.jpg ~img002.jpg .. ~img120.jpg"},
-            {"~img[1-12].jpg", "32001", "12: ~img1.jpg ~img2.jpg .. ~img12.jpg"},
-            {"~[08-100]", "32001", "93: ~08 ~09 .. ~100"}, // the first number decides the width
-            {"~[1-2]/[8-10].png", "6", "6: ~1/8.png ~1/9.png .. ~2/10.png"},
-            {"http://[::1]:8080/[a-z]/[x][[1-2]]", "32001",
+        const std::tuple<const char*, int, const char*> rows[] = {
+            {"F|~p|1|11|1", 100, "11: ~p01.jpg ~p02.jpg .. ~p11.jpg"},
+            {"F|~p|1|11|", 100, "11: ~p1.jpg ~p2.jpg .. ~p11.jpg"},
+            {"F|~p| 9 |010|1", 100, "2: ~p009.jpg ~p010.jpg .. ~p010.jpg"},
+            {"F|~p|7|7|1", 1, "1: ~p7.jpg  .. ~p7.jpg"},
+            {"F|~p|8|7|", 100, "Range Start must not be greater"},
+            {"F|~p|-1|7|", 100, "Range Start must be"},
+            {"F|~p|1|1e3|", 100, "Range End must be"},
+            {"F|~p|1|16|", 16, "16: ~p1.jpg ~p2.jpg .. ~p16.jpg"},
+            {"F|~p|1|16|", 15, "The range gives 16 URLs, but the download list has room for 15"},
+            {"F|h.example/p|1|2|", 100, "Not a valid URL: h.example/p1.jpg"},
+            {"~img[001-120].jpg", 32001, "120: ~img001.jpg ~img002.jpg .. ~img120.jpg"},
+            {"~img[1-12].jpg", 32001, "12: ~img1.jpg ~img2.jpg .. ~img12.jpg"},
+            {"~[08-100]", 32001, "93: ~08 ~09 .. ~100"}, // the first number decides the width
+            {"~[1-2]/[8-10].png", 6, "6: ~1/8.png ~1/9.png .. ~2/10.png"},
+            {"http://[::1]:8080/[a-z]/[x][[1-2]]", 32001,
              "2: http://[::1]:8080/[a-z]/[x][1] http://[::1]:8080/[a-z]/[x][2] .. "},
-            {"not a url [1-]", "0", "1: not a url [1-]  .. not a url [1-]"},
-            {"~[5-3]", "32001", "The first number of [5-3] must not be greater"},
-            {"~[1-40000]", "32001", "The range gives 40000 URLs, but the download list has room"},
-            {"~[0-999999999999]/[0-999999999999]/[0-999999999999]", "32001",
+            {"not a url [1-]", 0, "1: not a url [1-]  .. not a url [1-]"},
+            {"~[5-3]", 32001, "The first number of [5-3] must not be greater"},
+            {"~[1-40000]", 32001, "The range gives 40000 URLs, but the download list has room"},
+            {"~[0-999999999999]/[0-999999999999]/[0-999999999999]", 32001,
              "The ranges give too many URLs"},
-            {"[1-2]http://h.example/", "32001", "Not a valid URL: 1http://"},
+            {"[1-2]http://h.example/", 32001, "Not a valid URL: 1http://"},
         };
-        for (const auto& [pattern, freeText, expected] : rows) {
-            const int freeRows = atoi(freeText);
+        for (const auto& [pattern, freeRows, expected] : rows) {
             const QString input = QString(pattern).replace('~', "http://h.example/");
             const QStringList f = input.split('|');
             const NumberedRange::Expansion got =
@@ -1158,11 +1157,8 @@ private slots:
                         options.ConnectTimeoutText().toInt());
             }
         }
-    }
 
-    // A bad value in a hand-written file costs only its option; saves write only marked keys.
-    void handWrittenFileLoadsEditsAndSaves()
-    {
+        // A bad value in a hand-written file costs only its option; saves write only marked keys.
         QTemporaryDir dir;
         const QString path = dir.filePath("settings.ini");
         const QString base = dir.filePath(QString::fromUtf8("D\xC3\xA9p\xC3\xB4t"));
@@ -1406,12 +1402,9 @@ private slots:
         for (const QString& item : second.folders + QStringList{"read-only/in.txt"})
             QVERIFY2(QFileInfo::exists(second.at(item)), qPrintable(item));
         QVERIFY(FolderTreeDelete::IsReadOnly(second.at("read-only")));
-    }
 
-    // A folder the tree delete ("d") or the base folder choice ("b") refuses, or a new folder's
-    // name in "dl" ("n"), and the end of the refusal ("" for none); nothing is deleted.
-    void refusedFolders()
-    {
+        // A folder the tree delete ("d") or the base folder choice ("b") refuses, or a new folder's
+        // name in "dl" ("n"), and the end of the refusal ("" for none); nothing is deleted.
         QTemporaryDir dir;
         const QString home = dir.filePath("home/user");
         const QString base = dir.filePath("dl/base");
