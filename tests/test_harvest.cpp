@@ -787,9 +787,7 @@ private slots:
             QStringList log, refused, texts;
             const auto note = [&log](const char* what) {
                 return [&log, what](auto... at) {
-                    QString entry = what;
-                    ((entry += QString::number(at)), ...);
-                    log << entry;
+                    log << (QString(what) + ... + QString::number(at));
                 };
             };
             QObject::connect(&list, &Rowvane::Changed, note("C"));
@@ -923,10 +921,10 @@ private slots:
         QCOMPARE(Rig::rows(packed), model.join(' '));
     }
 
-    // A file-type list from its stored text ("@n": n rows), then edits: "+x" types x into the
-    // add dialog ("+" alone cancels), "-Y"/"-N" answers the remove question, "iN" makes row N
-    // current, "cN"/"uN" checks/unchecks row N. What is left: the rows, the current row, "*"
-    // when marked and the Modified count, the pattern of the checked types, what was said.
+    // A file-type list from its stored text ("@n": n rows, shown as their count), then edits:
+    // "+x" types x into the add dialog ("+" alone cancels), "-Y"/"-N" answers the remove
+    // question, "iN" makes row N current, "cN"/"uN" checks/unchecks it. What is left: the rows,
+    // the current row, "*" when marked, the Modified count, the checked types' pattern, the text.
     void typeListEdits()
     {
         const QString bad = "Invalid character found! '/', '\\' ,'*'";
@@ -944,9 +942,9 @@ private slots:
              "jpg+|0-0|(\\.jpg)|Invalid value! It must be between 1 to 6 characters long."},
             {"jpg/1", "+a/b;+a\\b;+*", "jpg+|0-0|(\\.jpg)|" + bad + "/" + bad + "/" + bad},
             {"jpg/1", "+ ;+.;+", "jpg+|0-0|(\\.jpg)|"},
-            {"@100", "+new", "101*1"},
+            {"@100", "+new", "101|0*1||"},
             {"@101", "+new",
-             "101-0|There are already more than 100 file types. New types cannot be added."},
+             "101|0-0||There are already more than 100 file types. New types cannot be added."},
             {"jpg/1", "-Y", "jpg+|0-0|(\\.jpg)|This is the only file type left! Cannot remove it."},
             {"jpg/1|b/1|c/0", "i2;-N;-Y", "jpg+ b+|1*1|(\\.jpg|\\.b)|" + remove + "/" + remove},
             {"jpg/1|b/1", "i-1;-Y", "jpg+ b+|-1-0|(\\.jpg|\\.b)|" + remove},
@@ -972,18 +970,14 @@ private slots:
                     list.setChecked(arg.toInt(), step[0] == 'c');
                 }
             }
-            const QString state = QString("%1%2%3")
-                                      .arg(many ? list.ListCount() : list.ListIndex())
+            QString got = many ? QString::number(list.ListCount()) : ""; // or the types
+            for (int i = 0; !many && i < list.ListCount(); ++i)
+                got += list.Text(i) + (list.Checked(i) ? "+ " : "- ");
+            got = got.trimmed() + QString("|%1%2%3|")
+                                      .arg(list.ListIndex())
                                       .arg(list.Marked() ? '*' : '-')
                                       .arg(modified.count());
-            const QString said = dialogs.messages().join('/');
-            QString types;
-            for (int i = 0; i < list.ListCount(); ++i)
-                types += list.Text(i) + (list.Checked(i) ? "+ " : "- ");
-            QCOMPARE(many ? state + (said.isEmpty() ? "" : "|" + said)
-                          : types.trimmed() + '|' + state + '|' + list.BuildExtPattern() + '|' +
-                                said,
-                     expected);
+            QCOMPARE(got + list.BuildExtPattern() + '|' + dialogs.messages().join('/'), expected);
             for (const auto& a : dialogs.asked)
                 QVERIFY(!a.text.endsWith('?') || a.buttons == Dialogs::Buttons::YesNo);
         }
@@ -1111,18 +1105,15 @@ private slots:
                 } else {
                     options.EditBusyWait("60");
                     options.ClearSettingMarks();
-                    QString shown;
-                    if (key == "MAX-Try")
-                        shown = options.EditMaxTry(input);
-                    else if (key == "Busy-Wait")
-                        shown = options.EditBusyWait(input);
-                    else if (key == "Connect-Timeout")
-                        shown = options.EditConnectTimeout(input);
-                    else { // the size box keeps what was typed until it is left
+                    const auto edit = key == "MAX-Try"     ? &Options::EditMaxTry
+                                      : key == "Busy-Wait" ? &Options::EditBusyWait
+                                                           : &Options::EditConnectTimeout;
+                    if (key == "MinImgSize") { // the size box keeps what was typed until left
                         options.EditMinImgSize(input);
                         QCOMPARE(options.MinImgSizeText(), input);
-                        shown = options.ValidateMinImgSize();
                     }
+                    const QString shown =
+                        key == "MinImgSize" ? options.ValidateMinImgSize() : (options.*edit)(input);
                     QCOMPARE(options.SaveEnabled(), !refused);
                     QCOMPARE(shown, QString(refused ? input : result));
                 }
