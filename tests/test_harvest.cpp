@@ -186,7 +186,6 @@ struct Tree
     QStringList texts;
 };
 
-const QString FileText = QStringLiteral("Deleting File:");
 const QString DirText = QStringLiteral("Deleting Directory:");
 
 } // namespace
@@ -325,9 +324,8 @@ private slots:
         f.dialogs.clipboard = "see http://h/a.jpg now\r\nhttp://h/b.txt\r\nhttp://h/A.JPG";
         QVERIFY(f.io.ClipboardLoaded());
         f.io.PasteFiltered(DataExt);
-        QCOMPARE(Rig::rows(f.jobList), "see http://h/a.jpg now http://h/A.JPG");
-        QCOMPARE(f.state.BlockIndex, 2);
-        QCOMPARE(f.status.Caption(), QString("Status: INACTIVE [Job queue: 2]"));
+        QCOMPARE(Rig::rows(f.jobList) + QString::number(f.state.BlockIndex) + f.status.Caption(),
+                 "see http://h/a.jpg now http://h/A.JPG2Status: INACTIVE [Job queue: 2]");
         f.io.PasteUnfiltered(); // only "http://h/b.txt": the rest are duplicates
         f.state.BlockIndex = 1;
         f.dialogs.clipboard = "http://h/c.zip";
@@ -533,10 +531,10 @@ private slots:
         const QUrl at("http://p.example/a/b.html");
         const HtmlLinks links = HtmlLinks::Extract(page, at);
         // The first base element governs every link, also those before it.
-        QCOMPARE(links.links,
-                 QStringList({"http://b.example/base/one.zip", "http://b.example/two.zip",
-                              "http://b.example/base/four.zip"}));
-        QCOMPARE(links.images, QStringList({"http://b.example/base/three.png"}));
+        QCOMPARE(
+            links.links + links.images, // the image last
+            QStringList({"http://b.example/base/one.zip", "http://b.example/two.zip",
+                         "http://b.example/base/four.zip", "http://b.example/base/three.png"}));
         // A relative base resolves against the page; a javascript: base is ignored.
         QCOMPARE(HtmlLinks::Extract("<base href='sub/'><a href=x.zip>", at).links,
                  QStringList({"http://p.example/a/sub/x.zip"}));
@@ -590,8 +588,7 @@ private slots:
             HtmlParser parser;
             parser.SetMaxPageSize(65536);
             parser.SetUserAgent("Harvex/1.6 (test)");
-            QVERIFY(parse(parser, m_nginx.url("/ok.html")));
-            QVERIFY(parser.HasLinks());
+            QVERIFY(parse(parser, m_nginx.url("/ok.html")) && parser.HasLinks());
             parser.SetTimeLimit(*error == 'n' ? 300 : 60000);
             QVERIFY(parse(parser, at(address)));
             const QString lastError = parser.LastError();
@@ -657,8 +654,7 @@ private slots:
         QVERIFY(filed.wait(15000) && busy.count() == 2 && filed.at(0).at(1).toInt() == 3);
         QCOMPARE(rig.harvester.ToolTip(), QString("Ideal..."));
         QVERIFY(props.contains({QString("IsActive")}) && props.contains({QString("HasLinks")}));
-        QCOMPARE(Rig::rows(rig.jobList, 3),
-                 files + "a.JPG " + files + "b.jpg " + files + "pack.zip");
+        QCOMPARE(Rig::rows(rig.jobList, 3).replace(files, "~"), "~a.JPG ~b.jpg ~pack.zip");
         QCOMPARE(state(), "1 11110101 ~/g/index.html*"); // only the page itself, checked as parsed
 
         // Pictures count for gif, jpg and png only; .jpeg is not .jpg; duplicates stay.
@@ -1370,8 +1366,8 @@ private slots:
             QStringList{"late.txt"});
         const QStringList& texts = tree.texts;
         QCOMPARE(texts.size(), 11 + tree.folders.size());
-        QCOMPARE(texts.first(11).filter(FileText).size(), 11);
-        QVERIFY(texts.contains(FileText + tree.at("sub/deeper/link2")));
+        QCOMPARE(texts.first(11).filter("Deleting File:").size(), 11);
+        QVERIFY(texts.contains("Deleting File:" + tree.at("sub/deeper/link2")));
         QVERIFY(texts.indexOf(DirText + tree.at("sub/deeper")) > 10 &&
                 texts.indexOf(DirText + tree.at("sub/deeper")) <
                     texts.indexOf(DirText + tree.at("sub")));
@@ -1453,8 +1449,6 @@ private slots:
         }
         QVERIFY(QFile::exists(home + "/file") && QFileInfo(base).isDir());
         QVERIFY(FolderTreeDelete::Refusal(dir.filePath("link-to-dl"), base, home).isEmpty());
-        QFile::setPermissions(readOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                            QFileDevice::ExeOwner);
     }
 };
 
