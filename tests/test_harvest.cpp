@@ -1057,7 +1057,7 @@ private slots:
             {"PBar UI", "11>10#0>1"},
             {"TBar UI", "8>7"},
             {"MAX-Try", "0>2#1>1#1e6>6!"},
-            {"Busy-Wait", "5>10#150>120#256>10!"},
+            {"Busy-Wait", "5>10#150>120#255>120#256>10!"},
             {"Connect-Timeout", "3>10#500>500#nan>10"},
             {"MinImgSize", "12.5>12#5e9>0!"},
             {"Keep-Alive", "2>0#3>1!"}, // only 1 is checked
@@ -1224,7 +1224,7 @@ private slots:
         // Every way of editing marks exactly its own option, even with no change.
         QList<QPair<Option, std::function<void()>>> edits = {
             {Option::MaxParallel, [&] { fresh.SliderMouseUp(10, 200); }},
-            {Option::MaxParallel, [&] { fresh.setMaxParallel(7); }},
+            {Option::MaxParallel, [&] { fresh.setMaxParallel(21); }},
             {Option::TryCount, [&] { fresh.EditMaxTry(fresh.MaxTryText()); }},
             {Option::BusyWait, [&] { fresh.EditBusyWait("10"); }},
             {Option::ConnTimeout, [&] { fresh.EditConnectTimeout("20"); }},
@@ -1259,7 +1259,7 @@ private slots:
         fresh.setPathOption(-1);
         fresh.setCheck(Option::MaxParallel, true);
         QVERIFY(!fresh.SaveEnabled() && !fresh.AnyMarked());
-        QCOMPARE(fresh.PathOption(), 0);
+        QCOMPARE(fresh.PathOption() * 100 + fresh.MaxParallel(), 20); // 21 bounded
     }
 
     // param.dat lines, read whole, in two pieces and in 1000-byte pieces.
