@@ -8,8 +8,7 @@
 #include <QFileInfo>
 #include <QString>
 
-// The bytes of a file; "<missing>" when it cannot be read, so a missing file never
-// compares equal to an empty one.
+// The bytes of a file; "<missing>" when unreadable, never equal to an empty file's.
 inline QByteArray readAll(const QString& path)
 {
     QFile file(path);
