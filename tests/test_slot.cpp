@@ -5,7 +5,6 @@
 
 #include "engine/ChunkDecoder.h"
 #include "engine/HttpDate.h"
-#include "engine/HttpFiles.h"
 #include "engine/ReplyHeader.h"
 #include "engine/ReplyPlan.h"
 #include "engine/TransferVerdict.h"
@@ -13,19 +12,12 @@
 #include "lists/JobList.h"
 #include "platform/FileTimes.h"
 #include "platform/StreamSocket.h"
-#include "settings/Options.h"
 #include "support/NginxFixture.h"
 #include "support/ScriptedServer.h"
 #include "support/SlotRecorder.h"
-#include "support/TestFiles.h"
 
-#include <QDateTime>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include <sys/stat.h>
 
@@ -36,7 +28,6 @@ private Q_SLOTS:
     void initTestCase();
     void rules();
     void scripted();
-    void reuse();
     void nginx();
 
 private:
@@ -420,25 +411,23 @@ struct Run
 struct Conn
 {
     QByteArray bytes;
-    char end = 'c';
-    int piece = 0;
+    int end = 'c', piece = 0;
 };
 
+// A job: its connections (none: nothing listens), the file before (null: none), tries; how the
+// milestones end, the file after, part of the last request or an error, URL (@: the server),
+// local file, meter, first byte asked for (-1: the length on disk). Null or -1: not looked at.
 struct Case
 {
     const char* name;
-    QList<Conn> conns; // none: a port where nothing listens
-    QByteArray onDisk; // the file before (resumed from its end); null: no file
+    QList<Conn> conns;
+    QByteArray onDisk;
     int maxTry;
-    const char* milestones;       // how the slot's milestones end
-    QByteArray file;              // the file after; null: not looked at
-    const char* fact = "";        // part of the last request or of an Error description
-    const char* path = "@/f.bin"; // @: the server
-    const char* local = "f.bin";  // below the test folder, or absolute
-    int protocol = 0;
-    bool redirection = true;
-    int meter = -1;   // -1: not looked at
-    qint64 from = -1; // the first byte asked for; -1: the length on disk
+    const char* milestones;
+    QByteArray file;
+    const char *fact = "", *path = "@/f.bin", *local = "f.bin";
+    int protocol = 0, redirection = 1, meter = -1;
+    qint64 from = -1;
 };
 
 QByteArray ok(const QByteArray& body)
@@ -465,10 +454,7 @@ struct Reuse
 {
     const char* name;
     QByteArray first; // sent in pieces of 700 bytes
-    char then;
-    bool reused;
-    int protocol = 1;
-    bool option = true;
+    int then, reused, protocol = 1, option = 1;
 };
 
 const char* const whole = "Connected HeaderCame DownloadComplete Disconnected";
@@ -564,45 +550,6 @@ void TestSlot::scripted()
                      (c.file.isNull() || readAll(local) == c.file),
                  qPrintable(c.name + milestones + '\n' + facts));
     }
-    // Every event, and the state after a whole transfer.
-    ScriptedServer server;
-    ServerScript script;
-    script.expectRequest().send("HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\n").pause(60);
-    server.addConnection(script.sendSplit("0123456789", 5, 60).close());
-    Run run;
-    run.slot.setConnectTimeout(20);
-    QVERIFY(run.slot.GetRemoteFile(server.url("/f.bin"), run.file(), 0, 0) &&
-            run.slot.DownloadStatus() == -1);
-    WAIT_ENDED(run.rec, 10000);
-    // The reply wait counts down silent ticks only: never on the tick after a packet.
-    const QString afterHeader = run.rec.events.mid(run.rec.events.indexOf("HeaderCame")).join(u' ');
-    QVERIFY(afterHeader.contains("Waiting 18 seconds for reply...") &&
-            !afterHeader.contains("Waiting 19"));
-    run.rec.events.removeIf([](const QString& e) { return e.startsWith("WaitingForReply"); });
-    QCOMPARE(run.rec.events.join(u' '),
-             "WaitingRetry Connected DataArrival HeaderCame DataArrival FileDataArrival:5 "
-             "DataArrival FileDataArrival:5 DownloadComplete Disconnected");
-    const HttpFiles& s = run.slot;
-    QCOMPARE(
-        QList<double>({double(s.DownloadStatus()), double(s.FileSize()), double(s.CurPos()),
-                       s.MeterValue(), double(s.Try()), double(s.PACKETS()), double(s.State())}),
-        QList<double>({1, 10, 11, 100, 1, 3, 0}));
-    QCOMPARE(readAll(run.file()) + s.GetHTTP_Var("CONTENT-LENGTH").toLatin1(), "012345678910");
-    // Refused: the start delay shows one tick, then the retry wait counts down until halted.
-    run.rec.events.clear();
-    run.slot.setTryInterval(30);
-    QList<int> waits;
-    connect(&run.slot, &HttpFiles::WaitingRetry, this, [&] { waits << run.slot.Wait(); });
-    run.slot.GetRemoteFile(QStringLiteral("http://127.0.0.1:%1/x").arg(unusedLoopbackPort()),
-                           run.file(), 0, 0);
-    QTRY_COMPARE(waits.mid(0, 4), QList<int>({1, 0, 29, 28}));
-    run.slot.Halt();
-    QCOMPARE(run.rec.milestones().join(u' '), "Error:10061 Disconnected");
-    QCOMPARE(QList<int>({run.slot.DownloadStatus(), run.slot.Wait()}), QList<int>({0, 0}));
-}
-
-void TestSlot::reuse()
-{
     const QByteArray second = NginxFixture::randomBytes(5000, 4);
     for (const Reuse& r : reuses) {
         ScriptedServer server, other;
@@ -652,6 +599,41 @@ void TestSlot::reuse()
         run.slot.BeIdeal();
         QVERIFY(!run.slot.KeepsIdleConnection() && run.slot.State() == StreamSocket::Closed);
     }
+    // Every event, and the state after a whole transfer.
+    ScriptedServer server;
+    ServerScript script;
+    script.expectRequest().send("HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\n").pause(60);
+    server.addConnection(script.sendSplit("0123456789", 5, 60).close());
+    Run run;
+    run.slot.setConnectTimeout(20);
+    QVERIFY(run.slot.GetRemoteFile(server.url("/f.bin"), run.file(), 0, 0) &&
+            run.slot.DownloadStatus() == -1);
+    WAIT_ENDED(run.rec, 10000);
+    // The reply wait counts down silent ticks only: never on the tick after a packet.
+    const QString afterHeader = run.rec.events.mid(run.rec.events.indexOf("HeaderCame")).join(u' ');
+    QVERIFY(afterHeader.contains("Waiting 18 seconds for reply...") &&
+            !afterHeader.contains("Waiting 19"));
+    run.rec.events.removeIf([](const QString& e) { return e.startsWith("WaitingForReply"); });
+    QCOMPARE(run.rec.events.join(u' '),
+             "WaitingRetry Connected DataArrival HeaderCame DataArrival FileDataArrival:5 "
+             "DataArrival FileDataArrival:5 DownloadComplete Disconnected");
+    const HttpFiles& s = run.slot;
+    QCOMPARE(
+        QList<double>({double(s.DownloadStatus()), double(s.FileSize()), double(s.CurPos()),
+                       s.MeterValue(), double(s.Try()), double(s.PACKETS()), double(s.State())}),
+        QList<double>({1, 10, 11, 100, 1, 3, 0}));
+    QCOMPARE(readAll(run.file()) + s.GetHTTP_Var("CONTENT-LENGTH").toLatin1(), "012345678910");
+    // Refused: the start delay shows one tick, then the retry wait counts down until halted.
+    run.rec.events.clear();
+    run.slot.setTryInterval(30);
+    QList<int> waits;
+    connect(&run.slot, &HttpFiles::WaitingRetry, this, [&] { waits << run.slot.Wait(); });
+    run.slot.GetRemoteFile(QStringLiteral("http://127.0.0.1:%1/x").arg(unusedLoopbackPort()),
+                           run.file(), 0, 0);
+    QTRY_COMPARE(waits.mid(0, 4), QList<int>({1, 0, 29, 28}));
+    run.slot.Halt();
+    QCOMPARE(run.rec.milestones().join(u' '), "Error:10061 Disconnected");
+    QCOMPARE(QList<int>({run.slot.DownloadStatus(), run.slot.Wait()}), QList<int>({0, 0}));
     // Kept connections are used again only with the option (and HTTP/1.1 and keep-alive).
     static const QRegularExpression tag("\r\nX-Connection: (\\d+)");
     for (const bool reuse : {true, false}) {
