@@ -154,11 +154,6 @@ bool ScriptedServer::waitForConnections(int n, int timeoutMs) const
     return QTest::qWaitFor([&] { return connectionCount() >= n; }, timeoutMs);
 }
 
-bool ScriptedServer::waitForRequests(int n, int timeoutMs) const
-{
-    return QTest::qWaitFor([&] { return requests().size() >= n; }, timeoutMs);
-}
-
 quint16 unusedLoopbackPort()
 {
     QTcpServer probe;
