@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The download slot: its rules as one table; replies cut, stalled or hostile and connections
-// kept, against a scripted loopback server; files and TLS against a real nginx.
+// The download slot: its rules as one table, replies from a scripted server, files and TLS by
+// nginx.
 #include "ManagerRig.h"
 
 #include "engine/ChunkDecoder.h"
@@ -35,19 +35,17 @@ private:
 
     QTemporaryDir m_dir;
     const quint16 m_tls = unusedLoopbackPort(), m_tls13 = unusedLoopbackPort();
-    // HTTPS at 127.0.0.1 and 127.0.0.2, and in a second server over TLS 1.3 only (where tickets
-    // follow the handshake). Replies name their connection and say whether TLS resumed ("r").
-    NginxFixture m_nginx{QStringLiteral("add_header X-Connection $connection always;"
-                                        "add_header X-Resumed $ssl_session_reused always;"
-                                        "listen 127.0.0.1:%1 ssl; listen 127.0.0.2:%1 ssl;"
-                                        "ssl_certificate %2.crt; ssl_certificate_key %2.key; }"
-                                        "server { listen 127.0.0.1:%3 ssl; root www;"
-                                        "ssl_protocols TLSv1.3; ssl_certificate %2.crt;"
-                                        "ssl_certificate_key %2.key;"
-                                        "add_header X-Resumed $ssl_session_reused always;")
-                             .arg(m_tls)
-                             .arg(m_dir.filePath("localhost"))
-                             .arg(m_tls13)};
+    // HTTPS at 127.0.0.1 and .2, and TLS 1.3 only; replies name their connection and resumption.
+    NginxFixture m_nginx{
+        QStringLiteral("add_header X-Connection $connection always;"
+                       "add_header X-Resumed $ssl_session_reused always;"
+                       "listen 127.0.0.1:%1 ssl; listen 127.0.0.2:%1 ssl;"
+                       "ssl_certificate %2.crt; ssl_certificate_key %2.key; }"
+                       "server { listen 127.0.0.1:%3 ssl; root www;"
+                       "ssl_protocols TLSv1.3; ssl_certificate %2.crt;"
+                       "ssl_certificate_key %2.key;"
+                       "add_header X-Resumed $ssl_session_reused always;")
+            .arg(QString::number(m_tls), m_dir.filePath("localhost"), QString::number(m_tls13))};
     const QDateTime m_date = QDateTime(QDate(2011, 3, 4), QTime(5, 6, 7), Qt::UTC);
     const QByteArray m_data = NginxFixture::randomBytes(300000, 300000);
 };
@@ -403,8 +401,7 @@ struct Run
     }
 };
 
-// What one connection sends after the request (in pieces of `piece` bytes 5 ms apart when
-// piece > 0), then its end: c close, r reset, s stall (open and silent).
+// What a connection sends after the request (in pieces if piece > 0): c close, r reset, s stall.
 struct Conn
 {
     QByteArray bytes;
@@ -602,9 +599,9 @@ void TestSlot::scripted()
     script.expectRequest().send("HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\n").pause(60);
     server.addConnection(script.sendSplit("0123456789", 5, 60).close());
     Run run;
-    run.slot.setConnectTimeout(20);
-    QVERIFY(run.slot.GetRemoteFile(server.url("/f.bin"), run.file(), 0, 0) &&
-            run.slot.DownloadStatus() == -1);
+    HttpFiles& s = run.slot;
+    s.setConnectTimeout(20);
+    QVERIFY(s.GetRemoteFile(server.url("/f.bin"), run.file(), 0, 0) && s.DownloadStatus() == -1);
     WAIT_ENDED(run.rec, 10000);
     // The reply wait counts down silent ticks only: never on the tick after a packet.
     const QString afterHeader = run.rec.events.mid(run.rec.events.indexOf("HeaderCame")).join(u' ');
@@ -614,23 +611,21 @@ void TestSlot::scripted()
     QCOMPARE(run.rec.events.join(u' '),
              "WaitingRetry Connected DataArrival HeaderCame DataArrival FileDataArrival:5 "
              "DataArrival FileDataArrival:5 DownloadComplete Disconnected");
-    const HttpFiles& s = run.slot;
-    QCOMPARE(
-        QList<double>({double(s.DownloadStatus()), double(s.FileSize()), double(s.CurPos()),
-                       s.MeterValue(), double(s.Try()), double(s.PACKETS()), double(s.State())}),
-        QList<double>({1, 10, 11, 100, 1, 3, 0}));
+    QCOMPARE(QVariantList({s.DownloadStatus(), s.FileSize(), s.CurPos(), s.MeterValue(), s.Try(),
+                           s.PACKETS(), int(s.State())}),
+             QVariantList({1, 10, 11, 100, 1, 3, 0}));
     QCOMPARE(readAll(run.file()) + s.GetHTTP_Var("CONTENT-LENGTH").toLatin1(), "012345678910");
     // Refused: the start delay shows one tick, then the retry wait counts down until halted.
     run.rec.events.clear();
-    run.slot.setTryInterval(30);
+    s.setTryInterval(30);
     QList<int> waits;
-    connect(&run.slot, &HttpFiles::WaitingRetry, this, [&] { waits << run.slot.Wait(); });
-    run.slot.GetRemoteFile(QStringLiteral("http://127.0.0.1:%1/x").arg(unusedLoopbackPort()),
-                           run.file(), 0, 0);
+    connect(&s, &HttpFiles::WaitingRetry, this, [&] { waits << s.Wait(); });
+    s.GetRemoteFile(QStringLiteral("http://127.0.0.1:%1/x").arg(unusedLoopbackPort()), run.file(),
+                    0, 0);
     QTRY_COMPARE(waits.mid(0, 4), QList<int>({1, 0, 29, 28}));
-    run.slot.Halt();
+    s.Halt();
     QCOMPARE(run.rec.milestones().join(u' '), "Error:10061 Disconnected");
-    QCOMPARE(QList<int>({run.slot.DownloadStatus(), run.slot.Wait()}), QList<int>({0, 0}));
+    QCOMPARE(QList<int>({s.DownloadStatus(), s.Wait()}), QList<int>({0, 0}));
     // Kept connections are used again only with the option (and HTTP/1.1 and keep-alive).
     for (const bool reuse : {true, false}) {
         ManagerRig rig(2, [&](DownloadManager& m) {
@@ -661,9 +656,8 @@ void TestSlot::scripted()
 
 void TestSlot::nginx()
 {
-    // Six at once: the others (connecting meanwhile) wait for the first one's ticket and
-    // resume, over TLS 1.2 and 1.3; if it gets no answer (h) or its tickets come late (l),
-    // they soon run their own handshakes.
+    // Six at once: the others wait for the first one's ticket and resume (TLS 1.2 and 1.3); if
+    // it gets no answer (h) or its tickets come late (l), they soon run their own handshakes.
     for (const char mode : {'r', '3', 'h', 'l'}) {
         const bool held = mode == 'h', tls13 = mode == '3' || mode == 'l';
         StreamSocket::ForgetTickets();
