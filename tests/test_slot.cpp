@@ -125,12 +125,11 @@ static QString ruleResult(const QString& kind, const QString& input)
         if (p.Step == ReplyPlan::Action::Complete)
             got += QStringLiteral(" size=%1").arg(p.FileSize);
         if (p.Step == ReplyPlan::Action::Body)
-            got += QStringLiteral(" %1 cut%2 size%3 left%4%5")
-                       .arg(ends[int(p.End)])
-                       .arg(p.WriteFrom == p.CutTo ? p.CutTo : -99)
-                       .arg(p.SizeKnown ? QStringLiteral("=%1").arg(p.FileSize) : "?")
-                       .arg(p.BodyLeft)
-                       .arg(p.ResetMeter ? " new" : "");
+            got +=
+                QStringLiteral(" %1 cut%2 size%3 left%4%5")
+                    .arg(ends[int(p.End)], QString::number(p.WriteFrom == p.CutTo ? p.CutTo : -99),
+                         p.SizeKnown ? QStringLiteral("=%1").arg(p.FileSize) : "?",
+                         QString::number(p.BodyLeft), p.ResetMeter ? " new" : "");
         got += p.FailText.isEmpty() ? QString() : ": " + p.FailText;
     }
     if (kind == "verdict") {
@@ -147,15 +146,13 @@ static QString ruleResult(const QString& kind, const QString& input)
         got = QStringLiteral("%1-%2/%3").arg(a).arg(b).arg(c);
     if (kind == "persistent")
         got = h.Persistent() ? "yes" : "no";
-    if (kind == "header") {
-        got = step == ReplyHeader::Step::TooLong ? "TooLong" : "NeedMore";
-        if (step == ReplyHeader::Step::Complete)
-            got =
-                QStringLiteral("%1 | %2 | Link %3")
-                    .arg(h.StatusValid() ? QString::number(h.Status()) + h.StatusText() : "invalid",
-                         QString::fromLatin1(rest))
-                    .arg(h.VarIndex("Link"));
-    }
+    const QString status =
+        h.StatusValid() ? QString::number(h.Status()) + h.StatusText() : "invalid";
+    if (kind == "header")
+        got = step == ReplyHeader::Step::TooLong ? "TooLong"
+              : step != ReplyHeader::Step::Complete
+                  ? "NeedMore"
+                  : status + " | " + rest + " | Link " + QString::number(h.VarIndex("Link"));
     if (kind == "fields")
         for (const HttpVar& var : ReplyHeader::ParseFields(input))
             got += var.Name + u'=' + var.Value + u'|';
