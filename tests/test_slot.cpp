@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The download slot: its rules as one table, replies from a scripted server, files and TLS by
-// nginx.
+// The download slot: rules as one table, replies from a scripted server, files and TLS by nginx.
 #include "ManagerRig.h"
 
 #include "engine/ChunkDecoder.h"
@@ -219,12 +218,11 @@ static QString ruleResult(const QString& kind, const QString& input)
     return got.isNull() ? "bad" : got;
 }
 
-// kind, input, what comes of it ("bad": refused). Plans: the first byte asked for, the length
-// on disk, the redirections followed (-1: off); 203 is a listed error code. A plan reads: the
-// step, "status" when an Error with the status comes first, what the step needs, ": FailText"
-// (its beginning). Verdicts: end, size (-1 unknown), bytes written, flags: 0 no packet came,
-// h header cut, c chunks cut (b between chunks), s ended by error or silence, o more than
-// announced, m a minimum of 11 bytes.
+// kind, input, result ("bad": refused). Plans: first byte asked for, length on disk, redirections
+// followed (-1: off); 203 is a listed error code. A plan reads: the step, "status" when an Error
+// with the status comes first, what the step needs, ": FailText" (its start). Verdicts: end, size
+// (-1 unknown), bytes written, flags: 0 no packet came, h header cut, c chunks cut (b between
+// chunks), s ended by error or silence, o more than announced, m a minimum of 11 bytes.
 void TestSlot::rules()
 {
     const QString near = "HTTP/1.1 200 OK\r\nX: " + QString(ReplyHeader::MaxBytes - 20, u'y');
