@@ -5,7 +5,7 @@
 #include <QTcpServer>
 #include <QTest>
 
-#include <arpa/inet.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -99,15 +99,10 @@ struct ScriptedServer::Shared
 
 ScriptedServer::ScriptedServer() : m_shared(std::make_shared<Shared>())
 {
-    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(listener, reinterpret_cast<sockaddr*>(&address), length);
-    ::listen(listener, 64);
-    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-    m_port = ntohs(address.sin_port);
+    QTcpServer bound; // its listening socket, duplicated, is served by the thread below
+    bound.listen(QHostAddress::LocalHost);
+    m_port = bound.serverPort();
+    const int listener = ::fcntl(int(bound.socketDescriptor()), F_DUPFD_CLOEXEC, 0);
     // Connections beyond the scripts are closed at once.
     m_thread = std::thread([listener, shared = m_shared] {
         std::vector<std::thread> connections;
@@ -152,11 +147,6 @@ int ScriptedServer::connectionCount() const
 bool ScriptedServer::waitForConnections(int n, int timeoutMs) const
 {
     return QTest::qWaitFor([&] { return connectionCount() >= n; }, timeoutMs);
-}
-
-bool ScriptedServer::waitForRequests(int n, int timeoutMs) const
-{
-    return QTest::qWaitFor([&] { return requests().size() >= n; }, timeoutMs);
 }
 
 quint16 unusedLoopbackPort()

@@ -59,9 +59,8 @@ public:
     // Every request header received (up to and including the blank line), in order.
     QList<QByteArray> requests() const;
     int connectionCount() const;
-    // Wait (the event loop running) until n connections were accepted, or n requests came.
+    // Waits (the event loop running) until n connections were accepted.
     bool waitForConnections(int n, int timeoutMs = 5000) const;
-    bool waitForRequests(int n, int timeoutMs = 5000) const;
 
     struct Shared;
 

@@ -25,24 +25,20 @@ public:
 
     QStringList events;
     QString header;
+    inline static const QRegularExpression errorText{
+        "^(Error:[^:]*):(.*)$", QRegularExpression::DotMatchesEverythingOption};
     // The events without DataArrival, FileDataArrival, WaitingRetry and WaitingForReply,
     // errors by their number only: the order tests compare against.
     QStringList milestones() const
     {
         static const QRegularExpression minor("^(File)?DataArrival|^Waiting");
-        QStringList out;
-        for (const QString& e : events)
-            if (!minor.match(e).hasMatch())
-                out << (e.startsWith("Error:") ? e.section(':', 0, 1) : e);
-        return out;
+        QStringList out = events;
+        out.removeIf([](const QString& e) { return minor.match(e).hasMatch(); });
+        return out.replaceInStrings(errorText, "\\1");
     }
     QStringList errors() const
     {
-        QStringList out;
-        for (const QString& e : events)
-            if (e.startsWith("Error:"))
-                out << e.section(':', 2);
-        return out;
+        return events.filter(errorText).replaceInStrings(errorText, "\\2");
     }
     bool ended() const { return events.contains("Disconnected"); }
 
