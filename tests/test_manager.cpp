@@ -21,7 +21,6 @@
 #include "support/NginxFixture.h"
 #include "support/ScriptedServer.h"
 
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
@@ -258,14 +257,33 @@ private slots:
         f.state.IsIdle = true;
         QVERIFY(f.jobs.ClearAll() && f.jobs.ListCaption() == "0/0" && f.dialogs.asked.isEmpty());
         QVERIFY(!f.jobs.StartEnabled() && !f.jobs.StartMenuEnabled());
+
+        // The link pattern: whole lines that hold a link go to the target list, no duplicates.
+        f.jobs.setDataFilter(Template);
+        f.jobs.AddJobsFiltered(f.pages,
+                               "see http://h/a.JPG here\r\nhttp://h/b.txt\r\nhttps://h/c.zip\r\n"
+                               "http://h/d.jpg?x=1\r\nftp://h/e.jpg\r\nHTTP://H/A.jpg",
+                               DataExt);
+        QCOMPARE(rowsOf(f.pages), QStringList({"see http://h/a.JPG here", "https://h/c.zip",
+                                               "http://h/d.jpg?x=1", "HTTP://H/A.jpg"}));
+        // Without a template every line goes to the job list as AddJobs would add it.
+        f.jobs.setDataFilter(QString());
+        f.jobs.AddJobsFiltered(f.pages, "x\ny", DataExt);
+        // A broken pattern matches nothing and is reported once, a different one again.
+        f.jobs.setDataFilter("(http://[^>+$Ext");
+        f.jobs.AddJobsFiltered(f.list, "http://h/a.jpg", DataExt);
+        f.jobs.AddJobsFiltered(f.list, "http://h/b.jpg", DataExt);
+        f.jobs.AddJobsFiltered(f.list, "http://h/b.jpg", "(\\.gif");
+        QCOMPARE(f.rows(), QStringList({"x", "y"}));
+        QVERIFY(f.dialogs.messages().size() == 2 &&
+                f.dialogs.messages().at(0).startsWith("The link pattern ("));
     }
 
     void rowsStayPutWhileARunGoes()
     {
         // Changes and clearings are refused during a run; appending moves no row.
         QTemporaryDir dir;
-        const QString listFile = dir.filePath("list.txt");
-        QVERIFY(writeFile(listFile, "http://h/new.zip\n"));
+        QVERIFY(writeFile(dir.filePath("list.txt"), "http://h/new.zip\n"));
         const QStringList start{"http://h/a.zip", "http://h/b.zip", "http://h/c.zip"};
         for (int command = 0; command < 7; ++command) {
             Jobs f;
@@ -284,7 +302,7 @@ private slots:
                 [&] { f.jobs.ClearAll(); }, // the clearing ones
                 [&] { f.jobs.ClearCompleted(); },
                 [&] { f.jobs.ClearFailed(); },
-                [&] { io.LoadDroppedFile(listFile, f.list, DataExt, true); }};
+                [&] { io.LoadDroppedFile(dir.filePath("list.txt"), f.list, DataExt, true); }};
             commands[command]();
             const bool clearing = command >= 3;
             const QString refusal = clearing
@@ -299,39 +317,19 @@ private slots:
         }
     }
 
-    void linkPattern()
+    void localNames()
     {
-        Jobs f;
-        f.jobs.setDataFilter(Template);
-        f.jobs.AddJobsFiltered(f.pages,
-                               "see http://h/a.JPG here\r\nhttp://h/b.txt\r\nhttps://h/c.zip\r\n"
-                               "http://h/d.jpg?x=1\r\nftp://h/e.jpg\r\nHTTP://H/A.jpg",
-                               DataExt);
-        // Whole lines that hold a link go to the target list, without duplicates.
-        QCOMPARE(rowsOf(f.pages), QStringList({"see http://h/a.JPG here", "https://h/c.zip",
-                                               "http://h/d.jpg?x=1", "HTTP://H/A.jpg"}));
-        // Without a template every line goes to the job list as AddJobs would add it.
-        f.jobs.setDataFilter(QString());
-        f.jobs.AddJobsFiltered(f.pages, "x\ny", DataExt);
-        // A broken pattern matches nothing and is reported once, a different one again.
-        f.jobs.setDataFilter("(http://[^>+$Ext");
-        f.jobs.AddJobsFiltered(f.list, "http://h/a.jpg", DataExt);
-        f.jobs.AddJobsFiltered(f.list, "http://h/b.jpg", DataExt);
-        f.jobs.AddJobsFiltered(f.list, "http://h/b.jpg", "(\\.gif");
-        QCOMPARE(f.rows(), QStringList({"x", "y"}));
-        QVERIFY(f.dialogs.messages().size() == 2 &&
-                f.dialogs.messages().at(0).startsWith("The link pattern ("));
-    }
-
-    void localPaths()
-    {
-        // Path option, URL ("~" a NUL), its file under the base folder, never outside.
+        // Path option ("i": an image, the minimum size applies to it), URL ("~" a NUL), its file
+        // under the base folder, never outside.
         const char* const rows[][3] = {
             {"0", "http://host/dir/a.zip", "host/dir/a.zip"},
             {"0", "http://host/dir/", "host/dir/_index.htm"},
             {"0", "http://host", "host"},
             {"0", "justtext", "justtext/_index.htm"},
-            {"0", "HTTPS://Host/A/b.JPG", "Host/A/b.JPG"},
+            {"0i", "HTTPS://Host/A/b.JPG", "Host/A/b.JPG"},
+            {"0i", "http://h/g.gi", "h/g.gi"},
+            {"0i", "x.jpg", "x.jpg/_index.htm"},
+            {"0", ".jpg", ".jpg/_index.htm"},
             {"0", "http://host/a?b=c:d", "host/a%3Fb=c%3Ad"},
             {"0", "http://host:8080/x.zip", "host%3A8080/x.zip"},
             {"0", "http://h/d|i<r>/\"*.txt", "h/d%7Ci%3Cr%3E/%22%2A.txt"},
@@ -350,39 +348,11 @@ private slots:
             {"0", "http://h/.../x", "h/.../x"},
             {"0", "http://h/a\\..\\..\\b", "h/a\\..\\..\\b"},
             {"0", "http://h/a~b", "h/a%00b"},
-            {"1", "http://h/x/y/z.gif", "Downloads/z.gif"},
+            {"1i", "http://h/x/y/z.gif", "Downloads/z.gif"},
             {"1", "http://h/x/%2E%2E", "Downloads/_index.htm"},
         };
         Naming n;
-        for (const auto& row : rows) {
-            const QString path = n.name(QString(row[1]).replace(u'~', QChar(0)), *row[0] - '0');
-            QCOMPARE(path, n.base + "/" + row[2]);
-            QVERIFY(LocalFileNaming::IsInside(path, n.base));
-        }
-        // The base folder's own characters are never encoded, a trailing "/" is dropped.
-        NamingOptions o = n.options();
-        o.BaseDir = n.base + "/we:ird?/";
-        QVERIFY(QDir().mkpath(o.BaseDir));
-        QCOMPARE(n.naming.GetLocalFileName("http://h/a:b", o), n.base + "/we:ird?/h/a%3Ab");
-        o.BaseDir.clear();
-        QCOMPARE(n.naming.GetLocalFileName("http://h/a", o), QString());
-        QVERIFY(n.programLog().contains("]:[GetLocalFileName]: "));
-        for (const QString& outside : {n.base + "/../x", n.base, n.base + "x/y"})
-            QVERIFY2(!LocalFileNaming::IsInside(outside, n.base), qPrintable(outside));
-        QVERIFY(LocalFileNaming::IsInside(n.base + "/x", n.base + "/"));
-        QVERIFY(!LocalFileNaming::IsInside("/", "/")); // the root folder is no file in itself
-        // The minimum image size applies to image names of five characters or more.
-        for (const auto& [url, size] : {std::pair{"http://h/a.JPG", qint64(500)},
-                                        {"http://h/g.gi", 500},
-                                        {"x.jpg", 500},
-                                        {"http://h/a.zip", 0},
-                                        {".jpg", 0}})
-            QCOMPARE(n.naming.PrepareJob(url, {n.base, 0, false, 500, {}}).MinimumFileSize, size);
-    }
-
-    void existingLongAndChosenNames()
-    {
-        Naming n;
+        // Names taken by a file get a counter.
         const QString h = n.base + "/h/";
         writeFile(h + "x.zip", "1");
         writeFile(h + "x[1].zip", "2");
@@ -397,6 +367,26 @@ private slots:
         QVERIFY(n.programLog().isEmpty());
         QCOMPARE(LocalFileNaming::getFilelength(n.base), 0); // a folder has no bytes to resume
 
+        for (const auto& row : rows) {
+            const JobFile job = n.naming.PrepareJob(QString(row[1]).replace(u'~', QChar(0)),
+                                                    {n.base, *row[0] - '0', false, 500, {}});
+            QCOMPARE(job.Path, n.base + "/" + row[2]);
+            QVERIFY2(job.MinimumFileSize == (row[0][1] ? 500 : 0), row[1]);
+            QVERIFY(LocalFileNaming::IsInside(job.Path, n.base));
+        }
+        // The base folder's own characters are never encoded, a trailing "/" is dropped.
+        NamingOptions o = n.options();
+        o.BaseDir = n.base + "/we:ird?/";
+        QVERIFY(QDir().mkpath(o.BaseDir));
+        QCOMPARE(n.naming.GetLocalFileName("http://h/a:b", o), n.base + "/we:ird?/h/a%3Ab");
+        o.BaseDir.clear();
+        QCOMPARE(n.naming.GetLocalFileName("http://h/a", o), QString());
+        QVERIFY(n.programLog().contains("]:[GetLocalFileName]: "));
+        for (const QString& outside : {n.base + "/../x", n.base, n.base + "x/y"})
+            QVERIFY2(!LocalFileNaming::IsInside(outside, n.base), qPrintable(outside));
+        QVERIFY(LocalFileNaming::IsInside(n.base + "/x", n.base + "/"));
+        QVERIFY(!LocalFileNaming::IsInside("/", "/")); // the root folder is no file in itself
+
         // An empty file is reused from 0; a non-empty one only with resume.
         writeFile(h + "e.zip", "");
         const JobFile empty = n.naming.PrepareJob("http://h/e.zip", n.options(0, true));
@@ -407,10 +397,10 @@ private slots:
         QVERIFY(n.programLog().contains("] : ***Resuming => /dir/big.zip from position 1001\n"));
         QCOMPARE(n.name("http://h/dir/big.zip"), h + "dir/big[1].zip");
         // A file another job of this run names is taken, missing or not: never shared.
-        NamingOptions o = n.options(0, true);
-        o.TakenInRun = [](const QString& path) { return !path.contains('['); };
-        QCOMPARE(n.naming.GetLocalFileName("http://h/t.zip", o), h + "t[1].zip");
-        QCOMPARE(n.naming.GetLocalFileName("http://h/dir/big.zip", o), h + "dir/big[1].zip");
+        NamingOptions run = n.options(0, true);
+        run.TakenInRun = [](const QString& path) { return !path.contains('['); };
+        QCOMPARE(n.naming.GetLocalFileName("http://h/t.zip", run), h + "t[1].zip");
+        QCOMPARE(n.naming.GetLocalFileName("http://h/dir/big.zip", run), h + "dir/big[1].zip");
 
         // Long names are cut to whole characters (é is 2 bytes in UTF-8), renamed ones too.
         const QString url =
@@ -600,12 +590,11 @@ private slots:
                 if (seen.isEmpty() || seen.last() != m.Monitor().Text(0))
                     seen << m.Monitor().Text(0);
             };
-            for (auto signal :
-                 {&HttpFiles::DownloadIncomplete, &HttpFiles::DownloadFailed,
-                  &HttpFiles::WaitingRetry, &HttpFiles::SocketClosed, &HttpFiles::Connected})
-                connect(m.Http(0), signal, this, record);
-            connect(m.Http(0), &HttpFiles::Redirected, this, record);
-            connect(m.Http(0), &HttpFiles::Error, this, record);
+            [&](auto... signal) {
+                (connect(m.Http(0), signal, this, record), ...);
+            }(&HttpFiles::DownloadIncomplete, &HttpFiles::DownloadFailed, &HttpFiles::Redirected,
+              &HttpFiles::WaitingRetry, &HttpFiles::SocketClosed, &HttpFiles::Connected,
+              &HttpFiles::Error);
             connect(m.Http(0), &HttpFiles::FileDataArrival, this, [&] {
                 record();
                 QCOMPARE(m.Monitor().RowAt(0).Lamp, 7);
@@ -863,18 +852,15 @@ private slots:
             {"-d @/no/such #", "", 2, "",
              "The Base directory (@/no/such) couldn't be found.. Please do fix it and restart "
              "Harvex..."},
-            {"--no-download @/list.txt http://c.example/3.txt", "", 0,
-             "http://a.example/one.zip\nnot a url\nsee http://b.example/two.jpg here\n"
-             "http://c.example/3.txt\n",
-             ""},
-            {"--no-download -f -i -",
-             "http://a.example/one.zip\nnot a url\nhttp://b.example/p.cgi\n", 0,
-             "http://a.example/one.zip\n", ""},
+            {"--no-download @/list.txt http://c/3", "", 0,
+             "http://a/1.zip\nnot a url\nsee http://b/2.jpg here\nhttp://c/3\n", ""},
+            {"--no-download -f -i -", "http://a/1.zip\nnot a url\nhttp://b/p.cgi\n", 0,
+             "http://a/1.zip\n", ""},
             {"--no-download -i -", "=http://h/x\n", 2, "", "the job list holds at most 32001 URLs"},
             {"--no-download -i - http://h/one-more", "=", 2, "",
              "the job list holds at most 32001 URLs"},
-            {"--no-download -i -", "\xEF\xBB\xBFhttp://a.example/1.zip\n*\nhttp://a.example/2.zip",
-             0, "http://a.example/1.zip\nhttp://a.example/2.zip\n",
+            {"--no-download -i -", "\xEF\xBB\xBFhttp://a/1.zip\n*\nhttp://a/2.zip", 0,
+             "http://a/1.zip\nhttp://a/2.zip\n",
              "1 line(s) longer than 1 MiB were skipped in standard input\n"},
             {"-i /dev/zero", "", 2, "", "harvex-cli: /dev/zero: Not a regular file\n"},
             {"--ca-certificate /dev/null #", "", 2, "",
@@ -882,15 +868,13 @@ private slots:
             {"/dev/null", "", 2, "", "harvex-cli: /dev/null: Not a regular file\n"},
             {"-i @/fifo", "", 2, "", "/fifo: Not a regular file\n"}, // never blocks
             {"-i @/no\u009B2J.txt", "", 2, "", "@/no?2J.txt: No such file or directory\n"},
-            {"--no-download http://h.example/img[08-10].jpg http://[::1]/a[b]", "", 0,
-             "http://h.example/img08.jpg\nhttp://h.example/img09.jpg\n"
-             "http://h.example/img10.jpg\nhttp://[::1]/a[b]\n",
-             ""},
+            {"--no-download http://h/[08-10].jpg http://[::1]/a[b]", "", 0,
+             "http://h/08.jpg\nhttp://h/09.jpg\nhttp://h/10.jpg\nhttp://[::1]/a[b]\n", ""},
             {"--no-download --no-glob http://h/[1-2]", "", 0, "http://h/[1-2]\n", ""},
             // The list has room for 32001 rows: one already taken leaves too few for 32001 more.
-            {"--no-download http://[::1]/ http://h.example/[1-32001]", "", 2, "",
-             "harvex-cli: http://h.example/[1-32001]: The range gives 32001 URLs, but the "
-             "download list has room for 32000 more."},
+            {"--no-download http://[::1]/ http://h/[1-32001]", "", 2, "",
+             "harvex-cli: http://h/[1-32001]: The range gives 32001 URLs, but the download list "
+             "has room for 32000 more."},
             // Non-printing characters (C0, DEL, C1, format) each show as one "?".
             {"--max-try 1 #a\u0085b\u202Ec\x1b[2Jd\x7f\u200Ee\tf", "", 1,
              "Completed: 0  Failed: 1\n", "[Failed] #a?b?c?[2Jd??e?f\n"},
@@ -910,10 +894,9 @@ private slots:
         for (const auto& [args, in, exitCode, out, err] : rows) {
             CliHome home;
             QVERIFY(::mkfifo(QFile::encodeName(home.dir.filePath("fifo")), 0600) == 0);
-            QVERIFY(writeFile(
-                home.dir.filePath("list.txt"),
-                "  http://a.example/one.zip  \r\n\r\nnot a url\rHTTP://A.EXAMPLE/ONE.ZIP\n"
-                "see http://b.example/two.jpg here\n"));
+            QVERIFY(writeFile(home.dir.filePath("list.txt"),
+                              "  http://a/1.zip  \r\n\r\nnot a url\r"
+                              "HTTP://A/1.ZIP\nsee http://b/2.jpg here\n"));
             const auto fill = [&](QByteArray text) {
                 return text.replace('@', home.dir.path().toUtf8())
                     .replace('#', refused)
@@ -970,18 +953,14 @@ private slots:
                 return ManagerRig::local(home.base(), nginx.port(),
                                          QStringLiteral("/big%1.zip").arg(i));
             };
-            const auto partialBytes = [&] {
-                return QFileInfo(file(0)).size() + QFileInfo(file(1)).size() +
-                       QFileInfo(file(2)).size();
-            };
             QProcess first;
             home.start(first, QStringList{"--user-agent", "slow"} + urls);
-            QTRY_VERIFY_WITH_TIMEOUT(partialBytes() > 60000, 20000);
+            QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(file(0)).size() > 20000, 20000);
             ::kill(pid_t(first.processId()), signal);
             QVERIFY(first.waitForFinished(20000));
             QVERIFY(first.exitStatus() == QProcess::NormalExit && first.exitCode() == 130);
             QVERIFY(first.readAllStandardOutput().endsWith("Completed: 0  Failed: 3\n"));
-            QVERIFY(partialBytes() < 1800000);
+            QVERIFY(QFileInfo(file(0)).size() < bodies[0].size());
             // The stop sequence ran: the connection log holds every job's line.
             QCOMPARE(readAll(home.base() + QStringLiteral("/Harvex_0_SVR.log")).count('\n'), 3);
 
