@@ -277,10 +277,7 @@ private slots:
         QCOMPARE(f.rows(), QStringList({"x", "y"}));
         QVERIFY(f.dialogs.messages().size() == 2 &&
                 f.dialogs.messages().at(0).startsWith("The link pattern ("));
-    }
 
-    void rowsStayPutWhileARunGoes()
-    {
         // Changes and clearings are refused during a run; appending moves no row.
         QTemporaryDir dir;
         QVERIFY(writeFile(dir.filePath("list.txt"), "http://h/new.zip\n"));
@@ -434,6 +431,18 @@ private slots:
         QCOMPARE(batch.GetLocalFileName("http://h/a/r.jpg", n.options(2)), n.base + "/h/a/r.jpg");
         QVERIFY(console.messages().size() == 1 &&
                 console.messages().at(0).contains("\"Replicate Url path\""));
+
+        // A path given to one URL in a run is taken for other URLs, also past the room made.
+        RunFiles files;
+        files.Clear(2);
+        for (int i = 0; i < 500; ++i)
+            files.Add(QString("/b/f%1").arg(i), QString("http://h/%1").arg(i));
+        for (int i = 0; i <= 500; ++i) {
+            QCOMPARE(files.TakenByOther(QString("/b/f%1").arg(i), "http://other/"), i < 500);
+            QVERIFY(!files.TakenByOther(QString("/b/f%1").arg(i), QString("http://h/%1").arg(i)));
+        }
+        files.Clear(0);
+        QVERIFY(!files.TakenByOther("/b/f1", "http://other/"));
     }
 
     void logs()
@@ -632,21 +641,6 @@ private slots:
         }
     }
 
-    // A path given to one URL in a run is taken for other URLs, also past the room made.
-    void runFiles()
-    {
-        RunFiles files;
-        files.Clear(2);
-        for (int i = 0; i < 500; ++i)
-            files.Add(QString("/b/f%1").arg(i), QString("http://h/%1").arg(i));
-        for (int i = 0; i <= 500; ++i) {
-            QCOMPARE(files.TakenByOther(QString("/b/f%1").arg(i), "http://other/"), i < 500);
-            QVERIFY(!files.TakenByOther(QString("/b/f%1").arg(i), QString("http://h/%1").arg(i)));
-        }
-        files.Clear(0);
-        QVERIFY(!files.TakenByOther("/b/f1", "http://other/"));
-    }
-
     void jobsOfOneRunLeaveTheRightTraces()
     {
         // Jobs: blocked by a file, refused (ends before its Error is raised), fine, resumed,
@@ -833,11 +827,10 @@ private slots:
             QStringLiteral("if ($http_user_agent = \"slow\") { set $limit_rate 40k; }"));
         QString error;
         QVERIFY2(nginx.start(&error), qPrintable(error));
-        nginx.writeFile(
-            QStringLiteral("site/index.html"),
-            "<a href=\"files/a.zip\">a</a> <a href=\"/site/files/B.JPG\">b</a>"
-            "<a href=\"files/a.zip\">again</a> <img src=\"shot.png\"> <a href=\"x.bin\">"
-            "x</a> <a href=\"more/p2.html\">next</a>");
+        nginx.writeFile("site/index.html",
+                        "<a href=files/a.zip>a</a> <a href=/site/files/B.JPG>b</a>"
+                        "<a href=files/a.zip>again</a> <img src=shot.png> "
+                        "<a href=x.bin>x</a> <a href=more/p2.html>next</a>");
         nginx.writeFile("site/files/a.zip", "zip bytes");
         nginx.writeFile("site/files/B.JPG", "jpeg bytes");
         nginx.writeFile("site/shot.png", "png bytes");
@@ -889,18 +882,18 @@ private slots:
         QByteArray full; // as many URLs as the list holds
         for (int i = 0; i < 32001; ++i)
             full += "http://h.example/" + QByteArray::number(i) + "\n";
-        const QByteArray refused =
-            "http://127.0.0.1:" + QByteArray::number(unusedLoopbackPort()) + "/";
+        const QByteArray site = nginx.url({}).toUtf8(),
+                         refused =
+                             "http://127.0.0.1:" + QByteArray::number(unusedLoopbackPort()) + "/";
         for (const auto& [args, in, exitCode, out, err] : rows) {
             CliHome home;
             QVERIFY(::mkfifo(QFile::encodeName(home.dir.filePath("fifo")), 0600) == 0);
             QVERIFY(writeFile(home.dir.filePath("list.txt"),
                               "  http://a/1.zip  \r\n\r\nnot a url\r"
                               "HTTP://A/1.ZIP\nsee http://b/2.jpg here\n"));
-            const auto fill = [&](QByteArray text) {
-                return text.replace('@', home.dir.path().toUtf8())
-                    .replace('#', refused)
-                    .replace('%', nginx.url({}).toUtf8());
+            const QByteArray at = home.dir.path().toUtf8();
+            const auto fill = [&](QByteArray t) {
+                return t.replace('@', at).replace('#', refused).replace('%', site);
             };
             const QByteArray input =
                 QByteArray(in).replace("*", QByteArray(1024 * 1024 + 1, 'x')).replace("=", full);
@@ -917,27 +910,23 @@ private slots:
         }
 
         CliHome home;
-        const QString page = nginx.url("/site/index.html");
-        // Harvested and listed jobs run together; an unfetchable page fails the run too.
-        const QStringList failed{
-            nginx.url("/no.bin"),
-            QStringLiteral("http://127.0.0.1:%1/a.bin").arg(unusedLoopbackPort())};
-        const QString failedList = home.dir.filePath("failed.txt");
+        // Harvested and listed jobs run together; an unfetchable page fails the run too; the
+        // failed list is appended to, in list order.
+        const QString failedList = home.dir.filePath("failed.txt"), no = site + "/no.bin";
         QVERIFY(writeFile(failedList, "earlier\n"));
         const auto [code, stdOut, stdErr] =
-            home.run(QStringList{"--max-try", "2", "--busy-wait", "1", "-j", "4", "--failed-list",
-                                 failedList, "--harvest", page, "--harvest",
-                                 nginx.url("/missing.html"), nginx.url("/ok.txt")} +
-                     failed);
+            home.run(QString("--max-try 2 --busy-wait 1 -j 4 --failed-list %1 --harvest "
+                             "%2/site/index.html --harvest %2/missing.html %2/ok.txt %3 %4a.bin")
+                         .arg(failedList, site, no, refused)
+                         .split(u' '));
         QCOMPARE(code, 1);
         QCOMPARE(stdOut, QByteArray("Status: Total:6   Done:4   Connect Fail:1   Redirected:0   "
                                     "Download Fail:1  \nCompleted: 4  Failed: 2\n"));
-        QVERIFY2(stdErr.contains("404"), stdErr.data());
-        QVERIFY(stdErr.contains("[Completed] " + nginx.url("/ok.txt").toUtf8() + "\n"));
+        QVERIFY2(stdErr.contains("404") && stdErr.contains("[Completed] " + site + "/ok.txt\n"),
+                 stdErr.data());
         QCOMPARE(readAll(ManagerRig::local(home.base(), nginx.port(), "/site/files/B.JPG")),
                  QByteArray("jpeg bytes"));
-        // The list is appended to, in list order.
-        QCOMPARE(readAll(failedList), "earlier\n" + failed.join(QLatin1Char('\n')).toUtf8() + "\n");
+        QCOMPARE(readAll(failedList), "earlier\n" + no.toUtf8() + "\n" + refused + "a.bin\n");
 
         // An interrupt or a closed terminal stops a slow run; a second run resumes its files.
         QStringList urls;
