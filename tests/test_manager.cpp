@@ -794,7 +794,7 @@ private slots:
         for (const char* args :
              {"-j 0", "-j +5", "-j 21", "--min-image-size 99999999999999999999", "--quiet=1",
               "--resume=yes", "-i", "x -d", "--tick-ms 0", "--path-option 2", "--bogus",
-              "--ca-certificate=", "--user-agent a\r\nX-Injected:1"}) {
+              "--ca-certificate=", "--user-agent a\r\nX-Injected:1", "--user-agent a\nX:1"}) {
             error.clear();
             QVERIFY2(!CliOptions::Parse(QString(args).split(u' '), o, error), args);
             QVERIFY(!error.isEmpty() && !error.contains(u'\n'));
