@@ -506,7 +506,7 @@ private slots:
         QVERIFY(lines[2].startsWith(QStringLiteral("03 [                    ] [www")));
         QCOMPARE(lines.mid(3), (QStringList{"meter", "counters"}));
         for (const auto& [percent, bar] :
-             {std::pair{100.0, "[####]"}, {70.0, "[##  ]"}, {0.4, "[    ]"}})
+             {std::pair{100.0, "[####]"}, {99.0, "[### ]"}, {70.0, "[##  ]"}, {0.4, "[    ]"}})
             QCOMPARE(LiveDisplay::ProgressBar(percent, 4), QString(bar));
 
         // KB of one tick and of files in, the speed and the growing total shown.
